@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace calvex {
+
+// What the console and the transceiver class ask of the operation sequencer. Every operation
+// starts at once and is observed by polling OpRunning; failures are reported by the sequencer.
+class ICloneSequencer {
+public:
+    virtual ~ICloneSequencer() = default;
+    // Forces idle, closes the port and sets the port number for the next operation.
+    virtual void easyReset(int16_t portNo) = 0;
+    virtual void easyCloneRead() = 0;
+    virtual void easyCloneWrite() = 0;
+    // spE8: E8 data text, e.g. "054338" (command 05, value C8). Always returns 0.
+    virtual int16_t easySendE8NoAnswer(const std::string& spE8) = 0;
+    virtual int16_t easySendE8ReqAnswer(const std::string& spE8) = 0;
+    virtual bool OpRunning() const = 0;
+    // Milliseconds of idle time after which an open port is released; 0 never.
+    virtual void comHoldReload(int32_t ms) = 0;
+    virtual int16_t error() const = 0;
+};
+
+}  // namespace calvex

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "shell/IMessageBox.h"
+
+namespace calvex {
+
+// Title of every message box and of the main window.
+inline constexpr const char* kProgramTitle = "Calvex ADJ Rev.1.0";
+
+// Shows text as a critical message with the program title; returns the button pressed.
+int16_t MsgBoxCritical(IMessageBox& box, const std::string& text);
+
+// Replaces every backslash-n pair by CR LF; the length never changes.
+std::string ExpandNewLine(std::string text);
+
+// Characters to bytes. A std::string already holds single-byte characters, so this is the
+// identity; it stays as the named step where protocol text becomes wire bytes.
+std::string StrToByteStr(const std::string& s);
+
+// Reads bytes holding ASCII hex digits as a number: blanks, tabs and line feeds are skipped,
+// digits are taken up to the first other character, none gives 0. Up to four digits wrap to
+// 16 bits (FFFF is -1); a wider value outside the 16-bit range throws std::overflow_error.
+int16_t ByteStrHexToInt(const std::string& b);
+
+// Hex text (blanks allowed between pairs) to bytes; never fails on malformed text.
+std::string HexStrToByteStr(const std::string& s);
+
+// Bytes to upper-case hex text, two digits per byte, no separators.
+std::string ByteStrToHexStr(const std::string& b);
+
+// The low byte of v as two hex digits, each written as the two hex digits of its ASCII code
+// (15 gives 3046).
+std::string IntToAsciiHexStr(int16_t v);
+
+// The low byte of v as two upper-case hex digits (-1 gives FF, 300 gives 2C).
+std::string IntToHex2(int16_t v);
+
+}  // namespace calvex
