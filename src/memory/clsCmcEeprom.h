@@ -9,7 +9,7 @@ namespace calvex {
 // The program's copy of the transceiver's EEPROM: a flat byte array addressed from 0.
 // Out-of-range single accesses fail quietly (reads give 0, writes report 1 and change nothing).
 class clsCmcEeprom {
-public:
+  public:
     static constexpr int32_t kDefaultSize = 1664;
 
     clsCmcEeprom() { eeSize(kDefaultSize); }
@@ -27,7 +27,7 @@ public:
     // siz bytes from adr. A block reaching past the storage throws std::out_of_range.
     std::string ReadBlock(int32_t adr, int32_t siz) const;
 
-private:
+  private:
     bool IsAdrValid(int64_t adr) const { return adr >= 0 && adr < eeSize_; }
 
     int32_t eeSize_ = 0;

@@ -10,7 +10,7 @@ namespace calvex {
 // The one transceiver the program works with: its model and sub code, the address ranges a
 // clone write sends, and the single EEPROM image every component shares.
 class clsCmcRadio {
-public:
+  public:
     clsCmcEeprom eepImage;
 
     const std::string& radioNameM() const { return radioNameM_; }
@@ -23,7 +23,7 @@ public:
     void cloneWriteAdrList_Add(int32_t adr0, int32_t adr1);
     const std::string& cloneWriteAdrList() const { return adrList_; }
 
-private:
+  private:
     std::string radioNameM_ = "0000";
     std::string radionameS_ = "0000";
     std::string adrList_;

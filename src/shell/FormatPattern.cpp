@@ -8,27 +8,33 @@ namespace calvex {
 
 namespace {
 
-bool isPlaceholder(char c) { return c == '0' || c == '#'; }
+bool isPlaceholder(char c) {
+    return c == '0' || c == '#';
+}
 
 }  // namespace
 
 std::string FormatPattern(double value, const std::string& pattern) {
     // The digit field is the run of placeholders and the point; literals stand around it.
     const auto first = pattern.find_first_of("0#.");
-    if (first == std::string::npos) return pattern;
+    if (first == std::string::npos)
+        return pattern;
     auto last = first;
-    while (last < pattern.size() && (isPlaceholder(pattern[last]) || pattern[last] == '.')) ++last;
+    while (last < pattern.size() && (isPlaceholder(pattern[last]) || pattern[last] == '.'))
+        ++last;
     const std::string field = pattern.substr(first, last - first);
     const std::string prefix = pattern.substr(0, first);
     const std::string suffix = pattern.substr(last);
 
-    if (pattern.find('%') != std::string::npos) value *= 100.0;
+    if (pattern.find('%') != std::string::npos)
+        value *= 100.0;
 
     const auto point = field.find('.');
     const std::string intPart = field.substr(0, point);
     const std::string decPart = point == std::string::npos ? "" : field.substr(point + 1);
     std::size_t minIntDigits = 0;
-    for (char c : intPart) minIntDigits += c == '0';
+    for (char c : intPart)
+        minIntDigits += c == '0';
 
     // printf rounds the exact binary value correctly, and exact ties to the even neighbour.
     const int decimals = static_cast<int>(decPart.size());
@@ -44,14 +50,18 @@ std::string FormatPattern(double value, const std::string& pattern) {
     const bool negative = value < 0 && !isZero;
 
     whole.erase(0, whole.find_first_not_of('0'));  // "0" becomes ""
-    while (whole.size() < minIntDigits) whole.insert(whole.begin(), '0');
+    while (whole.size() < minIntDigits)
+        whole.insert(whole.begin(), '0');
     // Trailing zeros go only where the pattern's decimal position is "#".
-    while (!frac.empty() && frac.back() == '0' && decPart[frac.size() - 1] == '#') frac.pop_back();
+    while (!frac.empty() && frac.back() == '0' && decPart[frac.size() - 1] == '#')
+        frac.pop_back();
 
     std::string out = prefix;
-    if (negative) out += '-';
+    if (negative)
+        out += '-';
     out += whole;
-    if (point != std::string::npos) out += '.' + frac;
+    if (point != std::string::npos)
+        out += '.' + frac;
     return out + suffix;
 }
 

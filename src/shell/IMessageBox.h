@@ -8,7 +8,7 @@ namespace calvex {
 // The one kind of message the program shows: modal, critical-stop icon, one OK button.
 // The desktop shows a real box (whose nested event loop lets timer ticks run); tests record.
 class IMessageBox {
-public:
+  public:
     virtual ~IMessageBox() = default;
     // Returns the code of the button pressed.
     virtual int16_t critical(const std::string& text, const std::string& title) = 0;

@@ -9,7 +9,8 @@ namespace {
 
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 
@@ -45,12 +46,14 @@ TEST(Common, HexStrToByteStr) {
         {"E026010", bytes({0xE0, 0x26, 0x01})},  // a final single digit is ignored
         {"", ""},
         {"E", ""},
-        {"  0a", bytes({0x0A})},                 // lower case digits read too
-        {"G1", bytes({0x00})},                   // a non-hex first character gives 0
-        {"1G", bytes({0x01})},                   // a non-hex second one leaves the first alone
-        {"12,34", bytes({0x12, 0x00})},  // only blanks are skipped: ",3" reads as 0, "4" is left over
+        {"  0a", bytes({0x0A})},  // lower case digits read too
+        {"G1", bytes({0x00})},    // a non-hex first character gives 0
+        {"1G", bytes({0x01})},    // a non-hex second one leaves the first alone
+        {"12,34",
+         bytes({0x12, 0x00})},  // only blanks are skipped: ",3" reads as 0, "4" is left over
     };
-    for (const auto& c : cases) EXPECT_EQ(HexStrToByteStr(c.text), c.expected) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(HexStrToByteStr(c.text), c.expected) << c.text;
 }
 
 TEST(Common, ByteStrToHexStr) {

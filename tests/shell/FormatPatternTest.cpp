@@ -24,7 +24,7 @@ TEST(FormatPattern, PatternsOfTheProgram) {
         {45.5, "#000.#####0MHz", "045.500000MHz"},
         {150.0, "###0.##0", "150.000"},
         {1234.5, "###0.##0", "1234.500"},
-        {0.125, "0.00", "0.12"},   // an exact tie goes to the even neighbour
+        {0.125, "0.00", "0.12"},  // an exact tie goes to the even neighbour
         {0.375, "0.00", "0.38"},
         {2.5, "0", "2"},
         {-0.001, "0.00", "0.00"},  // no sign on a value that rounds to zero

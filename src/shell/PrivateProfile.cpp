@@ -1,0 +1,228 @@
+#include "shell/PrivateProfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+namespace calvex {
+
+namespace {
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The file as lines; nullopt when it exists but cannot be read.
+std::optional<std::vector<std::string>> readLines(const std::string& path, bool& crlf,
+                                                  bool& endsWithNewline) {
+    crlf = false;
+    endsWithNewline = true;
+    if (::access(path.c_str(), F_OK) != 0)
+        return std::vector<std::string>{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream buf;
+    buf << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    const std::string content = buf.str();
+    crlf = content.find("\r\n") != std::string::npos;
+    endsWithNewline = content.empty() || content.back() == '\n';
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        auto nl = content.find('\n', start);
+        if (nl == std::string::npos)
+            nl = content.size();
+        std::string line = content.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = nl + 1;
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line.
+std::optional<std::string> sectionOf(const std::string& line) {
+    const std::string t = trim(line);
+    if (t.size() < 2 || t.front() != '[')
+        return std::nullopt;
+    const auto close = t.find(']');
+    if (close == std::string::npos)
+        return std::nullopt;
+    return trim(t.substr(1, close - 1));
+}
+
+// The key and value of a "key=value" line.
+std::optional<std::pair<std::string, std::string>> entryOf(const std::string& line) {
+    const std::string t = trim(line);
+    if (t.empty() || t.front() == ';')
+        return std::nullopt;
+    const auto eq = t.find('=');
+    if (eq == std::string::npos)
+        return std::nullopt;
+    return std::make_pair(trim(t.substr(0, eq)), trim(t.substr(eq + 1)));
+}
+
+std::string unquote(const std::string& v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        return v.substr(1, v.size() - 2);
+    }
+    return v;
+}
+
+bool writeAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& contents,
+                           const std::function<bool()>& beforeRename) {
+    std::string tmpl = path + ".XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return false;
+    // Keep the old file's permissions; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && beforeRename)
+        ok = beforeRename();
+    if (ok)
+        ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    const auto slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                                const std::string& defaultText, std::string& out, int32_t size,
+                                const std::string& path) {
+    std::string result = defaultText;
+    bool crlf = false, endsWithNewline = true;
+    if (auto lines = readLines(path, crlf, endsWithNewline)) {
+        bool inSection = false;
+        for (const auto& line : *lines) {
+            if (auto name = sectionOf(line)) {
+                inSection = equalNoCase(*name, section);
+                continue;
+            }
+            if (!inSection)
+                continue;
+            if (auto entry = entryOf(line); entry && equalNoCase(entry->first, key)) {
+                result = unquote(entry->second);
+                break;
+            }
+        }
+    }
+    const auto room = static_cast<std::size_t>(std::max<int32_t>(size - 1, 0));
+    out = result.substr(0, std::min(result.size(), room));
+    return static_cast<int32_t>(out.size());
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path,
+                               const std::function<bool()>& beforeRename) {
+    const auto hasBreak = [](const std::string& s) {
+        return s.find_first_of("\r\n") != std::string::npos;
+    };
+    if (section.empty() || key.empty() || hasBreak(section) || hasBreak(key) || hasBreak(value) ||
+        key.find('=') != std::string::npos || section.find(']') != std::string::npos) {
+        return false;
+    }
+    bool crlf = false, endsWithNewline = true;
+    auto read = readLines(path, crlf, endsWithNewline);
+    if (!read)
+        return false;  // never overwrite a file we could not read
+    auto& lines = *read;
+
+    const std::string entry = key + "=" + value;
+    std::optional<std::size_t> sectionLine, keyLine, lastInSection;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto name = sectionOf(lines[i])) {
+            inSection = !sectionLine && equalNoCase(*name, section);
+            if (inSection) {
+                sectionLine = i;
+                lastInSection = i;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!trim(lines[i]).empty())
+            lastInSection = i;
+        if (auto e = entryOf(lines[i]); e && !keyLine && equalNoCase(e->first, key))
+            keyLine = i;
+    }
+    if (keyLine) {
+        lines[*keyLine] = entry;
+    } else if (sectionLine) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastInSection + 1), entry);
+    } else {
+        lines.push_back("[" + section + "]");
+        lines.push_back(entry);
+        endsWithNewline = true;
+    }
+
+    const std::string eol = crlf ? "\r\n" : "\n";
+    std::string contents;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        contents += lines[i];
+        if (i + 1 < lines.size() || endsWithNewline)
+            contents += eol;
+    }
+    return replaceFileAtomically(path, contents, beforeRename);
+}
+
+}  // namespace calvex

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace calvex {
+
+// Fixed-point money value with four decimals (value = scaled / 10000).
+struct Currency {
+    int64_t scaled = 0;
+    bool operator==(const Currency&) const = default;
+};
+
+// A calendar date and time of day, to the second.
+struct ProfileDate {
+    int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+    bool operator==(const ProfileDate&) const = default;
+};
+
+// Every value type the settings object stores; monostate stands for any other type, which is
+// refused.
+using ProfileValue = std::variant<std::monostate, int16_t, int32_t, float, double, Currency,
+                                  uint8_t, ProfileDate, std::string, bool>;
+
+// A small typed reader/writer of one INI settings file: directory plus name, and a current
+// section. On Linux "/" is the path separator.
+class clsCmcProfileIO {
+  public:
+    const std::string& Name() const { return name_; }
+    void Name(const std::string& v) { name_ = v; }
+    const std::string& Path() const { return path_; }
+    void Path(const std::string& v) { path_ = v; }
+    const std::string& Section() const { return section_; }
+    void Section(const std::string& v) { section_ = v; }
+
+    std::string FullPath() const { return GetMyProfile(); }
+    void FullPath(const std::string& value);
+    // The directory of the executable, or the user's config directory when that is not
+    // writable (an installed program).
+    void SetCurrentPath();
+    std::string GetMyProfile() const { return path_ + name_; }
+
+    bool saveData(const std::string& sKey, const ProfileValue& sData) const;
+    bool loadData(const std::string& sKey, ProfileValue& sData,
+                  const std::optional<ProfileValue>& sDefaultData = std::nullopt) const;
+
+    // The device of port number n: the file's "PORTS" section may name it ("COM1=/dev/ttyS0");
+    // otherwise /dev/ttyUSB<n-1>. The program never writes that section.
+    std::string ComPortDevice(int16_t n) const;
+
+    static std::string StripTerminator(const std::string& s);
+    static std::string GetFileName(std::string strPath);
+    static std::string GetPathName(std::string strFilename);
+    static std::string UCase16(const std::string& s) { return s; }
+
+  private:
+    std::string name_ = "Profile.INI";
+    std::string path_;
+    std::string section_;
+};
+
+// Where the settings file lives: exeDir when it is writable, else $XDG_CONFIG_HOME/calvexadj/,
+// else $HOME/.config/calvexadj/. The result ends in "/".
+std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritable,
+                                    const char* xdgConfigHome, const char* home);
+
+// The directory of the running executable (from /proc/self/exe), without a trailing "/".
+std::string ExecutableDirectory();
+
+// The text a value is stored as, and the default text of a value (dates differ: stored with the
+// "yyyy.mm.dd-hh:mm:ss" pattern, defaulted as general date text). Empty for unknown types.
+std::string ProfileSaveText(const ProfileValue& v);
+std::string ProfileDefaultText(const ProfileValue& v);
+
+}  // namespace calvex
