@@ -101,6 +101,16 @@ TEST_F(ConstFile, NumberBeyondAFloatIsRefused) {
     EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
 }
 
+TEST_F(ConstFile, SampleFileOfTheRepositoryIsAccepted) {
+    const auto sample = fs::path(__FILE__).parent_path().parent_path().parent_path() / "Const.ini";
+    fs::copy_file(sample, dir_ / "Const.ini");
+    ASSERT_TRUE(rig.RigVelkaProp_ReadParametersFromExtFile());
+    for (std::size_t k = 0; k <= 20; ++k) {
+        EXPECT_GT(Access::txfCoef(rig, k), -30.0f) << k;
+        EXPECT_LT(Access::txfCoef(rig, k), 30.0f) << k;
+    }
+}
+
 TEST(RigVelkaSubName, FirstFourCharactersUpToReleaseOne) {
     const std::pair<const char*, bool> cases[] = {
         {"0100", true},  {"0099", true},  {"01", true}, {"", true},         {"01005", true},
