@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "shell/Common.h"
+#include "shell/FormatPattern.h"
 
 namespace calvex {
 
@@ -272,12 +273,140 @@ void clsIndOp_RigVelka::RigOpFunc_ClickCmd00(int16_t index) {
     }
 }
 
-std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, int16_t, int16_t) {
-    return console.DefaultString(index);
+std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
+                                           int16_t value) {
+    switch (eventNo) {
+        case 0:
+            return ChannelLine(console.Title(index), value);
+        case 1: {
+            std::string line = console.Title(index);
+            if (!procRunning(1, 5))
+                return line + ": [Enter] to Start";
+            line += txfSecondPhase ? ": 2nd TX Freq = " : ": 1st TX Freq = ";
+            if (myEep.Check_Inh(txAdr(curChannel))) {
+                line += "Inhibit";
+            } else {
+                // The second phase sets the oscillator 10 ppm above the channel frequency.
+                double hz = myEep.RigVelkaEep_GetChFreqTxReal(curChannel);
+                if (txfSecondPhase)
+                    hz *= 1.00001;
+                line += FormatPattern(hz / 1000000.0, "#000.#####0MHz");
+            }
+            return line + ", Setting = " + AlignRight(std::to_string(value), 3) +
+                   console.BarString(index);
+        }
+        case 2:
+            return console.Title(index) +
+                   (procRunning(9, 13) && index == idxBpfAll ? ": Sweeping" : ": [Enter] to Sweep");
+        case 3: {
+            std::string line = console.DefaultString(index);
+            if (!procRunning(9, 13))
+                return line + " [Enter] to Sweep";
+            const int filter = index - idxBpfT1;
+            const bool marked = filter >= 0 && filter < static_cast<int>(bpfSweep.size()) &&
+                                bpfSweep[static_cast<std::size_t>(filter)];
+            return marked ? line + " Sweeping" : line;
+        }
+        case 4:
+            if (!procRunning(6, 8))
+                return console.Title(index) + ": [Enter] to Start";
+            return console.Title(index) + (rssiS1Phase ? ": RSSI S1 Level " : ": RSSI S3 Level ");
+        default:
+            return "???";
+    }
 }
 
-void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole&, int16_t&, int16_t, int16_t) {}
+std::string clsIndOp_RigVelka::ChannelLine(const std::string& title, int16_t value) {
+    const int16_t ch = chList.at(static_cast<std::size_t>(value));
+    const std::string name = trimBlanks(myEep.RigVelkaEep_GetChName(ch));
+    std::string line = title + ": " + (ch + 1 >= 10 ? name : "0" + name);
 
-void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t&, int16_t, int16_t) {}
+    const bool rxInhibit = myEep.Check_Inh(rxAdr(ch));
+    const bool txInhibit = myEep.Check_Inh(txAdr(ch));
+    const auto mhz = [](int32_t hz) { return FormatPattern(hz / 1000000.0, "###0.#####0"); };
+    line += " RX = ";
+    line += rxInhibit ? "Inhibit   " : mhz(myEep.RigVelkaEep_GetChFreqRxReal(ch));
+    line += ", TX = ";
+    if (txInhibit) {
+        line += "Inhibit   ";
+    } else if (rxInhibit) {
+        line += mhz(myEep.RigVelkaEep_GetChFreqTxReal(ch));
+    } else if (myEep.RigVelkaEep_GetChFreqTxReal(ch) == myEep.RigVelkaEep_GetChFreqRxReal(ch)) {
+        line += "  <-      ";
+    } else {
+        line += mhz(myEep.RigVelkaEep_GetChFreqTxReal(ch));
+    }
+    line += "  RF Power: ";
+    switch (myEep.RigVelkaEep_GetChRFPower(ch)) {
+        case 0:
+            line += "High";
+            break;
+        case 1:
+            line += "Low2";
+            break;
+        default:
+            line += "Low1";
+            break;
+    }
+    line += "  Mode:";
+    line += myEep.RigVelkaEep_GetChMode(ch) ? " Narrow" : " Wide";
+    return line;
+}
+
+void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
+                                      int16_t value) {
+    if (eventNo != 0)
+        return;
+    const int16_t ch = chList.at(static_cast<std::size_t>(value));
+    // Channels are numbered from 1 on the wire.
+    myCln3Seq.easySendE8NoAnswer(
+        clsConsole::E8Text(console.E8Command(index), static_cast<int16_t>(ch + 1)));
+    curChannel = ch;
+}
+
+void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventNo, int16_t) {
+    switch (eventNo) {
+        case 0:
+            if (procRunning(1, 5)) {
+                txfNext = true;  // the technician confirms the current setting
+            } else {
+                StopProcedures();
+                txfWriteAll = false;
+                txfSecondPhase = false;
+                procStep = 1;
+            }
+            break;
+        case 1:
+            if (procRunning(6, 8)) {
+                rssiNext = true;
+            } else {
+                StopProcedures();
+                rssiS1Phase = false;
+                procStep = 6;
+            }
+            break;
+        case 2:
+        case 3:
+        case 4:
+            // A running sweep can be neither restarted nor confirmed.
+            if (procRunning(9, 13))
+                break;
+            bpfSweep.fill(false);
+            bpfSweepAll = false;
+            if (eventNo == 4) {
+                bpfSweepAll = true;
+                bpfSweep[0] = true;
+                bpfSweep[1] = true;
+            } else {
+                bpfSweep[static_cast<std::size_t>(eventNo - 2)] = true;
+            }
+            idxBpfAll = index;
+            StopProcedures();
+            procStep = 9;
+            break;
+        default:
+            break;
+    }
+}
 
 }  // namespace calvex

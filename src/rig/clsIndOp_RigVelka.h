@@ -56,6 +56,15 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
 
     void StopProcedures();
     bool ReadParameters(std::istream& in);
+    // The channel item's line: number, frequencies, power and mode.
+    std::string ChannelLine(const std::string& title, int16_t value);
+    bool procRunning(int16_t first, int16_t last) const {
+        return procStep >= first && procStep <= last;
+    }
+    static int32_t rxAdr(int16_t ch) {
+        return clsIndEep_RigVelka::kChannelBase + clsIndEep_RigVelka::kChannelSize * ch;
+    }
+    static int32_t txAdr(int16_t ch) { return rxAdr(ch) + 4; }
     int16_t lastIndex() const { return static_cast<int16_t>(myConsole.ListCount() - 1); }
 
     // Working fields of the running procedure.
