@@ -1,0 +1,412 @@
+#include "rig/clsIndOp_RigVelka.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "shell/Common.h"
+#include "shell/FormatPattern.h"
+
+namespace calvex {
+
+namespace {
+
+constexpr std::array<int16_t, 21> kTxfBorders{0,   16,  24,  32,  40,  48,  64,  80,  96,  112, 128,
+                                              144, 160, 176, 192, 208, 216, 224, 232, 240, 255};
+constexpr std::array<int16_t, 4> kMonChannels{0, 3, 5, 4};
+constexpr std::array<int16_t, 8> kAdjChannels{16, 17, 12, 13, 14, 11, 15, 18};
+constexpr int32_t kBpfDefaultWait = 200;
+
+// One line of a text file without its line end (a file written with CR LF reads the same).
+bool readLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+std::string trimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "";
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// The leading number of a line in the invariant format; a line that does not start with one
+// counts as 0. Nothing is returned for a number too large for a float.
+std::optional<float> leadingNumber(std::string_view s) {
+    auto p = s.find_first_not_of(" \t");
+    if (p == std::string_view::npos)
+        return 0.0f;
+    bool negative = false;
+    if (s[p] == '+' || s[p] == '-') {
+        negative = s[p] == '-';
+        ++p;
+    }
+    // Only digits or a point may start it: "inf" and "nan" are letters like any other.
+    if (p >= s.size() || !(std::isdigit(static_cast<unsigned char>(s[p])) != 0 || s[p] == '.')) {
+        return 0.0f;
+    }
+    double v = 0;
+    const auto [end, ec] =
+        std::from_chars(s.data() + p, s.data() + s.size(), v, std::chars_format::general);
+    (void)end;
+    if (ec == std::errc::invalid_argument)
+        return 0.0f;
+    if (ec == std::errc::result_out_of_range || v > std::numeric_limits<float>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<float>(negative ? -v : v);
+}
+
+}  // namespace
+
+clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, clsConsole& console,
+                                     IRigWindow& window, ITickSource& ticks)
+    : myCln3Seq(seq),
+      myRadio(radio),
+      myConsole(console),
+      myWindow(window),
+      myEep(radio.eepImage),
+      opTick(ticks) {
+    comPortNo = 1;
+    RigOpFunc_ResetAll();
+    txfTable.fill(0.0f);
+    std::copy(kTxfBorders.begin(), kTxfBorders.end(), txfBorder.begin());
+    std::copy(kMonChannels.begin(), kMonChannels.end(), monChannel.begin());
+    std::copy(kAdjChannels.begin(), kAdjChannels.end(), adjChannel.begin());
+}
+
+void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
+    myCln3Seq.easyReset(comPortNo);
+    opState = 0;
+    opFirst = true;
+    dispParaRequest = false;
+    for (std::size_t k = 0; k < 4; ++k)
+        lastMon[k] = -1;
+    for (std::size_t k = 0; k < 8; ++k)
+        lastAdj[k] = -1;
+    opError = false;
+    RigOpFunc_FormResource();
+
+    clsConsole& con = myConsole;
+    con.myListBox(myWindow.lboConsole());
+    con.myEventClass(*this);
+    con.myCln3Seq(myCln3Seq);
+    con.myEeprom(myRadio.eepImage);
+    con.Clear();
+
+    // CH No.: an index into the list of programmed channels, sent by the send handler.
+    con.AddItem();
+    idxChNo = lastIndex();
+    con.Title(idxChNo, "    CH No.");
+    con.E8Command(idxChNo, 0);
+    con.Event_Disp(idxChNo, 0);
+    con.Event_SendE8(idxChNo, 0);
+    con.Min(idxChNo, 0);
+    con.Max(idxChNo, 0);
+    con.LoopVal(idxChNo, true);
+
+    struct Plain {
+        const char* title;
+        int32_t eeAdr;  // negative: a ratio item without a byte or command of its own
+        int16_t e8Command;
+        int16_t* record;
+    };
+    const Plain plain[] = {
+        {" Power(Hi)", 79, 5, nullptr},       {" Power(L2)", 78, 6, nullptr},
+        {" Power(L1)", 77, 7, nullptr},       {"     BAL W", 106, 10, &idxBalW},
+        {" BAL Ratio", -1, -1, &idxBalRatio}, {"     MOD W", 72, 8, &idxModW},
+        {" MOD Ratio", -1, -1, &idxModRatio}, {" CTCS/DTCS", 76, 17, nullptr},
+        {"       SQL", 274, 4, nullptr},
+    };
+    for (const auto& p : plain) {
+        con.AddItem();
+        const int16_t i = lastIndex();
+        con.Title(i, p.title);
+        if (p.eeAdr >= 0)
+            con.EeAdr(i, p.eeAdr);
+        con.EeDataSigned(i, false);
+        if (p.e8Command >= 0)
+            con.E8Command(i, p.e8Command);
+        con.BarExist(i, true);
+        if (p.record != nullptr)
+            *p.record = i;
+    }
+
+    con.AddItem();
+    idxBpfAll = lastIndex();
+    con.Title(idxBpfAll, "   BPF ALL");
+    con.Event_Disp(idxBpfAll, 2);
+    con.Event_Enter(idxBpfAll, 4);
+
+    con.AddItem();
+    idxBpfT1 = lastIndex();
+    con.Title(idxBpfT1, "    BPF T1");
+    con.Min(idxBpfT1, -128);
+    con.Max(idxBpfT1, 127);
+    con.EeAdr(idxBpfT1, 68);
+    con.EeDataSigned(idxBpfT1, true);
+    con.Event_Disp(idxBpfT1, 3);
+    con.Event_Enter(idxBpfT1, 2);
+    con.E8Command(idxBpfT1, 12);
+    con.BarExist(idxBpfT1, true);
+
+    con.AddItem();
+    const int16_t t2 = lastIndex();
+    con.Title(t2, "    BPF T2");
+    con.Min(t2, -128);
+    con.Max(t2, 127);
+    con.EeAdr(t2, 69);
+    con.EeDataSigned(t2, true);
+    con.Event_Disp(t2, 3);
+    con.Event_Enter(t2, 3);
+    con.BarExist(t2, true);
+    con.E8Command(t2, 13);
+
+    con.AddItem();
+    idxTxf = lastIndex();
+    con.Title(idxTxf, "       TXF");
+    con.Event_Disp(idxTxf, 1);
+    con.Event_Enter(idxTxf, 0);
+
+    StopProcedures();
+}
+
+void clsIndOp_RigVelka::StopProcedures() {
+    procStep = 0;
+    // A sweep runs without pauses between its sends.
+    myConsole.WaitAfterE8(idxBpfT1, kBpfDefaultWait);
+    myConsole.WaitAfterE8(static_cast<int16_t>(idxBpfT1 + 1), kBpfDefaultWait);
+    for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
+        myConsole.flgEnterOn(i, false);
+        myConsole.Disp(i);
+    }
+}
+
+int16_t clsIndOp_RigVelka::RigVelkaOp_Table_Txf_TempBorder(int16_t i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= txfBorder.size()) {
+        throw std::out_of_range("TXF border index out of range");
+    }
+    return txfBorder[static_cast<std::size_t>(i)];
+}
+
+bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
+    std::ifstream in(kConstFileName);
+    if (!in)
+        return false;
+    return ReadParameters(in);
+}
+
+bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {
+    std::string line;
+    if (!readLine(in, line) || trimBlanks(line) != kProgramTitle)
+        return false;
+    for (std::size_t k = 0; k <= 20; ++k) {
+        if (!readLine(in, line))
+            return false;
+        const auto v = leadingNumber(line);
+        // A constant beyond a float would poison the whole table; refuse the file instead.
+        if (!v)
+            return false;
+        txfCoef[k] = *v;
+    }
+    return true;
+}
+
+void clsIndOp_RigVelka::RigOpFunc_FormResource() {
+    myWindow.cmd00Caption(0, "Connect");
+    myWindow.cmd00Caption(1, "Reload(F5)");
+    myWindow.cmd00Caption(2, "Disp para");
+    IListBox& mon = myWindow.lbo01(0);
+    mon.Clear();
+    mon.AddItem("[A/D]");
+    for (int k = 0; k < 4; ++k)
+        mon.AddItem("----");
+    IListBox& adj = myWindow.lbo01(1);
+    adj.Clear();
+    adj.AddItem("[D/A]");
+    for (int k = 0; k < 8; ++k)
+        adj.AddItem("----");
+    myWindow.lblProgressCaption(std::string(32, ' '));
+}
+
+bool clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(const std::string& name) {
+    // Compared by character codes; a shorter text sorts before a longer one it begins.
+    return name.substr(0, 4).compare("0100") <= 0;
+}
+
+void clsIndOp_RigVelka::RigOpFunc_SetComPortNo(int16_t n) {
+    if (n == comPortNo)
+        return;
+    comPortNo = n;
+    RigOpFunc_ResetAll();
+}
+
+void clsIndOp_RigVelka::RigOpFunc_ClickCmd00(int16_t index) {
+    StopProcedures();
+    switch (index) {
+        case 0:
+            RigOpFunc_ResetAll();
+            opState = 1;
+            opFirst = true;
+            break;
+        case 1:
+            if (RigVelkaProp_EditEnabled())
+                reloadRequest = true;
+            break;
+        case 2:
+            if (RigVelkaProp_EditEnabled()) {
+                dispParaRequest = true;
+            } else if (RigVelkaProp_DispPara()) {
+                dispParaRequest = false;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
+                                           int16_t value) {
+    switch (eventNo) {
+        case 0:
+            return ChannelLine(console.Title(index), value);
+        case 1: {
+            std::string line = console.Title(index);
+            if (!procRunning(1, 5))
+                return line + ": [Enter] to Start";
+            line += txfSecondPhase ? ": 2nd TX Freq = " : ": 1st TX Freq = ";
+            if (myEep.Check_Inh(txAdr(curChannel))) {
+                line += "Inhibit";
+            } else {
+                // The second phase sets the oscillator 10 ppm above the channel frequency.
+                double hz = myEep.RigVelkaEep_GetChFreqTxReal(curChannel);
+                if (txfSecondPhase)
+                    hz *= 1.00001;
+                line += FormatPattern(hz / 1000000.0, "#000.#####0MHz");
+            }
+            return line + ", Setting = " + AlignRight(std::to_string(value), 3) +
+                   console.BarString(index);
+        }
+        case 2:
+            return console.Title(index) +
+                   (procRunning(9, 13) && index == idxBpfAll ? ": Sweeping" : ": [Enter] to Sweep");
+        case 3: {
+            std::string line = console.DefaultString(index);
+            if (!procRunning(9, 13))
+                return line + " [Enter] to Sweep";
+            const int filter = index - idxBpfT1;
+            const bool marked = filter >= 0 && filter < static_cast<int>(bpfSweep.size()) &&
+                                bpfSweep[static_cast<std::size_t>(filter)];
+            return marked ? line + " Sweeping" : line;
+        }
+        case 4:
+            if (!procRunning(6, 8))
+                return console.Title(index) + ": [Enter] to Start";
+            return console.Title(index) + (rssiS1Phase ? ": RSSI S1 Level " : ": RSSI S3 Level ");
+        default:
+            return "???";
+    }
+}
+
+std::string clsIndOp_RigVelka::ChannelLine(const std::string& title, int16_t value) {
+    const int16_t ch = chList.at(static_cast<std::size_t>(value));
+    const std::string name = trimBlanks(myEep.RigVelkaEep_GetChName(ch));
+    std::string line = title + ": " + (ch + 1 >= 10 ? name : "0" + name);
+
+    const bool rxInhibit = myEep.Check_Inh(rxAdr(ch));
+    const bool txInhibit = myEep.Check_Inh(txAdr(ch));
+    const auto mhz = [](int32_t hz) { return FormatPattern(hz / 1000000.0, "###0.#####0"); };
+    line += " RX = ";
+    line += rxInhibit ? "Inhibit   " : mhz(myEep.RigVelkaEep_GetChFreqRxReal(ch));
+    line += ", TX = ";
+    if (txInhibit) {
+        line += "Inhibit   ";
+    } else if (rxInhibit) {
+        line += mhz(myEep.RigVelkaEep_GetChFreqTxReal(ch));
+    } else if (myEep.RigVelkaEep_GetChFreqTxReal(ch) == myEep.RigVelkaEep_GetChFreqRxReal(ch)) {
+        line += "  <-      ";
+    } else {
+        line += mhz(myEep.RigVelkaEep_GetChFreqTxReal(ch));
+    }
+    line += "  RF Power: ";
+    switch (myEep.RigVelkaEep_GetChRFPower(ch)) {
+        case 0:
+            line += "High";
+            break;
+        case 1:
+            line += "Low2";
+            break;
+        default:
+            line += "Low1";
+            break;
+    }
+    line += "  Mode:";
+    line += myEep.RigVelkaEep_GetChMode(ch) ? " Narrow" : " Wide";
+    return line;
+}
+
+void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
+                                      int16_t value) {
+    if (eventNo != 0)
+        return;
+    const int16_t ch = chList.at(static_cast<std::size_t>(value));
+    // Channels are numbered from 1 on the wire.
+    myCln3Seq.easySendE8NoAnswer(
+        clsConsole::E8Text(console.E8Command(index), static_cast<int16_t>(ch + 1)));
+    curChannel = ch;
+}
+
+void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventNo, int16_t) {
+    switch (eventNo) {
+        case 0:
+            if (procRunning(1, 5)) {
+                txfNext = true;  // the technician confirms the current setting
+            } else {
+                StopProcedures();
+                txfWriteAll = false;
+                txfSecondPhase = false;
+                procStep = 1;
+            }
+            break;
+        case 1:
+            if (procRunning(6, 8)) {
+                rssiNext = true;
+            } else {
+                StopProcedures();
+                rssiS1Phase = false;
+                procStep = 6;
+            }
+            break;
+        case 2:
+        case 3:
+        case 4:
+            // A running sweep can be neither restarted nor confirmed.
+            if (procRunning(9, 13))
+                break;
+            bpfSweep.fill(false);
+            bpfSweepAll = false;
+            if (eventNo == 4) {
+                bpfSweepAll = true;
+                bpfSweep[0] = true;
+                bpfSweep[1] = true;
+            } else {
+                bpfSweep[static_cast<std::size_t>(eventNo - 2)] = true;
+            }
+            idxBpfAll = index;
+            StopProcedures();
+            procStep = 9;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace calvex

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <string>
+
+#include "clone/ICloneSequencer.h"
+#include "console/IConsoleEvents.h"
+#include "console/clsConsole.h"
+#include "link/ITickSource.h"
+#include "link/clsCmcTick.h"
+#include "memory/clsCmcRadio.h"
+#include "memory/clsIndEep_RigVelka.h"
+#include "rig/IRigWindow.h"
+
+namespace calvex {
+
+// The Velka-specific half of the adjustment work: the item table of the console, the constants
+// of the reference oscillator, the state the main window follows, the dispatch of the three
+// main buttons and the console's event handlers.
+class clsIndOp_RigVelka final : public IConsoleEvents {
+  public:
+    clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, clsConsole& console,
+                      IRigWindow& window, ITickSource& ticks);
+
+    // Puts the task back to idle and rebuilds the console with the fourteen items.
+    void RigOpFunc_ResetAll();
+    // TXF temperature border i (0..21); std::out_of_range otherwise.
+    int16_t RigVelkaOp_Table_Txf_TempBorder(int16_t i) const;
+    // Reads "Const.ini" from the current directory; true when it was read completely.
+    bool RigVelkaProp_ReadParametersFromExtFile();
+    bool RigVelkaProp_Shielding() const {
+        return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
+    }
+    bool RigVelkaProp_EditEnabled() const { return opState > 2 && opState < 20; }
+    bool RigVelkaProp_DispPara() const { return opState == 20; }
+    void WaitE8Required(int32_t ms) override { waitE8Ms = ms; }
+    // Button captions, monitor list placeholders and the empty progress label.
+    void RigOpFunc_FormResource();
+    // True for a sub-name whose first four characters sort at or before "0100".
+    static bool RigOpFunc_CheckSubNameLegal(const std::string& name);
+    void RigOpFunc_SetComPortNo(int16_t n);
+    void RigOpFunc_ClickCmd00(int16_t index);
+
+    std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
+                            int16_t value) override;
+    void ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
+                       int16_t value) override;
+    void ConsEv_Enter(clsConsole& console, int16_t& index, int16_t eventNo, int16_t value) override;
+
+    static constexpr const char* kConstFileName = "Const.ini";
+
+  private:
+    friend struct RigVelkaTestAccess;
+
+    void StopProcedures();
+    bool ReadParameters(std::istream& in);
+    // The channel item's line: number, frequencies, power and mode.
+    std::string ChannelLine(const std::string& title, int16_t value);
+    bool procRunning(int16_t first, int16_t last) const {
+        return procStep >= first && procStep <= last;
+    }
+    static int32_t rxAdr(int16_t ch) {
+        return clsIndEep_RigVelka::kChannelBase + clsIndEep_RigVelka::kChannelSize * ch;
+    }
+    static int32_t txAdr(int16_t ch) { return rxAdr(ch) + 4; }
+    int16_t lastIndex() const { return static_cast<int16_t>(myConsole.ListCount() - 1); }
+
+    // Working fields of the running procedure.
+    struct ProcWork {
+        int16_t area = 0;
+        int16_t lastValue = 0;
+        int16_t startK = 0;
+        int16_t endK = 0;
+        bool done = false;
+        bool requestSent = false;
+        int16_t subStep = 0;
+        int16_t filter = 0;
+        int16_t best = 0;
+        int16_t firstBest = 0;
+        int16_t lastBest = 0;
+        bool stored = false;
+    };
+
+    ICloneSequencer& myCln3Seq;
+    clsCmcRadio& myRadio;
+    clsConsole& myConsole;
+    IRigWindow& myWindow;
+    clsIndEep_RigVelka myEep;
+    clsCmcTick opTick;
+
+    int16_t comPortNo = 1;
+    int16_t opState = 0;
+    bool opFirst = true;
+    bool opError = false;
+    int16_t procStep = 0;
+    bool reloadRequest = false;
+    bool reloadCycle = false;
+    bool dispParaRequest = false;
+    std::string answerPrefix;
+    int32_t waitE8Ms = 0;
+    std::array<int16_t, 5> lastMon{};
+    std::array<int16_t, 9> lastAdj{};
+
+    int16_t idxChNo = 0;
+    int16_t idxBalW = 0;
+    int16_t idxBalRatio = 0;
+    int16_t idxModW = 0;
+    int16_t idxModRatio = 0;
+    int16_t idxBpfT1 = 0;
+    int16_t idxBpfAll = 0;
+    int16_t idxTxf = 0;
+
+    std::array<int16_t, 22> txfBorder{};
+    std::array<float, 22> txfCoef{};
+    std::array<float, 45> txfTable{};
+    std::array<int16_t, 5> monChannel{};
+    std::array<int16_t, 9> adjChannel{};
+
+    std::array<int16_t, 9> chList{};
+    int16_t curChannel = 0;
+
+    // TXF reference oscillator procedure.
+    int16_t txfFirstValue = 0;
+    int16_t txfSecondValue = 0;
+    int16_t txfOffset = 0;
+    bool txfNext = false;
+    bool txfSecondPhase = false;
+    bool txfWriteAll = false;
+    // BPF sweep and RSSI level procedures.
+    std::array<bool, 3> bpfSweep{};
+    bool bpfSweepAll = false;
+    int16_t bpfOffset = 0;
+    bool rssiNext = false;
+    bool rssiS1Phase = false;
+    ProcWork procWork;
+};
+
+}  // namespace calvex

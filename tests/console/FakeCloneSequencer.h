@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "clone/ICloneSequencer.h"
+
+namespace calvex::testing {
+
+// Records what is asked of the sequencer; OpRunning is whatever the test sets.
+class FakeCloneSequencer : public ICloneSequencer {
+  public:
+    void easyReset(int16_t portNo) override { resets.push_back(portNo); }
+    void easyCloneRead() override { ++cloneReads; }
+    void easyCloneWrite() override { ++cloneWrites; }
+    int16_t easySendE8NoAnswer(const std::string& spE8) override {
+        sentNoAnswer.push_back(spE8);
+        return 0;
+    }
+    int16_t easySendE8ReqAnswer(const std::string& spE8) override {
+        sentReqAnswer.push_back(spE8);
+        return 0;
+    }
+    bool OpRunning() const override { return running; }
+    void comHoldReload(int32_t ms) override { holdMs = ms; }
+    int16_t error() const override { return errorCode; }
+
+    std::vector<int16_t> resets;
+    std::vector<std::string> sentNoAnswer;
+    std::vector<std::string> sentReqAnswer;
+    int cloneReads = 0;
+    int cloneWrites = 0;
+    bool running = false;
+    int32_t holdMs = 0;
+    int16_t errorCode = 0;
+};
+
+}  // namespace calvex::testing

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "console/FakeListBox.h"
+#include "rig/IRigWindow.h"
+
+namespace calvex::testing {
+
+// The main window's controls as plain fields.
+class FakeRigWindow : public IRigWindow {
+  public:
+    struct Button {
+        std::string caption;
+        bool enabled = true;
+        bool isDefault = false;
+        bool isCancel = false;
+    };
+
+    void cmd00Caption(int16_t i, const std::string& caption) override {
+        button(i).caption = caption;
+    }
+    void cmd00Enabled(int16_t i, bool enabled) override { button(i).enabled = enabled; }
+    void cmd00Default(int16_t i, bool isDefault) override { button(i).isDefault = isDefault; }
+    void cmd00Cancel(int16_t i, bool isCancel) override { button(i).isCancel = isCancel; }
+    void cmd00SetFocus(int16_t i) override { focus = "cmd00(" + std::to_string(i) + ")"; }
+    bool fra01Visible(int16_t i) const override { return panels.at(static_cast<std::size_t>(i)); }
+    void fra01Visible(int16_t i, bool visible) override {
+        panels.at(static_cast<std::size_t>(i)) = visible;
+    }
+    IListBox& lbo01(int16_t i) override { return monitors.at(static_cast<std::size_t>(i)); }
+    IListBox& lboConsole() override { return console; }
+    void lboConsoleSetFocus() override { focus = "lboConsole"; }
+    void lblProgressCaption(const std::string& caption) override { progress = caption; }
+    void txtDispParaText(const std::string& text) override { dispPara = text; }
+    void MsgBoxCloneErr(ICloneSequencer&) override { ++cloneErrorMessages; }
+
+    Button& button(int16_t i) { return buttons.at(static_cast<std::size_t>(i)); }
+
+    std::array<Button, 3> buttons;
+    std::array<bool, 4> panels{};
+    std::array<FakeListBox, 2> monitors;
+    FakeListBox console;
+    std::string focus;
+    std::string progress;
+    std::string dispPara;
+    int cloneErrorMessages = 0;
+};
+
+}  // namespace calvex::testing

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "rig/RigVelkaFixture.h"
+
+namespace calvex {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RigVelkaFixture;
+
+// Runs each case in an empty directory of its own, which becomes the current one: the program
+// opens the constants file by its bare name.
+class ConstFile : public RigVelkaFixture {
+  protected:
+    void SetUp() override {
+        previous_ = fs::current_path();
+        dir_ =
+            fs::temp_directory_path() / ("calvex-const-" + std::to_string(std::random_device{}()) +
+                                         "-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    void write(const std::string& content) {
+        std::ofstream out("Const.ini", std::ios::binary);
+        out << content;
+    }
+    static std::string constants(int count, const std::string& eol = "\n") {
+        std::string text;
+        for (int k = 0; k < count; ++k)
+            text += std::to_string(k) + ".25" + eol;
+        return text;
+    }
+
+    fs::path previous_;
+    fs::path dir_;
+};
+
+TEST_F(ConstFile, MissingFileIsRefused) {
+    EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
+}
+
+TEST_F(ConstFile, TitleAndLineCount) {
+    struct Case {
+        std::string content;
+        bool accepted;
+    } cases[] = {
+        {"Calvex ADJ Rev.1.0\n" + constants(21), true},
+        {"   Calvex ADJ Rev.1.0  \n" + constants(21), true},              // trimmed
+        {"Calvex ADJ Rev.1.0\r\n" + constants(21, "\r\n"), true},         // CR LF lines
+        {"Calvex ADJ Rev.1.0\n" + constants(20) + "20.25", true},         // no final line end
+        {"Calvex ADJ Rev.1.0\n" + constants(21) + "junk\nmore\n", true},  // the rest is not read
+        {"CALVEX ADJ Rev.1.0\n" + constants(21), false},                  // letter case counts
+        {"Calvex ADJ Rev.1.1\n" + constants(21), false},
+        {"Calvex ADJ Rev.1.0\n" + constants(20), false},  // 21 lines in all
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        write(c.content);
+        EXPECT_EQ(rig.RigVelkaProp_ReadParametersFromExtFile(), c.accepted) << c.content;
+    }
+}
+
+TEST_F(ConstFile, NumbersTakeTheirLeadingNumericPart) {
+    const std::vector<std::pair<std::string, float>> lines = {
+        {"1.5e-3", 0.0015f}, {"abc", 0.0f}, {"-3.25", -3.25f}, {"  7.5 ppm", 7.5f}, {"+2", 2.0f},
+        {".5", 0.5f},        {"", 0.0f},    {"nan", 0.0f},     {"inf", 0.0f},       {"12,5", 12.0f},
+        {"-x", 0.0f},        {"4e", 4.0f},  {"0x10", 0.0f},
+    };
+    std::string content = "Calvex ADJ Rev.1.0\n";
+    for (const auto& [text, value] : lines)
+        content += text + "\n";
+    for (std::size_t k = lines.size(); k < 21; ++k)
+        content += "1\n";
+    write(content);
+    ASSERT_TRUE(rig.RigVelkaProp_ReadParametersFromExtFile());
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        EXPECT_FLOAT_EQ(Access::txfCoef(rig, k), lines[k].second) << lines[k].first;
+    }
+    EXPECT_FLOAT_EQ(Access::txfCoef(rig, 20), 1.0f);
+}
+
+TEST_F(ConstFile, ValuesReadBeforeAShortEndStay) {
+    write("Calvex ADJ Rev.1.0\n3.5\n-1\n");
+    EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
+    EXPECT_FLOAT_EQ(Access::txfCoef(rig, 0), 3.5f);
+    EXPECT_FLOAT_EQ(Access::txfCoef(rig, 1), -1.0f);
+}
+
+TEST_F(ConstFile, NumberBeyondAFloatIsRefused) {
+    write("Calvex ADJ Rev.1.0\n1e39\n" + constants(20));
+    EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
+}
+
+TEST_F(ConstFile, SampleFileOfTheRepositoryIsAccepted) {
+    const auto sample = fs::path(__FILE__).parent_path().parent_path().parent_path() / "Const.ini";
+    fs::copy_file(sample, dir_ / "Const.ini");
+    ASSERT_TRUE(rig.RigVelkaProp_ReadParametersFromExtFile());
+    for (std::size_t k = 0; k <= 20; ++k) {
+        EXPECT_GT(Access::txfCoef(rig, k), -30.0f) << k;
+        EXPECT_LT(Access::txfCoef(rig, k), 30.0f) << k;
+    }
+}
+
+TEST(RigVelkaSubName, FirstFourCharactersUpToReleaseOne) {
+    const std::pair<const char*, bool> cases[] = {
+        {"0100", true},  {"0099", true},  {"01", true}, {"", true},         {"01005", true},
+        {"0101", false}, {"0200", false}, {"A", false}, {"0100\xff", true}, {"\xff", false},
+    };
+    for (const auto& [name, legal] : cases) {
+        EXPECT_EQ(clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(name), legal) << name;
+    }
+}
+
+using RigProps = RigVelkaFixture;
+
+TEST_F(RigProps, StatePropertiesFollowTheTaskState) {
+    for (int16_t state = 0; state <= 20; ++state) {
+        Access::opState(rig) = state;
+        const bool edit = state >= 3 && state <= 19;
+        EXPECT_EQ(rig.RigVelkaProp_EditEnabled(), edit) << state;
+        EXPECT_EQ(rig.RigVelkaProp_DispPara(), state == 20) << state;
+        EXPECT_EQ(rig.RigVelkaProp_Shielding(), state <= 2) << state;
+    }
+}
+
+TEST_F(RigProps, WaitRequiredIsStored) {
+    rig.WaitE8Required(350);
+    EXPECT_EQ(Access::waitE8Ms(rig), 350);
+}
+
+TEST_F(RigProps, PortChangeResetsOnlyWhenTheNumberChanges) {
+    console.Value(3, 77);
+    rig.RigOpFunc_SetComPortNo(1);
+    EXPECT_EQ(seq.resets, std::vector<int16_t>{1});
+    EXPECT_EQ(console.Value(3), 77);
+
+    Access::opState(rig) = 5;
+    rig.RigOpFunc_SetComPortNo(3);
+    EXPECT_EQ(seq.resets, (std::vector<int16_t>{1, 3}));
+    EXPECT_EQ(console.Value(3), 0);  // console rebuilt
+    EXPECT_EQ(console.ListCount(), 14);
+    EXPECT_EQ(Access::opState(rig), 0);
+}
+
+TEST_F(RigProps, ButtonDispatch) {
+    struct Case {
+        int16_t stateBefore;
+        bool dispRequestBefore;
+        int16_t button;
+        int16_t stateAfter;
+        bool reload;
+        bool dispRequest;
+        std::size_t resets;
+    } cases[] = {
+        {0, false, 0, 1, false, false, 2},   // Connect from idle
+        {7, false, 0, 1, false, false, 2},   // Connect while editing starts again
+        {0, false, 1, 0, false, false, 1},   // Reload while not connected: nothing
+        {5, false, 1, 5, true, false, 1},    // Reload while editing
+        {20, true, 1, 20, false, true, 1},   // Reload while the dump is shown: nothing
+        {5, false, 2, 5, false, true, 1},    // Disp para while editing
+        {20, true, 2, 20, false, false, 1},  // Disp para again returns
+        {1, false, 2, 1, false, false, 1},   // Disp para while connecting: nothing
+        {5, false, 3, 5, false, false, 1},   // no such button
+        {5, false, -1, 5, false, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "state " << c.stateBefore << " button " << c.button);
+        seq.resets.assign(1, 1);
+        Access::opState(rig) = c.stateBefore;
+        Access::reloadRequest(rig) = false;
+        Access::dispParaRequest(rig) = c.dispRequestBefore;
+        Access::procStep(rig) = 9;
+        console.EnterPushed(11);
+        rig.RigOpFunc_ClickCmd00(c.button);
+        EXPECT_EQ(Access::opState(rig), c.stateAfter);
+        EXPECT_EQ(Access::reloadRequest(rig), c.reload);
+        EXPECT_EQ(Access::dispParaRequest(rig), c.dispRequest);
+        EXPECT_EQ(seq.resets.size(), c.resets);
+        // Every click ends a running procedure and clears the pending Enter.
+        EXPECT_EQ(Access::procStep(rig), 0);
+        EXPECT_FALSE(console.flgEnterOn(11));
+    }
+}
+
+}  // namespace
+}  // namespace calvex

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "rig/clsIndOp_RigVelka.h"
+
+namespace calvex {
+
+// Reaches the transceiver class's task state, which the task itself will drive.
+struct RigVelkaTestAccess {
+    static int16_t& opState(clsIndOp_RigVelka& r) { return r.opState; }
+    static int16_t& procStep(clsIndOp_RigVelka& r) { return r.procStep; }
+    static bool& reloadRequest(clsIndOp_RigVelka& r) { return r.reloadRequest; }
+    static bool& dispParaRequest(clsIndOp_RigVelka& r) { return r.dispParaRequest; }
+    static int32_t waitE8Ms(const clsIndOp_RigVelka& r) { return r.waitE8Ms; }
+    static float txfCoef(const clsIndOp_RigVelka& r, std::size_t i) { return r.txfCoef.at(i); }
+    static std::array<int16_t, 9>& chList(clsIndOp_RigVelka& r) { return r.chList; }
+    static int16_t& curChannel(clsIndOp_RigVelka& r) { return r.curChannel; }
+    static std::array<bool, 3>& bpfSweep(clsIndOp_RigVelka& r) { return r.bpfSweep; }
+    static bool& bpfSweepAll(clsIndOp_RigVelka& r) { return r.bpfSweepAll; }
+    static int16_t& idxBpfAll(clsIndOp_RigVelka& r) { return r.idxBpfAll; }
+    static bool& txfNext(clsIndOp_RigVelka& r) { return r.txfNext; }
+    static bool& txfSecondPhase(clsIndOp_RigVelka& r) { return r.txfSecondPhase; }
+    static bool& txfWriteAll(clsIndOp_RigVelka& r) { return r.txfWriteAll; }
+    static bool& rssiNext(clsIndOp_RigVelka& r) { return r.rssiNext; }
+    static bool& rssiS1Phase(clsIndOp_RigVelka& r) { return r.rssiS1Phase; }
+    static const std::array<int16_t, 5>& lastMon(const clsIndOp_RigVelka& r) { return r.lastMon; }
+    static const std::array<int16_t, 9>& lastAdj(const clsIndOp_RigVelka& r) { return r.lastAdj; }
+};
+
+}  // namespace calvex
