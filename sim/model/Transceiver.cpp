@@ -520,7 +520,7 @@ void Transceiver::temperature(double celsius, double driftPerMinute) {
     driftPerMinute_ = driftPerMinute;
 }
 
-double Transceiver::temperature(int64_t nowMs) const {
+double Transceiver::temperatureAt(int64_t nowMs) const {
     const double minutes =
         clockStartMs_ ? static_cast<double>(nowMs - *clockStartMs_) / 60000.0 : 0.0;
     return std::clamp(celsius_ + driftPerMinute_ * minutes, -40.0, 100.0);
@@ -536,7 +536,7 @@ int Transceiver::reading(int channel, int64_t nowMs) const {
             return clampByte(13.8 * 255.0 / 20.0);
         case 3: {
             // NTC 47 kOhm at 25 degrees, B 4000 K, with 100 kOhm from a 5 V reference.
-            const double kelvin = temperature(nowMs) + 273.15;
+            const double kelvin = temperatureAt(nowMs) + 273.15;
             const double r = 47000.0 * std::exp(4000.0 * (1.0 / kelvin - 1.0 / 298.15));
             return clampByte(500000.0 / (r + 100000.0) * 255.0 / 5.0);
         }

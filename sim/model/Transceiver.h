@@ -76,7 +76,7 @@ class Transceiver {
     // Case temperature in degrees Celsius, drifting by driftPerMinute from the first time the
     // radio sees the clock.
     void temperature(double celsius, double driftPerMinute = 0.0);
-    double temperature(int64_t nowMs) const;
+    double temperatureAt(int64_t nowMs) const;
     // The 8-bit reading of a monitor channel (E8 command 03) at nowMs.
     int reading(int channel, int64_t nowMs) const;
 
