@@ -20,7 +20,8 @@ constexpr uint64_t kDropEvery = 97;
 constexpr int kSpoiledBlockAdr = 0x0200;
 constexpr int kHangupAfterBlocks = 52;
 
-const std::string kSignature = "Varn Inc.";
+// The nine bytes that close clone data.
+const std::string kSignature = "\x56\x61\x72\x6E\x20\x49\x6E\x63\x2E";
 
 std::string asciiHex(const std::string& bytes) {
     static const char* digits = "0123456789ABCDEF";

@@ -221,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, AdjustTest,
                                            AdjustCase{12, 0xF0, 68}, AdjustCase{13, 0x7F, 69},
                                            AdjustCase{17, 0x1F, 76}, AdjustCase{18, 0x40, 86},
                                            AdjustCase{19, 0x90, 87}, AdjustCase{20, 0x05, 216},
-                                           AdjustCase{21, 0xEE, 217}, AdjustCase{59, 0x00, 255}));
+                                           AdjustCase{21, 0xEE, 217}, AdjustCase{59, 0x00, 255}),
+                         [](const auto& p) { return "command" + std::to_string(p.param.cmd); });
 
 TEST_F(RadioTest, OtherCommandsChangeStateButNoParameter) {
     exchange(adjust(0, 3));
@@ -260,7 +261,8 @@ INSTANTIATE_TEST_SUITE_P(Channels, ReadingTest,
                                            ReadingCase{13, 150}, ReadingCase{14, 140},
                                            ReadingCase{15, 90}, ReadingCase{16, 138},
                                            ReadingCase{17, 104}, ReadingCase{18, 0x40},
-                                           ReadingCase{7, 0}));
+                                           ReadingCase{7, 0}),
+                         [](const auto& p) { return "channel" + std::to_string(p.param.channel); });
 
 TEST_F(RadioTest, ReadingsFollowAdjustmentsAndChannelMode) {
     exchange(adjust(12, 0xEC));  // BPF T1 = -20
@@ -398,7 +400,12 @@ TEST_P(IdentityFaultTest, ShowsInTheIdentificationAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, IdentityFaultTest,
                          ::testing::Values(IdentityFaultCase{Fault::WrongModel, 4, 0x27},
-                                           IdentityFaultCase{Fault::SubCode, 7, 0x01}));
+                                           IdentityFaultCase{Fault::SubCode, 7, 0x01}),
+                         [](const auto& p) {
+                             std::string name = velka::faultName(p.param.fault);
+                             name.erase(name.find('-'), 1);
+                             return name;
+                         });
 
 TEST_F(FaultTest, Byte43IsNotFive) {
     with(Fault::Byte43);
