@@ -1,0 +1,147 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "model/BuiltInImage.h"
+#include "model/Fault.h"
+
+namespace velka {
+
+// The simulated Velka transceiver behind its clone cable. Bytes in, bytes out, on a millisecond
+// clock the caller supplies (it must not go backwards). The radio hears the computer's bytes as
+// they are handed in, provided the computer's line rate matches its own; its answers and the
+// cable's echo reach the computer paced at 10 bits a byte.
+class Transceiver {
+  public:
+    static constexpr int32_t kNormalBaud = 9600;
+    static constexpr int32_t kHighBaud = 38400;
+    // Time from the end of a request to the start of its answer.
+    static constexpr int64_t kTurnaroundMs = 2;
+    static constexpr int64_t kSlowTurnaroundMs = 1500;
+    // Band-pass filter settings (signed D/A values) at the middle of each filter's flat top.
+    static constexpr int kBpfT1Best = 14;
+    static constexpr int kBpfT2Best = -20;
+
+    enum class TraceKind { Received, Sent, Ignored };
+    // Called once per frame heard or sent (and per run of bytes heard at the wrong rate).
+    using TraceSink = std::function<void(int64_t ms, TraceKind kind, const std::string& bytes)>;
+
+    Transceiver();
+    // Starts from the given image; anything but 1664 bytes throws std::invalid_argument.
+    explicit Transceiver(std::string image);
+
+    // The computer's bytes, sent at lineBaud at time nowMs.
+    void fromComputer(const std::string& bytes, int32_t lineBaud, int64_t nowMs);
+    // Bytes that have reached the computer by nowMs: echo and answers, in line order.
+    std::string toComputer(int64_t nowMs);
+    // When the next waiting byte reaches the computer; nothing when none is waiting.
+    std::optional<int64_t> nextOutputMs() const;
+
+    // The line was cut (the far side closed): pending answers are lost, a clone exchange ends.
+    void lineCut(int64_t nowMs);
+    // True once when the hang-up fault has cut the line by nowMs.
+    bool takeHangup(int64_t nowMs);
+
+    const std::string& image() const { return image_; }
+    // Same size rule as the constructor.
+    void image(std::string img);
+    uint8_t imageByte(int32_t adr) const { return static_cast<uint8_t>(image_.at(adr)); }
+
+    // The radio's line rate at nowMs.
+    int32_t rate(int64_t nowMs) const;
+    // Model and sub code as the radio reports them (two bytes each).
+    std::string modelCode() const;
+    std::string subCode() const;
+    // Last adjustment command heard (-1 none) and its value.
+    int lastCommand() const { return lastCommand_; }
+    int lastValue() const { return lastValue_; }
+    // Memory channel selected by command 0 (0-based).
+    int channel() const { return channel_; }
+    bool adjustMode() const { return adjustMode_; }
+    // Bytes heard at the wrong line rate and so ignored.
+    int64_t ignoredBytes() const { return ignoredBytes_; }
+    int cloneWrites() const { return cloneWrites_; }
+
+    void fault(Fault f, bool on);
+    bool fault(Fault f) const { return faults_.count(f) != 0; }
+    // The cable's echo (on by default).
+    void echo(bool on) { echo_ = on; }
+    bool echo() const { return echo_; }
+
+    // Case temperature in degrees Celsius, drifting by driftPerMinute from the first time the
+    // radio sees the clock.
+    void temperature(double celsius, double driftPerMinute = 0.0);
+    double temperatureAt(int64_t nowMs) const;
+    // The 8-bit reading of a monitor channel (E8 command 03) at nowMs.
+    int reading(int channel, int64_t nowMs) const;
+
+    void trace(TraceSink sink) { trace_ = std::move(sink); }
+
+  private:
+    struct Timed {
+        uint8_t byte;
+        int64_t dueUs;
+    };
+
+    void hear(uint8_t b, int64_t atUs);
+    void handleFrame(const std::string& body, int64_t atUs);
+    bool identityMatches(const std::string& payload) const;
+    void answerIdentity(int64_t atUs);
+    void sendCloneImage(int64_t atUs);
+    void takeCloneBlock(const std::string& payload);
+    void finishCloneWrite(const std::string& payload, int64_t atUs);
+    void adjust(int cmd, int value, int64_t atUs);
+    void answerReading(int channel, int64_t atUs);
+    // Queues one frame (FE FE, body, FD) after whatever is already on the line; returns the
+    // time its last byte arrives.
+    int64_t transmit(const std::string& body, int64_t readyUs);
+    int32_t rateAtUs(int64_t us) const;
+    void noteClock(int64_t nowMs);
+
+    std::string image_;
+    std::set<Fault> faults_;
+    bool echo_ = true;
+
+    // Receiver.
+    std::string rxBody_;
+    bool inFrame_ = false;
+    int64_t ignoredBytes_ = 0;
+    int64_t ignoredRun_ = 0;
+
+    // Line rate: high after the switch command until the next clone exchange has ended.
+    int32_t rate_ = kNormalBaud;
+    std::optional<int64_t> revertAtUs_;
+
+    // Clone write in progress.
+    bool writing_ = false;
+    bool writeBad_ = false;
+    std::string writeImage_;
+    int cloneWrites_ = 0;
+
+    std::optional<int64_t> hangupAtUs_;
+
+    int lastCommand_ = -1;
+    int lastValue_ = 0;
+    int channel_ = 0;
+    bool adjustMode_ = false;
+    int badReadingCount_ = 0;
+
+    double celsius_ = 25.0;
+    double driftPerMinute_ = 0.0;
+    std::optional<int64_t> clockStartMs_;
+
+    // Bytes on their way to the computer: the echo and the radio's own transmission.
+    std::deque<Timed> echoOut_;
+    std::deque<Timed> radioOut_;
+    int64_t txFreeUs_ = 0;
+    uint64_t txCount_ = 0;
+
+    TraceSink trace_;
+};
+
+}  // namespace velka
