@@ -33,6 +33,8 @@ class IRigWindow {
 
     virtual void lblProgressCaption(const std::string& caption) = 0;
     virtual void txtDispParaText(const std::string& text) = 0;
+    // Tells the technician that a procedure has finished.
+    virtual void Beep() = 0;
 
     // Explains the last failed communication of seq to the user (and resets the transceiver
     // class, as every clone error does).

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "rig/TxfTable.h"
 #include "shell/Common.h"
 #include "shell/FormatPattern.h"
 
@@ -16,10 +17,6 @@ namespace calvex {
 
 namespace {
 
-constexpr std::array<int16_t, 21> kTxfBorders{0,   16,  24,  32,  40,  48,  64,  80,  96,  112, 128,
-                                              144, 160, 176, 192, 208, 216, 224, 232, 240, 255};
-constexpr std::array<int16_t, 4> kMonChannels{0, 3, 5, 4};
-constexpr std::array<int16_t, 8> kAdjChannels{16, 17, 12, 13, 14, 11, 15, 18};
 constexpr int32_t kBpfDefaultWait = 200;
 
 // One line of a text file without its line end (a file written with CR LF reads the same).
@@ -78,9 +75,7 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
     comPortNo = 1;
     RigOpFunc_ResetAll();
     txfTable.fill(0.0f);
-    std::copy(kTxfBorders.begin(), kTxfBorders.end(), txfBorder.begin());
-    std::copy(kMonChannels.begin(), kMonChannels.end(), monChannel.begin());
-    std::copy(kAdjChannels.begin(), kAdjChannels.end(), adjChannel.begin());
+    txfBorder = kTxfTempBorder;
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {

@@ -13,6 +13,7 @@
 #include "memory/clsCmcRadio.h"
 #include "memory/clsIndEep_RigVelka.h"
 #include "rig/IRigWindow.h"
+#include "rig/LiveReadings.h"
 
 namespace calvex {
 
@@ -42,6 +43,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     static bool RigOpFunc_CheckSubNameLegal(const std::string& name);
     void RigOpFunc_SetComPortNo(int16_t n);
     void RigOpFunc_ClickCmd00(int16_t index);
+    // One pass of the connection's state machine; called once per timer tick.
+    void task();
 
     std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
                             int16_t value) override;
@@ -55,6 +58,29 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     friend struct RigVelkaTestAccess;
 
     void StopProcedures();
+
+    // The task's pieces.
+    bool RunState(int16_t& next);
+    void ShowReadProgress();
+    void PrepareAfterRead();
+    bool SendChangedItems();
+    void StartEnterAction();
+    void UpdateMainControls();
+    void SendE8(int16_t command, int16_t value);
+
+    // Live readings: done once the answer has been taken (or found bad, setting opError).
+    bool ReadMonitor(int16_t r, bool first);
+    bool ReadAdjustMonitor(int16_t r, bool first);
+    bool ReadReading(int16_t list, const ReadingRow& row, int16_t& last, int16_t r, bool first);
+
+    // Procedures, stepped once per cycle; each returns the task's advance flag.
+    bool RunProcedureStep();
+    bool TxfProcedure();
+    bool BpfSweepProcedure();
+    bool RssiProcedure();
+    // A reading taken inside a procedure step: a new request on the step's first call.
+    bool ProcedureReading(int16_t r);
+    bool GoToStep(int16_t step);
     bool ReadParameters(std::istream& in);
     // The channel item's line: number, frequencies, power and mode.
     std::string ChannelLine(const std::string& title, int16_t value);
@@ -115,8 +141,6 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     std::array<int16_t, 22> txfBorder{};
     std::array<float, 22> txfCoef{};
     std::array<float, 45> txfTable{};
-    std::array<int16_t, 5> monChannel{};
-    std::array<int16_t, 9> adjChannel{};
 
     std::array<int16_t, 9> chList{};
     int16_t curChannel = 0;
@@ -135,6 +159,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool rssiNext = false;
     bool rssiS1Phase = false;
     ProcWork procWork;
+    // The item the RSSI procedure redraws; no item of the table carries its events.
+    int16_t idxRssi = -1;
 };
 
 }  // namespace calvex

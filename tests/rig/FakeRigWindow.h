@@ -35,6 +35,7 @@ class FakeRigWindow : public IRigWindow {
     void lblProgressCaption(const std::string& caption) override { progress = caption; }
     void txtDispParaText(const std::string& text) override { dispPara = text; }
     void MsgBoxCloneErr(ICloneSequencer&) override { ++cloneErrorMessages; }
+    void Beep() override { ++beeps; }
 
     Button& button(int16_t i) { return buttons.at(static_cast<std::size_t>(i)); }
 
@@ -46,6 +47,7 @@ class FakeRigWindow : public IRigWindow {
     std::string progress;
     std::string dispPara;
     int cloneErrorMessages = 0;
+    int beeps = 0;
 };
 
 }  // namespace calvex::testing

@@ -1,0 +1,257 @@
+// The guided procedures: reference oscillator table, band-pass filter sweep, RSSI levels.
+#include <algorithm>
+#include <cmath>
+
+#include "rig/TxfTable.h"
+#include "rig/clsIndOp_RigVelka.h"
+
+namespace calvex {
+
+namespace {
+
+constexpr int32_t kTxfTableBase = 216;  // slant of area i at 216 + 2i, initial value at 217 + 2i
+constexpr int16_t kTxfFirstCommand = 20;
+constexpr int16_t kTxfPositions = 40;
+constexpr int16_t kSecondPhaseStart = 22;  // D/A steps from the first setting to +10 ppm
+constexpr int16_t kSecondPhaseCeiling = 233;
+constexpr int32_t kRssiS1Adr = 86;
+constexpr int32_t kRssiS3Adr = 87;
+
+}  // namespace
+
+bool clsIndOp_RigVelka::RunProcedureStep() {
+    const int16_t before = procStep;
+    bool advance = true;
+    if (procRunning(1, 5)) {
+        advance = TxfProcedure();
+    } else if (procRunning(6, 8)) {
+        advance = RssiProcedure();
+    } else if (procRunning(9, 13)) {
+        advance = BpfSweepProcedure();
+    }
+    if (before != 0 && procStep == 0)
+        StopProcedures();
+    return advance;
+}
+
+bool clsIndOp_RigVelka::GoToStep(int16_t step) {
+    procStep = step;
+    procWork.requestSent = false;
+    return true;
+}
+
+bool clsIndOp_RigVelka::ProcedureReading(int16_t r) {
+    const bool done = ReadMonitor(r, !procWork.requestSent);
+    procWork.requestSent = true;
+    return done;
+}
+
+bool clsIndOp_RigVelka::TxfProcedure() {
+    if (myCln3Seq.OpRunning())
+        return false;
+    clsCmcEeprom& ee = myRadio.eepImage;
+    switch (procStep) {
+        case 1:
+            procWork.area = -1;
+            txfNext = false;
+            return GoToStep(2);
+
+        case 2: {
+            if (!ProcedureReading(1))
+                return false;
+            const int16_t v = myConsole.Value(idxTxf);
+            if (txfSecondPhase && v >= kSecondPhaseCeiling) {
+                myConsole.Value(idxTxf, 255);
+                myConsole.Disp(idxTxf);
+            } else if (txfSecondPhase) {
+                myConsole.Value(idxTxf, static_cast<int16_t>(txfFirstValue + kSecondPhaseStart));
+            } else {
+                // Start from the value stored for the current temperature area.
+                const int16_t area = FindTempArea(lastMon[1]);
+                myConsole.Value(idxTxf, ee.ReadByte(kTxfTableBase + 1 + 2 * area));
+            }
+            return GoToStep(3);
+        }
+
+        case 3: {
+            if (!ProcedureReading(1))
+                return false;
+            const int16_t d = FindTempArea(lastMon[1]);
+            const int16_t v = myConsole.Value(idxTxf);
+            if (v == procWork.lastValue && !txfNext && d == procWork.area)
+                return GoToStep(5);
+            procWork.area = d;
+            if (txfNext && txfSecondPhase) {
+                txfSecondValue = v;
+                const TxfComputed computed =
+                    ComputeTxfTable(txfFirstValue, txfSecondValue, txfCoef, lastMon[1]);
+                txfTable = computed.table;
+                txfOffset = computed.offset;
+                procWork.startK = 0;
+                procWork.endK = kTxfPositions - 1;
+                txfWriteAll = true;
+            } else {
+                if (txfNext)
+                    txfFirstValue = v;
+                // The current area and its two neighbours follow the setting live.
+                procWork.startK = static_cast<int16_t>(2 * d - 2);
+                procWork.endK = static_cast<int16_t>(2 * d + 3);
+            }
+            procWork.startK = std::max<int16_t>(procWork.startK, 0);
+            procWork.endK = std::min<int16_t>(procWork.endK, kTxfPositions - 1);
+            procWork.done = txfNext;
+            procWork.lastValue = myConsole.Value(idxTxf);
+            return GoToStep(4);
+        }
+
+        case 4: {
+            if (procWork.endK < procWork.startK)
+                return GoToStep(procWork.done ? 5 : 3);
+            const int16_t k = procWork.startK;
+            int16_t value = 0;
+            if (txfWriteAll && txfSecondPhase) {
+                value = TxfPositionValue(TxfComputed{txfTable, txfOffset}, k);
+            } else if (k % 2 == 1) {
+                value = myConsole.Value(idxTxf);
+            }
+            SendE8(static_cast<int16_t>(kTxfFirstCommand + k), value);
+            ee.WriteByte(kTxfTableBase + k, static_cast<uint8_t>(value & 0xFF));
+            ++procWork.startK;
+            return false;
+        }
+
+        case 5:
+            if (!procWork.done)
+                return GoToStep(3);
+            if (txfSecondPhase) {
+                txfSecondPhase = false;
+                txfNext = false;
+                myWindow.Beep();
+                return GoToStep(0);
+            }
+            txfSecondPhase = true;
+            return GoToStep(1);
+
+        default:
+            return true;
+    }
+}
+
+bool clsIndOp_RigVelka::BpfSweepProcedure() {
+    if (myCln3Seq.OpRunning())
+        return false;
+    switch (procStep) {
+        case 9:
+            return GoToStep(10);
+
+        case 10:
+            for (int16_t f = 0; f <= 1; ++f) {
+                if (!bpfSweep[static_cast<std::size_t>(f)])
+                    continue;
+                myConsole.Value(static_cast<int16_t>(idxBpfT1 + f), 0);
+                myConsole.Disp(static_cast<int16_t>(idxBpfT1 + f));
+            }
+            return GoToStep(11);
+
+        case 11: {
+            if (!ProcedureReading(2))
+                return false;
+            bpfOffset = lastMon[2];
+            const auto next = std::find(bpfSweep.begin(), bpfSweep.begin() + 2, true);
+            if (next == bpfSweep.begin() + 2)
+                return GoToStep(13);
+            procWork.filter = static_cast<int16_t>(next - bpfSweep.begin());
+            const auto item = static_cast<int16_t>(idxBpfT1 + procWork.filter);
+            // A sweep of both filters starts below zero by the low-supply reading.
+            myConsole.Value(item,
+                            bpfSweepAll ? static_cast<int16_t>(-bpfOffset) : myConsole.Min(item));
+            procWork.best = -1;
+            procWork.firstBest = procWork.lastBest = myConsole.Min(item);
+            procWork.subStep = 0;
+            return GoToStep(12);
+        }
+
+        case 12: {
+            const auto item = static_cast<int16_t>(idxBpfT1 + procWork.filter);
+            for (;;) {
+                if (procWork.subStep == 0) {
+                    myConsole.SendE8(item);
+                    procWork.subStep = 1;
+                    return false;
+                }
+                if (!ReadMonitor(3, procWork.subStep == 1)) {
+                    ++procWork.subStep;
+                    return false;
+                }
+                const int16_t g = myConsole.Value(item);
+                const int16_t s = lastMon[3];
+                myConsole.WaitAfterE8(item, 0);  // no pause between the points of a sweep
+                if (s >= procWork.best) {
+                    if (s > procWork.best)
+                        procWork.firstBest = g;
+                    procWork.lastBest = g;
+                    procWork.best = s;
+                }
+                const bool more = g < myConsole.Max(item) && !(bpfSweepAll && g >= 255 - bpfOffset);
+                if (!more)
+                    break;
+                myConsole.Value(item, static_cast<int16_t>(g + (bpfSweepAll ? 2 : 1)));
+                procWork.subStep = 0;
+            }
+            // The middle of the highest plateau.
+            myConsole.Value(item, static_cast<int16_t>(
+                                      std::floor((procWork.lastBest + procWork.firstBest) / 2.0)));
+            bpfSweep[static_cast<std::size_t>(procWork.filter)] = false;
+            return GoToStep(11);
+        }
+
+        case 13:
+            myWindow.Beep();
+            return GoToStep(0);
+
+        default:
+            return true;
+    }
+}
+
+bool clsIndOp_RigVelka::RssiProcedure() {
+    if (myCln3Seq.OpRunning())
+        return false;
+    switch (procStep) {
+        case 6:
+            rssiNext = false;
+            procWork.stored = false;
+            return GoToStep(7);
+
+        case 7:
+            if (!ProcedureReading(3))
+                return false;
+            if (rssiNext) {
+                const int16_t e = lastMon[3];
+                SendE8(rssiS1Phase ? 18 : 19, e);
+                myRadio.eepImage.WriteByte(rssiS1Phase ? kRssiS1Adr : kRssiS3Adr,
+                                           static_cast<uint8_t>(e));
+            }
+            procWork.stored = rssiNext;
+            return GoToStep(8);
+
+        case 8:
+            if (!procWork.stored)
+                return GoToStep(7);
+            if (rssiS1Phase) {
+                rssiNext = false;
+                rssiS1Phase = false;
+                myWindow.Beep();
+                return GoToStep(0);
+            }
+            rssiS1Phase = true;
+            if (idxRssi >= 0 && idxRssi < myConsole.ListCount())
+                myConsole.Disp(idxRssi);
+            return GoToStep(6);
+
+        default:
+            return true;
+    }
+}
+
+}  // namespace calvex

@@ -1,0 +1,248 @@
+// The connection's state machine, its window updates and the live readings.
+#include <algorithm>
+#include <cmath>
+
+#include "rig/clsIndOp_RigVelka.h"
+#include "shell/Common.h"
+
+namespace calvex {
+
+namespace {
+
+constexpr int16_t kStateCount = 21;
+constexpr int16_t kStateCycleEnd = 19;
+constexpr int32_t kImageSize = 1664;
+constexpr int kProgressWidth = 32;
+
+// Narrow level from the wide level and the ratio in 1/255 steps.
+int16_t NarrowLevel(int16_t wide, int16_t ratio) {
+    return static_cast<int16_t>(std::floor(wide * ratio / 255.0 + 0.5));
+}
+
+// The ratio item's value after a read: narrow as a fraction of wide in 1/255 steps. A narrow
+// level above a zero wide level has no ratio; the item's maximum stands for it.
+int16_t RatioOf(int16_t wide, int16_t narrow, int16_t maxValue) {
+    if (narrow == 0)
+        return 0;
+    if (wide == 0)
+        return maxValue;
+    return static_cast<int16_t>(std::floor(narrow * 255.0 / wide + 0.5));
+}
+
+}  // namespace
+
+void clsIndOp_RigVelka::task() {
+    if (myCln3Seq.OpRunning()) {
+        if (opState == 2)
+            ShowReadProgress();
+        return;
+    }
+    if (waitE8Ms > 0) {
+        opTick.counter(waitE8Ms);
+        waitE8Ms = 0;
+    }
+    if (opTick.counter() >= 1)
+        return;
+
+    bool advanced = false;
+    do {
+        int16_t next = static_cast<int16_t>((opState + 1) % kStateCount);
+        advanced = RunState(next);
+        if (advanced) {
+            opState = next;
+            opFirst = true;
+        } else {
+            opFirst = false;
+        }
+        if (opError) {
+            myWindow.MsgBoxCloneErr(myCln3Seq);
+            RigOpFunc_ResetAll();
+            break;
+        }
+    } while (!myCln3Seq.OpRunning() && advanced && opState != kStateCycleEnd);
+    UpdateMainControls();
+}
+
+bool clsIndOp_RigVelka::RunState(int16_t& next) {
+    switch (opState) {
+        case 0:
+            return false;
+        case 1:
+            return true;
+        case 2:
+            if (opFirst) {
+                myCln3Seq.easyCloneRead();
+                return false;
+            }
+            PrepareAfterRead();
+            return true;
+        case 3:
+            reloadCycle = reloadRequest;
+            reloadRequest = false;
+            return true;
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+            return !reloadCycle || ReadMonitor(static_cast<int16_t>(opState - 4), opFirst);
+        case 8:
+        case 9:
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+            return !reloadCycle || ReadAdjustMonitor(static_cast<int16_t>(opState - 8), opFirst);
+        case 16:
+            return SendChangedItems();
+        case 17:
+            StartEnterAction();
+            return true;
+        case 18:
+            return RunProcedureStep();
+        case 19:
+            if (dispParaRequest) {
+                StopProcedures();
+                next = 20;
+            } else {
+                next = 3;
+            }
+            return true;
+        case 20:
+            if (opFirst) {
+                myWindow.txtDispParaText(myEep.RigVelkaEep_DispPara(txfBorder));
+            }
+            if (dispParaRequest)
+                return false;
+            next = kStateCycleEnd;
+            myWindow.cmd00SetFocus(2);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void clsIndOp_RigVelka::ShowReadProgress() {
+    const double fraction = static_cast<double>(myCln3Seq.lastEeAdr()) / kImageSize;
+    const int marks = std::clamp(static_cast<int>(std::floor(fraction * 33)), 0, kProgressWidth);
+    myWindow.lblProgressCaption(std::string(static_cast<std::size_t>(marks), 'o') +
+                                std::string(static_cast<std::size_t>(kProgressWidth - marks), '.'));
+}
+
+void clsIndOp_RigVelka::PrepareAfterRead() {
+    answerPrefix = HexStrToByteStr(myRadio.radioNameM() + myRadio.radionameS());
+    const clsCmcEeprom& ee = myRadio.eepImage;
+    for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
+        myConsole.ReadFromEe(i);
+        if (i == idxBalRatio) {
+            myConsole.Value(i, RatioOf(ee.ReadByte(106), ee.ReadByte(107), myConsole.Max(i)));
+        } else if (i == idxModRatio) {
+            myConsole.Value(i, RatioOf(ee.ReadByte(72), ee.ReadByte(73), myConsole.Max(i)));
+        }
+        myConsole.flgChanged(i, true);
+    }
+    reloadRequest = true;
+
+    int16_t count = 0;
+    for (int16_t ch = 0; ch <= 7; ++ch) {
+        if (myEep.RigVelkaEep_GetChAppear(ch))
+            chList[static_cast<std::size_t>(count++)] = ch;
+    }
+    if (count == 0) {
+        chList[0] = 0;
+        count = 1;
+    }
+    myConsole.Max(idxChNo, static_cast<int16_t>(count - 1));
+    myConsole.Value(idxChNo, myConsole.Min(idxChNo));
+    myConsole.flgChanged(idxChNo, true);
+
+    SendE8(2, 1);  // adjustment mode on
+}
+
+bool clsIndOp_RigVelka::SendChangedItems() {
+    for (int16_t d = 0; d < myConsole.ListCount(); ++d) {
+        if (!myConsole.flgChanged(d))
+            continue;
+        myConsole.flgChanged(d, false);
+        myConsole.SendE8(d);
+        // The narrow levels follow the wide level and its ratio.
+        if (d == idxBalW || d == idxBalRatio) {
+            const int16_t n = NarrowLevel(myConsole.Value(idxBalW), myConsole.Value(idxBalRatio));
+            SendE8(11, n);
+            myRadio.eepImage.WriteByte(107, static_cast<uint8_t>(n));
+        }
+        if (d == idxModW || d == idxModRatio) {
+            const int16_t n = NarrowLevel(myConsole.Value(idxModW), myConsole.Value(idxModRatio));
+            SendE8(9, n);
+            myRadio.eepImage.WriteByte(73, static_cast<uint8_t>(n));
+        }
+        if (myCln3Seq.OpRunning())
+            return false;
+    }
+    return true;
+}
+
+void clsIndOp_RigVelka::StartEnterAction() {
+    for (int16_t f = 0; f < myConsole.ListCount(); ++f) {
+        if (myConsole.flgEnterOn(f) && myConsole.Event_Enter(f) >= 0) {
+            myConsole.flgEnterOn(f, false);
+            myConsole.EnterExec(f);
+            return;
+        }
+    }
+}
+
+void clsIndOp_RigVelka::UpdateMainControls() {
+    const bool shielding = RigVelkaProp_Shielding();
+    const bool edit = RigVelkaProp_EditEnabled();
+    const bool dispPara = RigVelkaProp_DispPara();
+    myWindow.fra01Visible(0, shielding);
+    const bool consoleWasVisible = myWindow.fra01Visible(1);
+    myWindow.fra01Visible(1, edit);
+    if (edit && !consoleWasVisible)
+        myWindow.lboConsoleSetFocus();
+    myWindow.fra01Visible(3, dispPara);
+    myWindow.cmd00Enabled(0, !dispPara);
+    myWindow.cmd00Enabled(1, edit);
+    myWindow.cmd00Enabled(2, !shielding);
+    myWindow.cmd00Default(2, dispPara);
+    myWindow.cmd00Cancel(2, dispPara);
+}
+
+void clsIndOp_RigVelka::SendE8(int16_t command, int16_t value) {
+    myCln3Seq.easySendE8NoAnswer(IntToHex2(command) + IntToAsciiHexStr(value));
+}
+
+bool clsIndOp_RigVelka::ReadMonitor(int16_t r, bool first) {
+    return ReadReading(0, kMonitorRows.at(static_cast<std::size_t>(r)),
+                       lastMon.at(static_cast<std::size_t>(r)), r, first);
+}
+
+bool clsIndOp_RigVelka::ReadAdjustMonitor(int16_t r, bool first) {
+    return ReadReading(1, kAdjustRows.at(static_cast<std::size_t>(r)),
+                       lastAdj.at(static_cast<std::size_t>(r)), r, first);
+}
+
+bool clsIndOp_RigVelka::ReadReading(int16_t list, const ReadingRow& row, int16_t& last, int16_t r,
+                                    bool first) {
+    if (first) {
+        myCln3Seq.easySendE8ReqAnswer(IntToHex2(3) + IntToAsciiHexStr(row.channel));
+        return false;
+    }
+    if (myCln3Seq.OpRunning())
+        return false;
+    const std::string answer = myCln3Seq.varLastE8Answer();
+    if (CheckE8Answer(answer, answerPrefix)) {
+        opError = true;
+        return true;
+    }
+    const int16_t value = E8AnswerValue(answer);
+    if (value != last) {
+        last = value;
+        myWindow.lbo01(list).List(r + 1, ReadingRowText(row, value));
+    }
+    return true;
+}
+
+}  // namespace calvex
