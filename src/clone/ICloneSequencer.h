@@ -8,7 +8,7 @@ namespace calvex {
 // What the console and the transceiver class ask of the operation sequencer. Every operation
 // starts at once and is observed by polling OpRunning; failures are reported by the sequencer.
 class ICloneSequencer {
-public:
+  public:
     virtual ~ICloneSequencer() = default;
     // Forces idle, closes the port and sets the port number for the next operation.
     virtual void easyReset(int16_t portNo) = 0;

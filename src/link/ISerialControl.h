@@ -10,7 +10,7 @@ namespace calvex {
 // Raised by a serial control when the port or one of its buffers cannot be set up. Keeps the
 // device path and the system's reason so that the user can be told more than the port number.
 class SerialError : public std::runtime_error {
-public:
+  public:
     SerialError(const std::string& device, const std::string& reason)
         : std::runtime_error(device.empty() ? reason : device + ": " + reason),
           device_(device),
@@ -18,7 +18,7 @@ public:
     const std::string& device() const { return device_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string device_;
     std::string reason_;
 };
@@ -37,6 +37,8 @@ inline constexpr int16_t kRxOver = 1008;
 inline constexpr int16_t kRxParity = 1009;
 inline constexpr int16_t kTxFull = 1010;
 inline constexpr int16_t kDcb = 1011;
+// The device failed or went away while open; the control has closed the port (LastFault).
+inline constexpr int16_t kDeviceLost = 1100;
 }  // namespace comm_event
 
 // Input modes.
@@ -47,7 +49,7 @@ inline constexpr int16_t kInputModeBinary = 1;
 // drives a device; a loopback one joins the program to a simulated or scripted transceiver.
 // Setting PortOpen(true) or a buffer size on a device that refuses throws SerialError.
 class ISerialControl {
-public:
+  public:
     virtual ~ISerialControl() = default;
 
     virtual int16_t CommPort() const = 0;
@@ -87,6 +89,8 @@ public:
     virtual int16_t CommEvent() const = 0;
     // The event itself; the handler runs on the program's thread.
     virtual void OnComm(std::function<void()> handler) = 0;
+    // Why the port was lost (kDeviceLost), or null; valid until the port is opened again.
+    virtual const SerialError* LastFault() const { return nullptr; }
 };
 
 }  // namespace calvex

@@ -8,7 +8,7 @@ namespace calvex {
 // The far end of an in-process serial line: a simulated or scripted transceiver. The loopback
 // serial control hands it what the program sends and collects what it answers.
 class ISerialPeer {
-public:
+  public:
     virtual ~ISerialPeer() = default;
     // Bytes the program wrote, at the rate the program's port is set to.
     virtual void fromComputer(const std::string& bytes, int32_t baud) = 0;
