@@ -37,6 +37,8 @@ inline constexpr int16_t kRxOver = 1008;
 inline constexpr int16_t kRxParity = 1009;
 inline constexpr int16_t kTxFull = 1010;
 inline constexpr int16_t kDcb = 1011;
+// The device failed or went away while open; the control has closed the port (LastFault).
+inline constexpr int16_t kDeviceLost = 1100;
 }  // namespace comm_event
 
 // Input modes.
@@ -87,6 +89,8 @@ class ISerialControl {
     virtual int16_t CommEvent() const = 0;
     // The event itself; the handler runs on the program's thread.
     virtual void OnComm(std::function<void()> handler) = 0;
+    // Why the port was lost (kDeviceLost), or null; valid until the port is opened again.
+    virtual const SerialError* LastFault() const { return nullptr; }
 };
 
 }  // namespace calvex

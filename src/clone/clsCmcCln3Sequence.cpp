@@ -1,0 +1,296 @@
+#include "clone/clsCmcCln3Sequence.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "shell/Common.h"
+
+namespace calvex {
+
+namespace {
+
+constexpr int16_t kStepIdentify = 1;
+constexpr int16_t kStepCloneRead = 2;
+constexpr int16_t kStepCloneWrite = 3;
+constexpr int16_t kStepE8 = 4;
+constexpr int16_t kStepFailed = 5;
+constexpr int16_t kStepFinish = 6;
+
+// Bytes pos..pos+len-1 (1-based) of s, as far as s reaches.
+std::string Mid(const std::string& s, std::size_t pos, std::size_t len) {
+    if (pos < 1 || pos > s.size())
+        return {};
+    return s.substr(pos - 1, len);
+}
+
+}  // namespace
+
+clsCmcCln3Sequence::clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
+                                       ITickSource& ticks)
+    : com_(com), radio_(radio), host_(host), holdTick_(ticks) {
+    Reset();
+    comPortNo_ = 1;
+    comHoldReload(0);
+}
+
+void clsCmcCln3Sequence::Reset() {
+    // A read cut off after its rate switch starts the next read with the switch again.
+    flgHighSpeed_ = false;
+    com_.cln3D().Reset();
+    com_.Reset();
+    Standby();
+}
+
+void clsCmcCln3Sequence::Standby() {
+    operation_ = kOpNone;
+    stepNo_ = 0;
+    e8HexStrToSend_.clear();
+}
+
+void clsCmcCln3Sequence::easyReset(int16_t portNo) {
+    Reset();
+    comPortNo_ = portNo;
+}
+
+void clsCmcCln3Sequence::easyCloneRead() {
+    Operation(kOpCloneRead);
+    start();
+}
+
+void clsCmcCln3Sequence::easyCloneWrite() {
+    Operation(kOpCloneWrite);
+    start();
+}
+
+int16_t clsCmcCln3Sequence::easySendE8NoAnswer(const std::string& spE8) {
+    Operation(kOpE8);
+    e8HexStrToSend_ = spE8;
+    start();
+    return 0;
+}
+
+int16_t clsCmcCln3Sequence::easySendE8ReqAnswer(const std::string& spE8) {
+    Operation(kOpE8);
+    e8HexStrToSend_ = spE8;
+    e8AnsRequired_ = true;
+    start();
+    return 0;
+}
+
+void clsCmcCln3Sequence::comHoldReload(int32_t ms) {
+    comHoldReload_ = ms;
+    holdTick_.counter(ms);
+}
+
+void clsCmcCln3Sequence::Operation(int16_t op) {
+    operation_ = op;
+    e8AnsRequired_ = false;
+}
+
+void clsCmcCln3Sequence::start() {
+    stepNo_ = 0;
+    task();
+}
+
+const std::string& clsCmcCln3Sequence::ansInfo() const {
+    return com_.cln3D().ansInfo();
+}
+
+std::string clsCmcCln3Sequence::ansNameM() const {
+    return ByteStrToHexStr(Mid(ansInfo(), 4, 2));
+}
+
+std::string clsCmcCln3Sequence::ansNameS() const {
+    return ByteStrToHexStr(Mid(ansInfo(), 6, 2));
+}
+
+void clsCmcCln3Sequence::PrepareStep() {
+    com_.cln3D().lastError(0);
+    myError_ = 0;
+    com_.comPortNum(comPortNo_);
+}
+
+int16_t clsCmcCln3Sequence::FeCount() const {
+    // As many FE as fit in 10 ms at the current rate, plus one, rounded half up.
+    const double n = std::floor(static_cast<double>(com_.comBaud()) * 10.0 / 10000.0 + 1.0 + 0.5);
+    if (n > INT16_MAX || n < INT16_MIN)
+        throw std::overflow_error("FE preamble count");
+    return static_cast<int16_t>(n);
+}
+
+void clsCmcCln3Sequence::StartStep() {
+    clsCmcCln3Drv& drv = com_.cln3D();
+    std::string text;
+    switch (stepCode_) {
+        case kStepIdentify:
+            PrepareStep();
+            com_.comOpen(true);
+            drv.workMode(1);
+            text = IntToHex2(224) + radio_.radioNameM() + "0000";
+            break;
+        case kStepCloneRead:
+            PrepareStep();
+            com_.comOpen(true);
+            drv.workMode(2);
+            drv.myEep(radio_.eepImage);
+            text = IntToHex2(226) + radio_.radioNameM() + radio_.radionameS();
+            break;
+        case kStepCloneWrite:
+            PrepareStep();
+            com_.comOpen(true);
+            drv.workMode(3);
+            drv.myEep(radio_.eepImage);
+            drv.sizDataOfPacket(16);
+            drv.cloneWriteAdrList(radio_.cloneWriteAdrList());
+            text = IntToHex2(227) + radio_.radioNameM() + radio_.radionameS();
+            break;
+        case kStepE8:
+            PrepareStep();
+            com_.comOpen(true);
+            drv.workMode(5);
+            drv.waitAnswer(e8AnsRequired_);
+            drv.retryCount(2);
+            text = IntToHex2(232) + radio_.radioNameM() + radio_.radionameS() + e8HexStrToSend_;
+            break;
+        case kStepFinish:
+            stepNo_ = 0;
+            Standby();
+            return;
+        default:
+            return;
+    }
+    drv.Send(HexStrToByteStr(text));
+}
+
+void clsCmcCln3Sequence::IdentityCheck() {
+    if (ansNameM() != radio_.radioNameM())
+        myError_ = kErrModel;
+    if (ByteStrToHexStr(Mid(ansInfo(), 43, 1)) != "05")
+        myError_ = kErrByte43;
+    const std::string sub = ansNameS();
+    if (host_.RigOpFunc_CheckSubNameLegal(sub)) {
+        radio_.radionameS(sub);
+    } else {
+        myError_ = kErrSubCode;
+    }
+}
+
+void clsCmcCln3Sequence::task() {
+    const bool active = operation_ != kOpNone;
+    clsCmcCln3Drv& drv = com_.cln3D();
+    if (operation_ != kOpNone && !drv.Running()) {
+        int16_t c = 0;
+        const bool failed = drv.lastError() != 0;
+        switch (operation_) {
+            case kOpIdentify:
+                c = stepNo_ == 0 ? kStepIdentify : kStepFinish;
+                flgHighSpeed_ = false;
+                flgKeepStep_ = false;
+                break;
+            case kOpCloneRead:
+                if (stepNo_ == 0) {
+                    c = kStepIdentify;
+                } else if (stepNo_ == 1) {
+                    if (failed) {
+                        myError_ = kErrDriver;
+                    } else {
+                        IdentityCheck();
+                    }
+                    c = myError_ != 0 ? kStepFailed : 0;
+                } else if (stepNo_ == 2) {
+                    if (failed) {
+                        myError_ = kErrDriver;
+                    } else if (!flgHighSpeed_) {
+                        // Tells the transceiver to change its rate, as an E8 operation of its
+                        // own; its completion resumes this read here (re-enters task).
+                        savedStepNo_ = stepNo_;
+                        savedOperation_ = operation_;
+                        flgHighSpeed_ = true;
+                        easySendE8NoAnswer(IntToHex2(1) + IntToAsciiHexStr(15));
+                    } else {
+                        flgHighSpeed_ = false;
+                        drv.Reset();
+                        com_.HighSpeedBRatioSet();
+                    }
+                    c = myError_ != 0 ? kStepFailed : 0;
+                } else if (stepNo_ == 3) {
+                    if (failed) {
+                        myError_ = kErrDriver;
+                        c = kStepFailed;
+                    } else {
+                        PrepareStep();
+                        com_.comOpen(true);
+                        drv.SendFE(FeCount());
+                        c = kStepCloneRead;
+                    }
+                } else if (stepNo_ == 4) {
+                    if (failed) {
+                        c = kStepFailed;
+                    } else {
+                        drv.Reset();
+                        com_.Reset();
+                    }
+                } else {
+                    if (failed) {
+                        c = kStepFailed;
+                    } else {
+                        PrepareStep();
+                        com_.comOpen(true);
+                        drv.SendFE(FeCount());
+                        c = kStepFinish;
+                    }
+                }
+                break;
+            case kOpCloneWrite:
+                if (stepNo_ == 0) {
+                    c = kStepIdentify;
+                } else if (stepNo_ == 1) {
+                    if (failed) {
+                        myError_ = kErrDriver;
+                    } else {
+                        IdentityCheck();
+                    }
+                    c = myError_ != 0 ? kStepFailed : kStepCloneWrite;
+                } else {
+                    c = failed ? kStepFailed : kStepFinish;
+                }
+                break;
+            case kOpE8:
+                if (stepNo_ == 0) {
+                    c = kStepE8;
+                } else {
+                    c = failed ? kStepFailed : kStepFinish;
+                    if (flgHighSpeed_) {
+                        stepNo_ = savedStepNo_;
+                        Operation(savedOperation_);
+                        flgKeepStep_ = true;
+                    }
+                }
+                break;
+            default:
+                break;
+        }
+        if (c == kStepFailed) {
+            com_.comOpen(false);
+            host_.MsgBoxCloneErr(*this);
+        }
+        if (flgKeepStep_) {
+            flgKeepStep_ = false;
+        } else {
+            stepNo_ = static_cast<int16_t>(stepNo_ + 1);
+            if (c == kStepFailed)
+                c = kStepFinish;
+            if (c != 0) {
+                stepCode_ = c;
+                StartStep();
+            }
+        }
+    }
+    if (active) {
+        holdTick_.counter(comHoldReload_);
+    } else if (comHoldReload_ > 0 && holdTick_.counter() < 1 && com_.comOpen()) {
+        Reset();
+    }
+}
+
+}  // namespace calvex

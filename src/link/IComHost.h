@@ -1,0 +1,16 @@
+#pragma once
+
+namespace calvex {
+
+// What the serial form's tick reaches beyond the link: the application's task and the report
+// of a communication fault. The main window implements it; it knows the sequencer.
+class IComHost {
+  public:
+    virtual ~IComHost() = default;
+    // One pass of the application task (sequencer, transceiver task).
+    virtual void task() = 0;
+    // Explains the current communication fault to the user (and resets the transceiver).
+    virtual void MsgBoxCloneErr() = 0;
+};
+
+}  // namespace calvex

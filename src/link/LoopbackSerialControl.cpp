@@ -1,0 +1,130 @@
+#include "link/LoopbackSerialControl.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace calvex {
+
+void LoopbackSerialControl::CommPort(int16_t port) {
+    if (open_)
+        throw SerialError(deviceName(), "port number cannot change while open");
+    if (port < 1)
+        throw SerialError("COM" + std::to_string(port), "invalid port number");
+    commPort_ = port;
+}
+
+void LoopbackSerialControl::Settings(const std::string& settings) {
+    if (std::atol(settings.c_str()) <= 0)
+        throw SerialError(deviceName(), "invalid settings");
+    settings_ = settings;
+}
+
+int32_t LoopbackSerialControl::baud() const {
+    return static_cast<int32_t>(std::atol(settings_.c_str()));
+}
+
+void LoopbackSerialControl::PortOpen(bool open) {
+    if (open == open_) {
+        // Opening an open port is an error of the control; closing a closed one is not.
+        if (open)
+            throw SerialError(deviceName(), "port already open");
+        return;
+    }
+    if (open) {
+        if (!failReason_.empty())
+            throw SerialError(deviceName(), failReason_);
+        fault_.reset();
+        in_.clear();
+        out_.clear();
+        peer_.toComputer();  // what arrived while closed is lost
+        openedWith_.push_back(settings_);
+    } else {
+        // Bytes already taken by the line still reach the peer; the rest are dropped.
+        in_.clear();
+        out_.clear();
+    }
+    open_ = open;
+}
+
+void LoopbackSerialControl::InBufferSize(int16_t size) {
+    if (open_)
+        throw SerialError(deviceName(), "buffer size cannot change while open");
+    inSize_ = size;
+}
+
+void LoopbackSerialControl::OutBufferSize(int16_t size) {
+    if (open_)
+        throw SerialError(deviceName(), "buffer size cannot change while open");
+    outSize_ = size;
+}
+
+void LoopbackSerialControl::OutBufferCount(int16_t count) {
+    if (count == 0)
+        out_.clear();
+}
+
+std::string LoopbackSerialControl::Input() {
+    std::string taken;
+    if (inputLen_ <= 0 || static_cast<std::size_t>(inputLen_) >= in_.size()) {
+        taken.swap(in_);
+    } else {
+        taken = in_.substr(0, static_cast<std::size_t>(inputLen_));
+        in_.erase(0, static_cast<std::size_t>(inputLen_));
+    }
+    return taken;
+}
+
+void LoopbackSerialControl::Output(const std::string& bytes) {
+    if (!open_)
+        throw SerialError(deviceName(), "port not open");
+    out_ += bytes;
+    if (autoDrain_)
+        drain();
+}
+
+void LoopbackSerialControl::drain() {
+    if (!open_ || out_.empty())
+        return;
+    std::string bytes;
+    bytes.swap(out_);
+    peer_.fromComputer(bytes, baud());
+}
+
+void LoopbackSerialControl::poll() {
+    if (!open_)
+        return;
+    const std::string arrived = peer_.toComputer();
+    if (arrived.empty())
+        return;
+    const std::size_t room = in_.size() < static_cast<std::size_t>(inSize_)
+                                 ? static_cast<std::size_t>(inSize_) - in_.size()
+                                 : 0;
+    in_.append(arrived, 0, std::min(room, arrived.size()));
+    if (arrived.size() > room) {
+        fire(comm_event::kRxOver);
+    } else if (rThreshold_ > 0 && in_.size() >= static_cast<std::size_t>(rThreshold_)) {
+        fire(comm_event::kReceive);
+    }
+}
+
+void LoopbackSerialControl::raise(int16_t event) {
+    fire(event);
+}
+
+void LoopbackSerialControl::loseDevice(const std::string& reason) {
+    if (!open_)
+        return;
+    open_ = false;
+    in_.clear();
+    out_.clear();
+    fault_.emplace(deviceName(), reason);
+    fire(comm_event::kDeviceLost);
+}
+
+void LoopbackSerialControl::fire(int16_t event) {
+    commEvent_ = event;
+    if (handler_)
+        handler_();
+}
+
+}  // namespace calvex

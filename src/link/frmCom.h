@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "clone/clsCmcCln3Drv.h"
+#include "link/IComHost.h"
+#include "link/ISerialControl.h"
+#include "link/ITickSource.h"
+
+namespace calvex {
+
+// The hidden serial port form: owns the port and the clone frame driver, keeps the port number
+// and rate, opens and closes the port, collects port-level errors and runs the 50 ms tick
+// chain (timSolid_Timer, wired to a timer by the program).
+class frmCom {
+  public:
+    static constexpr int16_t imdMinComPortNum = 1;
+    static constexpr int16_t imdmaxComPortNum = 10;
+    static constexpr int32_t kNormalBaud = 9600;
+    static constexpr int32_t kHighBaud = 38400;
+
+    frmCom(ISerialControl& port, ITickSource& ticks, IComHost& host);
+    frmCom(const frmCom&) = delete;
+    frmCom& operator=(const frmCom&) = delete;
+    ~frmCom();
+
+    clsCmcCln3Drv& cln3D() { return cln3D_; }
+    const clsCmcCln3Drv& cln3D() const { return cln3D_; }
+
+    // Closes the port and applies the normal configuration (port 1, 9600 baud).
+    void Reset();
+    // As Reset, at the high rate and with a receive threshold of 1024 bytes.
+    void HighSpeedBRatioSet();
+
+    int16_t comPortNum() const { return comPortNum_; }
+    // Values outside imdMinComPortNum..imdmaxComPortNum are ignored.
+    void comPortNum(int16_t port);
+    int32_t comBaud() const { return comBaud_; }
+    void comBaud(int32_t baud) { comBaud_ = baud; }
+    void lnkSettings(const std::string& settings);
+
+    bool comOpen() const;
+    void comOpen(bool open);
+    bool comSendEnable() const { return comOpen(); }
+
+    bool errOverflow() const { return errOverflow_; }
+    void errOverflow(bool on) { errOverflow_ = on; }
+    bool errCannotOpen() const { return errCannotOpen_; }
+    void errCannotOpen(bool on) { errCannotOpen_ = on; }
+    bool totalError() const;
+
+    // Device and system reason of the last failed open or lost port, for the message detail.
+    const std::string& openErrorDevice() const { return openErrorDevice_; }
+    const std::string& openErrorReason() const { return openErrorReason_; }
+
+    // Closes the port and saves the settings (through the hook, when one is set).
+    void AllOver();
+    void saveProfileHook(std::function<void()> hook) { saveProfile_ = std::move(hook); }
+
+    // Form_Unload: closes the port; the caller stops the timer.
+    void Form_Unload() { comOpen(false); }
+
+    // One tick: receive, driver time-outs, application task, fault report, close.
+    void timSolid_Timer();
+    // The serial control's event, by its CommEvent code.
+    void MsCom_OnComm();
+
+  private:
+    void ApplyConfig(int32_t baud, int16_t rThreshold);
+    void NoteError(const std::exception& e);
+
+    ISerialControl& port_;
+    IComHost& host_;
+    clsCmcCln3Drv cln3D_;
+    int16_t comPortNum_ = 1;
+    int32_t comBaud_ = kNormalBaud;
+    bool errCannotOpen_ = false;
+    bool errOverflow_ = false;
+    bool errorNoted_ = false;
+    std::string openErrorDevice_;
+    std::string openErrorReason_;
+    std::function<void()> saveProfile_;
+};
+
+}  // namespace calvex

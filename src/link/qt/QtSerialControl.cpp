@@ -1,0 +1,226 @@
+#include "link/qt/QtSerialControl.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace calvex {
+
+QtSerialControl::QtSerialControl(DeviceLookup lookup) : lookup_(std::move(lookup)) {
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { OnReadyRead(); });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError e) { OnError(e); });
+}
+
+QtSerialControl::~QtSerialControl() {
+    handler_ = nullptr;
+    ClosePort();
+}
+
+std::string QtSerialControl::DefaultDevice(int16_t port) {
+    return "/dev/ttyUSB" + std::to_string(port - 1);
+}
+
+void QtSerialControl::CommPort(int16_t port) {
+    if (port_.isOpen())
+        throw SerialError(device_, "port number cannot change while open");
+    if (port < 1)
+        throw SerialError("COM" + std::to_string(port), "invalid port number");
+    commPort_ = port;
+}
+
+void QtSerialControl::Settings(const std::string& settings) {
+    const long baud = std::atol(settings.c_str());
+    if (baud <= 0)
+        throw SerialError(device_, "invalid settings " + settings);
+    settings_ = settings;
+    if (port_.isOpen() && !port_.setBaudRate(static_cast<qint32>(baud))) {
+        throw SerialError(device_, port_.errorString().toStdString());
+    }
+}
+
+void QtSerialControl::DTREnable(bool on) {
+    dtr_ = on;
+    if (port_.isOpen())
+        port_.setDataTerminalReady(on);  // a pty cannot; that is fine
+}
+
+void QtSerialControl::RTSEnable(bool on) {
+    rts_ = on;
+    if (port_.isOpen())
+        port_.setRequestToSend(on);
+}
+
+void QtSerialControl::InBufferSize(int16_t size) {
+    if (port_.isOpen())
+        throw SerialError(device_, "buffer size cannot change while open");
+    inSize_ = size;
+}
+
+void QtSerialControl::OutBufferSize(int16_t size) {
+    if (port_.isOpen())
+        throw SerialError(device_, "buffer size cannot change while open");
+    outSize_ = size;
+}
+
+void QtSerialControl::PortOpen(bool open) {
+    if (!open) {
+        ClosePort();
+        return;
+    }
+    if (port_.isOpen())
+        throw SerialError(device_, "port already open");
+    device_ = lookup_ ? lookup_(commPort_) : DefaultDevice(commPort_);
+    port_.setPortName(QString::fromStdString(device_));
+    port_.setBaudRate(static_cast<qint32>(std::atol(settings_.c_str())));
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const std::string reason = port_.errorString().toStdString();
+        port_.clearError();
+        throw SerialError(device_, reason);
+    }
+    // Writes go straight to the descriptor and must never block the program's thread.
+    const int fd = static_cast<int>(port_.handle());
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    port_.setDataTerminalReady(dtr_);
+    port_.setRequestToSend(rts_);
+    port_.clearError();
+    faulted_ = false;
+    fault_.reset();
+    in_.clear();
+    out_.clear();
+    writeNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    writeNotifier_->setEnabled(false);
+    QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, &port_,
+                     [this] { PushOut(); });
+}
+
+void QtSerialControl::ClosePort() {
+    writeNotifier_.reset();
+    out_.clear();
+    in_.clear();
+    if (port_.isOpen())
+        port_.close();
+    port_.clearError();
+}
+
+int16_t QtSerialControl::InBufferCount() const {
+    return static_cast<int16_t>(in_.size());
+}
+
+int16_t QtSerialControl::OutBufferCount() const {
+    return static_cast<int16_t>(std::min<std::size_t>(out_.size(), INT16_MAX));
+}
+
+void QtSerialControl::OutBufferCount(int16_t count) {
+    // Only what the system has not taken is dropped; its own queue still goes out.
+    if (count != 0)
+        return;
+    out_.clear();
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
+}
+
+std::string QtSerialControl::Input() {
+    std::string taken;
+    if (inputLen_ <= 0 || static_cast<std::size_t>(inputLen_) >= in_.size()) {
+        taken.swap(in_);
+    } else {
+        taken = in_.substr(0, static_cast<std::size_t>(inputLen_));
+        in_.erase(0, static_cast<std::size_t>(inputLen_));
+    }
+    return taken;
+}
+
+void QtSerialControl::Output(const std::string& bytes) {
+    if (!port_.isOpen() || faulted_)
+        throw SerialError(device_, "port not open");
+    out_ += bytes;
+    PushOut();
+}
+
+void QtSerialControl::PushOut() {
+    if (!port_.isOpen() || faulted_)
+        return;
+    const int fd = static_cast<int>(port_.handle());
+    while (!out_.empty()) {
+        const ssize_t n = ::write(fd, out_.data(), out_.size());
+        if (n > 0) {
+            out_.erase(0, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (writeNotifier_)
+                writeNotifier_->setEnabled(true);
+            return;
+        } else {
+            Lose(n < 0 ? std::strerror(errno) : "device stopped taking data");
+            return;
+        }
+    }
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
+}
+
+void QtSerialControl::OnReadyRead() {
+    if (faulted_)
+        return;
+    const QByteArray data = port_.readAll();
+    if (data.isEmpty())
+        return;
+    const auto size = static_cast<std::size_t>(std::max<int16_t>(inSize_, 0));
+    const std::size_t room = in_.size() < size ? size - in_.size() : 0;
+    const auto n = static_cast<std::size_t>(data.size());
+    in_.append(data.constData(), std::min(room, n));
+    if (n > room) {
+        Fire(comm_event::kRxOver);
+    } else if (rThreshold_ > 0 && in_.size() >= static_cast<std::size_t>(rThreshold_)) {
+        Fire(comm_event::kReceive);
+    }
+}
+
+void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
+    // Some Qt versions repeat read and resource errors without end once the other side is
+    // gone; the first one closes the port and is reported, the rest are ignored.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError) {
+        return;
+    }
+    if (!port_.isOpen() || faulted_)
+        return;
+    Lose(port_.errorString().toStdString());
+}
+
+void QtSerialControl::Lose(const std::string& reason) {
+    if (faulted_)
+        return;
+    faulted_ = true;
+    fault_.emplace(device_, reason);
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
+    // Closing and reporting wait for the event loop: the failure may surface inside a write
+    // of the driver or inside QSerialPort's own notifier.
+    QMetaObject::invokeMethod(
+        &port_,
+        [this] {
+            ClosePort();
+            Fire(comm_event::kDeviceLost);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtSerialControl::Fire(int16_t event) {
+    commEvent_ = event;
+    if (handler_)
+        handler_();
+}
+
+}  // namespace calvex

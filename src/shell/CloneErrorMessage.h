@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "shell/IMessageBox.h"
+#include "shell/IRigReset.h"
+
+namespace calvex {
+
+class frmCom;
+class clsCmcCln3Sequence;
+
+// The one explanation of a failed communication, chosen from the port flags, the driver's last
+// error and the sequencer's error, in that order of precedence.
+std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvLastError,
+                              int16_t seqError, int16_t comPortNum);
+
+// Composes the message for the current state, resets the transceiver object (so that ticks
+// running behind the modal box find an idle system) and shows the message.
+void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
+                    IMessageBox& box);
+
+}  // namespace calvex

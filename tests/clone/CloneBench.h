@@ -1,0 +1,99 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "clone/ScriptedTransceiver.h"
+#include "clone/clsCmcCln3Sequence.h"
+#include "link/FakeTickSource.h"
+#include "link/IComHost.h"
+#include "link/LoopbackSerialControl.h"
+#include "link/frmCom.h"
+#include "memory/clsCmcRadio.h"
+#include "shell/CloneErrorMessage.h"
+#include "shell/IMessageBox.h"
+#include "shell/IRigReset.h"
+
+namespace calvex::testing {
+
+// The clone stack wired as the program wires it, over a loopback line to a scripted
+// transceiver, with a clock that advances 50 ms per tick and message boxes that are recorded.
+class CloneBench : public IComHost, public ISequencerHost, public IRigReset, public IMessageBox {
+  public:
+    FakeTickSource clock{1000};
+    ScriptedTransceiver peer;
+    LoopbackSerialControl port{peer};
+    frmCom com{port, clock, *this};
+    clsCmcRadio radio;
+    clsCmcCln3Sequence seq{com, radio, *this, clock};
+    std::set<std::string> legalSubs{"0100", "0200"};
+    std::vector<std::string> messages;
+    // What the port looked like when each box was shown (the reset runs before the box).
+    std::vector<bool> portOpenAtMessage;
+    int resets = 0;
+
+    CloneBench() {
+        radio.radioNameM("2601");
+        radio.radionameS("0100");
+        radio.cloneWriteAdrList_Clear();
+        radio.cloneWriteAdrList_Add(0, 1663);
+        com.comPortNum(1);
+        com.comBaud(9600);
+        com.cln3D().Reset();
+        com.Reset();
+    }
+
+    void task() override {
+        seq.task();
+        if (seq.OpRunning())
+            seq.task();
+    }
+    void MsgBoxCloneErr() override { calvex::MsgBoxCloneErr(com, seq, *this, *this); }
+    void MsgBoxCloneErr(clsCmcCln3Sequence& s) override {
+        calvex::MsgBoxCloneErr(com, s, *this, *this);
+    }
+    bool RigOpFunc_CheckSubNameLegal(const std::string& subName) override {
+        return legalSubs.count(subName) != 0;
+    }
+    void RigOpFunc_ResetAll() override {
+        ++resets;
+        seq.easyReset(seq.ComPortNo());
+    }
+    int16_t critical(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+        portOpenAtMessage.push_back(com.comOpen());
+        return kButtonOk;
+    }
+
+    // One 50 ms tick: the line delivers (raising the receive event), then the timer fires.
+    void tick() {
+        clock.advance(50);
+        port.poll();
+        com.timSolid_Timer();
+    }
+    // Ticks until the operation has ended; false if it is still running after max ticks.
+    bool runUntilIdle(int maxTicks = 400) {
+        for (int i = 0; i < maxTicks; ++i) {
+            if (!seq.OpRunning())
+                return true;
+            tick();
+        }
+        return !seq.OpRunning();
+    }
+};
+
+// Message texts the tests expect, built line by line.
+inline std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    bool first = true;
+    for (const char* line : lines) {
+        if (!first)
+            text += "\r\n";
+        text += line;
+        first = false;
+    }
+    return text;
+}
+
+}  // namespace calvex::testing

@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include "clone/CloneBench.h"
+
+namespace calvex {
+namespace {
+
+using testing::CloneBench;
+using testing::Lines;
+using testing::ScriptedTransceiver;
+
+std::string Hex(const std::string& text) {
+    return HexStrToByteStr(text);
+}
+std::string Fe(std::size_t n) {
+    return std::string(n, '\xFE');
+}
+
+const std::string kNoAnswer =
+    Lines({"No answer from transceiver.", "", "Check the following:", "- The COM port settings.",
+           "- Cloning cable connections.", "- Transceiver power is ON."});
+
+TEST(Sequencer, IdentifiesTheTransceiver) {
+    CloneBench b;
+    b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
+    b.seq.start();
+    EXPECT_TRUE(b.seq.OpRunning());  // the first frame went out within start
+    ASSERT_EQ(b.peer.writes.size(), 1u);
+    EXPECT_EQ(b.peer.writes[0].bytes, Hex("FEFEEEEFE026010000FD"));
+    EXPECT_EQ(b.peer.writes[0].baud, 9600);
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.seq.ansInfo(), b.peer.identity());
+    EXPECT_EQ(b.seq.ansNameM(), "2601");
+    EXPECT_EQ(b.seq.ansNameS(), "0100");
+    EXPECT_TRUE(b.messages.empty());
+    EXPECT_TRUE(b.com.comOpen());
+}
+
+TEST(Sequencer, WholeCloneReadByteForByte) {
+    CloneBench b;
+    b.seq.easyCloneRead();
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_TRUE(b.messages.empty()) << b.messages.front();
+
+    const auto& w = b.peer.writes;
+    ASSERT_EQ(w.size(), 5u);
+    EXPECT_EQ(w[0].bytes, Hex("FEFEEEEFE026010000FD"));
+    EXPECT_EQ(w[0].baud, 9600);
+    EXPECT_EQ(w[1].bytes, Hex("FEFEEEEFE826010100013046FD"));
+    EXPECT_EQ(w[1].baud, 9600);
+    EXPECT_EQ(w[2].bytes, Fe(39));
+    EXPECT_EQ(w[2].baud, 38400);
+    EXPECT_EQ(w[3].bytes, Hex("FEFEEEEFE226010100FD"));
+    EXPECT_EQ(w[3].baud, 38400);
+    EXPECT_EQ(w[4].bytes, Fe(11));
+    EXPECT_EQ(w[4].baud, 9600);
+
+    // The opening settings tell the rate story: identify and switch, bulk, preamble back.
+    EXPECT_EQ(b.port.openedWith(),
+              (std::vector<std::string>{"9600,N,8,1", "38400,N,8,1", "9600,N,8,1"}));
+    EXPECT_EQ(b.radio.eepImage.ReadBlock(0, 1664), b.peer.memory.ReadBlock(0, 1664));
+    EXPECT_EQ(b.com.cln3D().lastEeAdr(), 1663);
+    EXPECT_TRUE(b.com.comOpen());
+    EXPECT_EQ(b.com.comBaud(), 9600);
+    EXPECT_EQ(b.radio.radionameS(), "0100");
+}
+
+TEST(Sequencer, CloneReadAdoptsAcceptedSubCode) {
+    CloneBench b;
+    b.peer.sub = std::string("\x02\x00", 2);
+    b.seq.easyCloneRead();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_TRUE(b.messages.empty());
+    EXPECT_EQ(b.radio.radionameS(), "0200");
+    // The read request carries the adopted code.
+    EXPECT_EQ(b.peer.frames.back(), Hex("EEEFE226010200"));
+}
+
+TEST(Sequencer, WholeImageCloneWrite) {
+    CloneBench b;
+    for (int32_t a = 0; a < 1664; ++a)
+        b.radio.eepImage.WriteByte(a, static_cast<uint8_t>(a ^ 0x5A));
+    b.peer.memory.eeSize(1664);
+    b.seq.easyCloneWrite();
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_TRUE(b.messages.empty()) << b.messages.front();
+
+    const auto& f = b.peer.frames;
+    ASSERT_EQ(f.size(), 1u + 1u + 104u + 1u);
+    EXPECT_EQ(f[0], Hex("EEEFE026010000"));
+    EXPECT_EQ(f[1], Hex("EEEFE326010100"));
+    for (int i = 0; i < 104; ++i) {
+        const std::string& body = f[static_cast<std::size_t>(2 + i)];
+        ASSERT_EQ(body.size(), 3u + 40u);
+        EXPECT_EQ(body.substr(0, 3), Hex("EEEFE4"));
+        EXPECT_EQ(HexStrToByteStr(body.substr(3, 4)), Hex(IntToHex2(static_cast<int16_t>(i >> 4)) +
+                                                          IntToHex2(static_cast<int16_t>(i << 4))));
+    }
+    EXPECT_EQ(f.back(), Hex("EEEFE5") + clsCmcCln3Drv::signature());
+    EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), b.radio.eepImage.ReadBlock(0, 1664));
+    EXPECT_FALSE(b.com.cln3D().Running());
+    EXPECT_EQ(b.com.cln3D().lastError(), 0);
+}
+
+TEST(Sequencer, E8WithoutAnswerEndsAtOnce) {
+    CloneBench b;
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_EQ(b.peer.writes.size(), 1u);
+    EXPECT_EQ(b.peer.writes[0].bytes, Hex("FEFEEEEFE8260101000B3146FD"));
+    EXPECT_FALSE(b.com.cln3D().Running());
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_TRUE(b.messages.empty());
+    EXPECT_EQ(b.peer.writes.size(), 1u);
+}
+
+TEST(Sequencer, E8WithAnswerKeepsTheResult) {
+    CloneBench b;
+    b.seq.easySendE8ReqAnswer("0B3146");
+    EXPECT_TRUE(b.com.cln3D().Running());
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_TRUE(b.messages.empty());
+    EXPECT_EQ(b.com.cln3D().varLastE8Answer(), Hex("260101000B3041"));
+}
+
+TEST(Sequencer, E8WithAnswerResendsThenGivesUp) {
+    CloneBench b;
+    b.peer.answerE8 = false;
+    b.seq.easySendE8ReqAnswer("0B3146");
+    int ticks = 0;
+    while (b.seq.OpRunning() && ticks < 200) {
+        b.tick();
+        ++ticks;
+    }
+    EXPECT_EQ(b.peer.frames.size(), 3u);  // 1 + 2 resends
+    EXPECT_EQ(ticks, 3 * 1200 / 50);
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], kNoAnswer);
+    EXPECT_FALSE(b.com.comOpen());
+    EXPECT_FALSE(b.seq.OpRunning());
+}
+
+TEST(Sequencer, IdentifyIsNotResent) {
+    CloneBench b;
+    b.peer.script = [](const std::string&) { return std::optional<std::string>(""); };
+    b.seq.easyCloneRead();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.peer.frames.size(), 1u);
+    EXPECT_EQ(b.messages, std::vector<std::string>{kNoAnswer});
+}
+
+TEST(Sequencer, AutomaticPortRelease) {
+    CloneBench b;
+    b.seq.comHoldReload(3000);
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_TRUE(b.com.comOpen());
+    int ticks = 0;
+    while (b.com.comOpen() && ticks < 200) {
+        b.tick();
+        ++ticks;
+    }
+    // The last active pass restarted the count-down; 3000 ms later the port goes.
+    EXPECT_GE(ticks * 50, 3000);
+    EXPECT_LE(ticks * 50, 3100);
+    EXPECT_TRUE(b.messages.empty());
+}
+
+TEST(Sequencer, PortStaysOpenWithReleaseOff) {
+    CloneBench b;
+    b.seq.easySendE8NoAnswer("0B3146");
+    for (int i = 0; i < 200; ++i)
+        b.tick();
+    EXPECT_TRUE(b.com.comOpen());
+}
+
+TEST(Sequencer, StartWhileDriverBusyOnlyArms) {
+    CloneBench b;
+    b.peer.answerE8 = false;
+    b.seq.easySendE8ReqAnswer("0B3146");
+    ASSERT_TRUE(b.com.cln3D().Running());
+    b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
+    b.seq.start();
+    EXPECT_FALSE(b.seq.OpRunning());
+    EXPECT_EQ(b.peer.frames.size(), 1u);
+}
+
+// Each failure ends the operation with one message, the port closed and the system idle.
+struct FailureCase {
+    const char* name;
+    std::function<void(CloneBench&)> arrange;
+    bool write;  // clone write instead of clone read
+    int16_t seqError;
+    std::string message;
+};
+
+class SequencerFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(SequencerFailure, ShowsItsMessage) {
+    const FailureCase& c = GetParam();
+    CloneBench b;
+    c.arrange(b);
+    if (c.write) {
+        b.seq.easyCloneWrite();
+    } else {
+        b.seq.easyCloneRead();
+    }
+    ASSERT_TRUE(b.runUntilIdle());
+    for (int i = 0; i < 40; ++i)
+        b.tick();  // nothing is reported twice
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], c.message);
+    EXPECT_EQ(b.portOpenAtMessage[0], false);
+    EXPECT_EQ(b.seq.error(), c.seqError);
+    EXPECT_EQ(b.resets, 1);
+    EXPECT_FALSE(b.com.comOpen());
+    EXPECT_FALSE(b.com.totalError());
+}
+
+std::string CheckList3(const char* statement) {
+    return Lines({statement, "", "Check the following:", "- The COM port settings.",
+                  "- Cloning cable connections.", "- Transceiver power is ON."});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clone, SequencerFailure,
+    ::testing::Values(
+        FailureCase{"BadChecksum",
+                    [](CloneBench& b) {
+                        b.peer.editBlock = [](int i, std::string block) {
+                            if (i == 7)
+                                block.back() = block.back() == '0' ? '1' : '0';
+                            return block;
+                        };
+                    },
+                    false, 0, CheckList3("Illegal data.")},
+        FailureCase{"CountMismatch", [](CloneBench& b) { b.peer.e5CountOffset = -1; }, false, 0,
+                    CheckList3("Data counter error.")},
+        FailureCase{"BlockOutsideImage",
+                    [](CloneBench& b) {
+                        b.peer.editBlock = [](int i, std::string block) {
+                            if (i != 103)
+                                return block;
+                            return ScriptedTransceiver::dataBlock(0x671, std::string(16, 'x'));
+                        };
+                    },
+                    false, 0, CheckList3("Data overflow.")},
+        FailureCase{"WriteRejected", [](CloneBench& b) { b.peer.e6Result = 0x01; }, true, 0,
+                    Lines({"Cannot write cloning data.", "", "Check the following:",
+                           "- Cloning cable connections.", "- Transceiver power is ON."})},
+        FailureCase{"ModelMismatch",
+                    [](CloneBench& b) { b.peer.model = std::string("\x26\x02", 2); }, false, 1,
+                    CheckList3("Cannot Clone.")},
+        FailureCase{"SubCodeRejected",
+                    [](CloneBench& b) { b.peer.sub = std::string("\x09\x00", 2); }, true, 2,
+                    Lines({"Version number does not match", "for this transceiver."})},
+        FailureCase{
+            "Byte43", [](CloneBench& b) { b.peer.byte43 = 0x04; }, false, 3,
+            Lines({"Connected transceiver is not compatible model.", "", "Check the following:",
+                   "- Appropriate cloning software for the transceiver is being used.",
+                   "- The revision number of the transceiver."})},
+        FailureCase{"BadIdentity",
+                    [](CloneBench& b) {
+                        b.peer.script = [](const std::string& body) -> std::optional<std::string> {
+                            if (body[2] != '\xE0')
+                                return std::nullopt;
+                            std::string id = ScriptedTransceiver{}.identity();
+                            id[7] = 1;  // count byte disagrees with the length
+                            return ScriptedTransceiver::frame(id);
+                        };
+                    },
+                    false, 4, CheckList3("Illegal data.")},
+        FailureCase{"CannotOpen",
+                    [](CloneBench& b) {
+                        b.seq.ComPortNo(3);
+                        b.port.failOpen("Permission denied");
+                    },
+                    false, 2, CheckList3("Cannot access COM 3.")}),
+    [](const ::testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
+
+TEST(Sequencer, IdentityCodesOverwriteInOrder) {
+    // A rejected sub code wins over a model and byte 43 mismatch.
+    CloneBench b;
+    b.peer.model = std::string("\x26\x02", 2);
+    b.peer.byte43 = 0x00;
+    b.peer.sub = std::string("\x09\x00", 2);
+    b.seq.easyCloneRead();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.seq.error(), 2);
+    // Model wrong and byte 43 wrong, sub code fine: 3.
+    CloneBench c;
+    c.peer.model = std::string("\x26\x02", 2);
+    c.peer.byte43 = 0x00;
+    c.seq.easyCloneRead();
+    ASSERT_TRUE(c.runUntilIdle());
+    EXPECT_EQ(c.seq.error(), 3);
+}
+
+TEST(Sequencer, CannotOpenNamesTheDevice) {
+    CloneBench b;
+    b.port.failOpen("Device or resource busy");
+    b.seq.easySendE8NoAnswer("0B3146");
+    EXPECT_TRUE(b.com.errCannotOpen());
+    EXPECT_EQ(b.com.openErrorDevice(), "COM1");
+    EXPECT_EQ(b.com.openErrorReason(), "Device or resource busy");
+    b.runUntilIdle();
+    b.tick();
+    EXPECT_EQ(b.messages, std::vector<std::string>{CheckList3("Cannot access COM 1.")});
+}
+
+TEST(Sequencer, ReadInterruptedAfterTheSwitchSendsItAgain) {
+    // A reset between the rate switch and the high-rate step (a fault, the user) must not
+    // leave the next read believing the switch is already done.
+    CloneBench b;
+    b.seq.easyCloneRead();
+    const std::string kSwitch = Hex("EEEFE826010100013046");
+    while (b.peer.frames.empty() || b.peer.frames.back() != kSwitch)
+        b.tick();
+    b.seq.easyReset(1);
+    b.peer.rate = 9600;  // the transceiver was switched off and on
+    b.peer.frames.clear();
+    b.seq.easyCloneRead();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_TRUE(b.messages.empty()) << b.messages.front();
+    ASSERT_EQ(b.peer.frames.size(), 3u);
+    EXPECT_EQ(b.peer.frames[1], kSwitch);
+}
+
+}  // namespace
+}  // namespace calvex

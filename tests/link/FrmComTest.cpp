@@ -1,0 +1,190 @@
+#include "link/frmCom.h"
+
+#include <gtest/gtest.h>
+
+#include "clone/CloneBench.h"
+#include "link/FakeTickSource.h"
+#include "link/LoopbackSerialControl.h"
+#include "shell/Common.h"
+
+namespace calvex {
+namespace {
+
+using testing::CloneBench;
+using testing::FakeTickSource;
+
+class QueuePeer : public ISerialPeer {
+  public:
+    std::string pending;
+    std::vector<std::string> writes;
+    void fromComputer(const std::string& bytes, int32_t) override { writes.push_back(bytes); }
+    std::string toComputer() override {
+        std::string b;
+        b.swap(pending);
+        return b;
+    }
+};
+
+// Records the order of what one tick does.
+class RecordingHost : public IComHost {
+  public:
+    std::vector<std::string> log;
+    std::function<void()> onTask;
+    std::function<void()> onReport;
+    void task() override {
+        log.push_back("task");
+        if (onTask)
+            onTask();
+    }
+    void MsgBoxCloneErr() override {
+        log.push_back("report");
+        if (onReport)
+            onReport();
+    }
+};
+
+class SerialForm : public ::testing::Test {
+  protected:
+    FakeTickSource clock;
+    QueuePeer peer;
+    LoopbackSerialControl port{peer};
+    RecordingHost host;
+    frmCom com{port, clock, host};
+};
+
+TEST_F(SerialForm, PortNumberRange) {
+    com.comPortNum(10);
+    EXPECT_EQ(com.comPortNum(), 10);
+    com.comPortNum(11);
+    EXPECT_EQ(com.comPortNum(), 10);
+    com.comPortNum(0);
+    EXPECT_EQ(com.comPortNum(), 10);
+}
+
+TEST_F(SerialForm, OpenAppliesPortAndRate) {
+    EXPECT_EQ(port.InBufferSize(), 32760);
+    EXPECT_EQ(port.OutBufferSize(), 1024);
+    EXPECT_EQ(port.RThreshold(), 1);
+    EXPECT_EQ(port.InputMode(), kInputModeBinary);
+    EXPECT_TRUE(port.DTREnable());
+    EXPECT_TRUE(port.RTSEnable());
+    com.comPortNum(3);
+    com.comBaud(38400);
+    com.comOpen(true);
+    EXPECT_TRUE(com.comOpen());
+    EXPECT_EQ(port.Settings(), "38400,N,8,1");
+    EXPECT_EQ(port.CommPort(), 3);
+    // Already open: nothing is re-applied, unsent bytes are dropped, the driver is reset.
+    com.comBaud(9600);
+    port.autoDrain(false);
+    port.Output("abc");
+    com.cln3D().SendFE(1);
+    com.comOpen(true);
+    EXPECT_EQ(port.Settings(), "38400,N,8,1");
+    EXPECT_EQ(port.OutBufferCount(), 0);
+    com.cln3D().workMode(5);
+    EXPECT_EQ(com.cln3D().Send(HexStrToByteStr("E8260101000B3146")), 0);
+}
+
+TEST_F(SerialForm, ResetAndHighSpeed) {
+    com.comPortNum(4);
+    com.comOpen(true);
+    com.HighSpeedBRatioSet();
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_EQ(com.comBaud(), 38400);
+    EXPECT_EQ(port.RThreshold(), 1024);
+    EXPECT_EQ(com.comPortNum(), 1);
+    com.comOpen(true);
+    com.Reset();
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_EQ(com.comBaud(), 9600);
+    EXPECT_EQ(port.RThreshold(), 1);
+    com.comOpen(false);  // closing a closed port raises nothing
+    EXPECT_FALSE(com.totalError());
+}
+
+TEST_F(SerialForm, OpenFailureIsNotedWithItsReason) {
+    port.failOpen("Permission denied");
+    com.comOpen(true);
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_TRUE(com.errCannotOpen());
+    EXPECT_TRUE(com.totalError());
+    EXPECT_EQ(com.openErrorDevice(), "COM1");
+    EXPECT_EQ(com.openErrorReason(), "Permission denied");
+}
+
+TEST_F(SerialForm, TickRunsTheChainInOrder) {
+    com.comOpen(true);
+    host.onTask = [&] { com.cln3D().nowError(3); };
+    host.onReport = [&] { host.log.push_back(com.comOpen() ? "open" : "closed"); };
+    com.timSolid_Timer();
+    EXPECT_EQ(host.log, (std::vector<std::string>{"task", "report", "open"}));
+    // The report did not clear the fault, so the tick closes the port itself.
+    EXPECT_FALSE(com.comOpen());
+}
+
+TEST_F(SerialForm, Events) {
+    com.comOpen(true);
+    port.raise(comm_event::kReceive);  // nothing waiting: nothing runs
+    EXPECT_TRUE(host.log.empty());
+    peer.pending = "x";
+    port.poll();
+    EXPECT_EQ(host.log.size(), 1u);
+
+    port.raise(comm_event::kFrame);  // drops only the partial frame
+    EXPECT_TRUE(com.comOpen());
+    EXPECT_FALSE(com.totalError());
+
+    peer.pending = std::string(40000, 'x');
+    port.poll();
+    EXPECT_TRUE(com.errOverflow());
+    EXPECT_FALSE(com.comOpen());
+
+    com.Reset();
+    com.comOpen(true);
+    port.loseDevice("No such device");
+    EXPECT_TRUE(com.errCannotOpen());
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_EQ(com.openErrorReason(), "No such device");
+}
+
+TEST_F(SerialForm, AllOverClosesAndSaves) {
+    int saved = 0;
+    com.saveProfileHook([&] { ++saved; });
+    com.comOpen(true);
+    com.AllOver();
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_EQ(saved, 1);
+}
+
+TEST(SerialFormReentry, TicksBehindAModalBoxFindAnIdleSystem) {
+    // The desktop's box runs an event loop: ticks go on while it is open.
+    class NestedBench : public CloneBench {
+      public:
+        int16_t critical(const std::string& text, const std::string& title) override {
+            CloneBench::critical(text, title);
+            for (int i = 0; i < 60; ++i)
+                tick();
+            return kButtonOk;
+        }
+    };
+    NestedBench b;
+    b.peer.e6Result = 0x02;
+    b.seq.easyCloneWrite();
+    ASSERT_TRUE(b.runUntilIdle());
+    for (int i = 0; i < 60; ++i)
+        b.tick();
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0].substr(0, 26), "Cannot write cloning data.");
+    EXPECT_FALSE(b.seq.OpRunning());
+    EXPECT_FALSE(b.com.comOpen());
+
+    // The next operation after the box works.
+    b.peer.e6Result = 0x00;
+    b.seq.easyCloneWrite();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace calvex
