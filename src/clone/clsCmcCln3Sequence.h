@@ -51,6 +51,8 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     void start();
     bool OpRunning() const override { return stepNo_ != 0; }
     int16_t error() const override { return myError_; }
+    int32_t lastEeAdr() const override { return com_.cln3D().lastEeAdr(); }
+    std::string varLastE8Answer() const override { return com_.cln3D().varLastE8Answer(); }
     const std::string& ansInfo() const;
     std::string ansNameM() const;
     std::string ansNameS() const;
