@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "console/FakeListBox.h"
@@ -34,7 +35,11 @@ class FakeRigWindow : public IRigWindow {
     void lboConsoleSetFocus() override { focus = "lboConsole"; }
     void lblProgressCaption(const std::string& caption) override { progress = caption; }
     void txtDispParaText(const std::string& text) override { dispPara = text; }
-    void MsgBoxCloneErr(ICloneSequencer&) override { ++cloneErrorMessages; }
+    void MsgBoxCloneErr(ICloneSequencer&) override {
+        ++cloneErrorMessages;
+        if (onCloneError)
+            onCloneError();
+    }
     void Beep() override { ++beeps; }
 
     Button& button(int16_t i) { return buttons.at(static_cast<std::size_t>(i)); }
@@ -48,6 +53,8 @@ class FakeRigWindow : public IRigWindow {
     std::string dispPara;
     int cloneErrorMessages = 0;
     int beeps = 0;
+    // What the real window does on a clone error: the program's composed report.
+    std::function<void()> onCloneError;
 };
 
 }  // namespace calvex::testing

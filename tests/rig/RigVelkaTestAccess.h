@@ -12,6 +12,7 @@ struct RigVelkaTestAccess {
     static bool& dispParaRequest(clsIndOp_RigVelka& r) { return r.dispParaRequest; }
     static int32_t waitE8Ms(const clsIndOp_RigVelka& r) { return r.waitE8Ms; }
     static float txfCoef(const clsIndOp_RigVelka& r, std::size_t i) { return r.txfCoef.at(i); }
+    static std::array<float, 22>& txfCoefs(clsIndOp_RigVelka& r) { return r.txfCoef; }
     static std::array<int16_t, 9>& chList(clsIndOp_RigVelka& r) { return r.chList; }
     static int16_t& curChannel(clsIndOp_RigVelka& r) { return r.curChannel; }
     static std::array<bool, 3>& bpfSweep(clsIndOp_RigVelka& r) { return r.bpfSweep; }

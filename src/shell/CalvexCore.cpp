@@ -1,0 +1,99 @@
+#include "shell/CalvexCore.h"
+
+#include <limits>
+
+#include "shell/CloneErrorMessage.h"
+#include "shell/Common.h"
+
+namespace calvex {
+
+namespace {
+
+// The radio's fixed identity and the one range a clone write sends.
+void GiveIdentity(clsCmcRadio& radio) {
+    radio.radioNameM("2601");
+    radio.radionameS("0100");
+    radio.cloneWriteAdrList_Clear();
+    radio.cloneWriteAdrList_Add(0, 1663);
+}
+
+}  // namespace
+
+CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& box,
+                       IRigWindow& window)
+    : com(port, ticks, *this),
+      seq(com, radio, *this, ticks),
+      rig(seq, radio, console, window, ticks),
+      box_(box) {
+    profMain.SetCurrentPath();
+    profMain.Name(kSettingsFileName);
+    profMain.Section(kProgramTitle);
+    com.saveProfileHook([this] { SaveProfile(); });
+
+    GiveIdentity(radio);
+    com.comPortNum(1);
+    com.comBaud(frmCom::kNormalBaud);
+    com.cln3D().Reset();
+    com.Reset();
+
+    // The main window's initialisation; the settings file may override both.
+    ComPortNo(1);
+    ComAutoRelease(0);
+}
+
+void CalvexCore::ComPortNo(int16_t port) {
+    comPortNo_ = port;
+    rig.RigOpFunc_SetComPortNo(port);
+}
+
+void CalvexCore::ComAutoRelease(int16_t seconds) {
+    comAutoRelease_ = seconds;
+    // Wider than the menu's 16 bits, so that a hand-edited release time cannot overflow.
+    seq.comHoldReload(static_cast<int32_t>(seconds) * 1000);
+}
+
+void CalvexCore::saveData(clsCmcProfileIO& prof) const {
+    prof.Section(kSettingsSection);
+    // A failed save is not reported: the settings only affect the next start.
+    prof.saveData("ComPort", comPortNo_);
+    prof.saveData("ComAutoRelease", comAutoRelease_);
+}
+
+void CalvexCore::loadData(clsCmcProfileIO& prof) {
+    prof.Section(kSettingsSection);
+    // One variable for both keys: an unreadable value leaves the previous one in it.
+    ProfileValue v = int32_t{0};
+    const auto narrow = [](const ProfileValue& value, int16_t fallback) {
+        const int32_t x = std::get<int32_t>(value);
+        return x < std::numeric_limits<int16_t>::min() || x > std::numeric_limits<int16_t>::max()
+                   ? fallback
+                   : static_cast<int16_t>(x);
+    };
+    prof.loadData("ComPort", v, int32_t{1});
+    ComPortNo(narrow(v, comPortNo_));
+    prof.loadData("ComAutoRelease", v, int32_t{0});
+    ComAutoRelease(narrow(v, comAutoRelease_));
+}
+
+void CalvexCore::task() {
+    seq.task();
+    rig.task();
+    if (seq.OpRunning())
+        seq.task();
+    if (onTaskDone_)
+        onTaskDone_();
+}
+
+void CalvexCore::MsgBoxCloneErr() {
+    MsgBoxCloneErr(seq);
+}
+
+void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
+    calvex::MsgBoxCloneErr(com, s, *this, box_);
+}
+
+bool CalvexCore::RigOpFunc_CheckSubNameLegal(const std::string& subName) {
+    return clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(subName);
+}
+
+}  // namespace calvex

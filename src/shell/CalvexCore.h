@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "clone/ISequencerHost.h"
+#include "clone/clsCmcCln3Sequence.h"
+#include "console/clsConsole.h"
+#include "link/IComHost.h"
+#include "link/ISerialControl.h"
+#include "link/ITickSource.h"
+#include "link/frmCom.h"
+#include "memory/clsCmcRadio.h"
+#include "rig/IRigWindow.h"
+#include "rig/clsIndOp_RigVelka.h"
+#include "shell/IMessageBox.h"
+#include "shell/IRigReset.h"
+#include "shell/clsCmcProfileIO.h"
+
+namespace calvex {
+
+// The program without its window: the objects that exist once for the whole process, wired as
+// start-up wires them, and the main window's non-visual half (its two settings, the task chain
+// run by every tick, the clone error report). The desktop program and the tests build one over
+// their own serial control, clock, message box and window controls.
+class CalvexCore final : public IComHost, public ISequencerHost, public IRigReset {
+  public:
+    static constexpr const char* kSettingsFileName = "CALVEXADJ.rs";
+    static constexpr const char* kSettingsSection = "OPTION";
+
+    CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& box, IRigWindow& window);
+    CalvexCore(const CalvexCore&) = delete;
+    CalvexCore& operator=(const CalvexCore&) = delete;
+
+    // The port number 1..4 of the menu; a change abandons what the transceiver was doing.
+    int16_t ComPortNo() const { return comPortNo_; }
+    void ComPortNo(int16_t port);
+    // Automatic port release in seconds, 0 (OFF) .. 5 in the menu.
+    int16_t ComAutoRelease() const { return comAutoRelease_; }
+    void ComAutoRelease(int16_t seconds);
+
+    // The settings file object; start-up points it at the file beside the executable.
+    clsCmcProfileIO profMain;
+    void saveData(clsCmcProfileIO& prof) const;
+    void loadData(clsCmcProfileIO& prof);
+    void SaveProfile() { saveData(profMain); }
+    void LoadProfile() { loadData(profMain); }
+
+    // Runs after every pass of the task chain (the window refreshes its menu marks and port
+    // label there).
+    void onTaskDone(std::function<void()> hook) { onTaskDone_ = std::move(hook); }
+
+    // One pass of the application task: sequencer, transceiver task, the sequencer again while
+    // an operation runs.
+    void task() override;
+    // Explains the current communication fault, after resetting the transceiver object.
+    void MsgBoxCloneErr() override;
+    void MsgBoxCloneErr(clsCmcCln3Sequence& seq) override;
+    bool RigOpFunc_CheckSubNameLegal(const std::string& subName) override;
+    void RigOpFunc_ResetAll() override { rig.RigOpFunc_ResetAll(); }
+
+    // The single instances, in the order they are created.
+    clsCmcRadio radio;
+    frmCom com;
+    clsCmcCln3Sequence seq;
+    clsConsole console;
+    clsIndOp_RigVelka rig;
+
+  private:
+    IMessageBox& box_;
+    int16_t comPortNo_ = 1;
+    int16_t comAutoRelease_ = 0;
+    std::function<void()> onTaskDone_;
+};
+
+}  // namespace calvex

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/FakeTickSource.h"
+#include "link/LoopbackSerialControl.h"
+#include "model/Transceiver.h"
+#include "model/TransceiverPeer.h"
+#include "rig/FakeRigWindow.h"
+#include "rig/RigVelkaTestAccess.h"
+#include "shell/CalvexCore.h"
+#include "shell/IMessageBox.h"
+
+namespace calvex::testing {
+
+// The whole program without its window, over the in-process line to the simulated transceiver,
+// on a clock that advances 50 ms per tick.
+class FlowBench : public IMessageBox {
+  public:
+    using Access = RigVelkaTestAccess;
+
+    // Item indexes of the table.
+    static constexpr int16_t kChNo = 0, kPowerHi = 1, kBalW = 4, kBpfAll = 10, kBpfT1 = 11,
+                             kBpfT2 = 12, kTxf = 13;
+
+    FakeTickSource clock{5000};
+    velka::Transceiver radio;
+    velka::TransceiverPeer peer{radio, clock};
+    LoopbackSerialControl port{peer};
+    FakeRigWindow window;
+    CalvexCore core{port, clock, *this, window};
+    clsIndOp_RigVelka& rig = core.rig;
+    clsConsole& console = core.console;
+    std::vector<std::string> messages;
+    // Adjustment commands the radio heard: command and value.
+    std::vector<std::pair<int, int>> adjustments;
+    int ticks = 0;
+
+    FlowBench() {
+        window.onCloneError = [this] { core.MsgBoxCloneErr(); };
+        radio.trace([this](int64_t, velka::Transceiver::TraceKind kind, const std::string& f) {
+            // FE FE EE EF E8, identity, command, value as two ASCII hex digits, FD
+            if (kind == velka::Transceiver::TraceKind::Received && f.size() == 13 &&
+                static_cast<uint8_t>(f[4]) == 0xE8) {
+                adjustments.emplace_back(static_cast<uint8_t>(f[9]),
+                                         std::stoi(f.substr(10, 2), nullptr, 16));
+            }
+        });
+    }
+
+    int16_t critical(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+        return kButtonOk;
+    }
+
+    void tick() {
+        clock.advance(50);
+        ++ticks;
+        port.poll();
+        core.com.timSolid_Timer();
+    }
+    template <class Done>
+    bool tickUntil(Done done, int maxTicks = 2000) {
+        for (int i = 0; i < maxTicks; ++i) {
+            if (done())
+                return true;
+            tick();
+        }
+        return done();
+    }
+
+    int16_t state() { return Access::opState(rig); }
+    int16_t procStep() { return Access::procStep(rig); }
+    bool anyChanged() {
+        for (int16_t i = 0; i < console.ListCount(); ++i) {
+            if (console.flgChanged(i))
+                return true;
+        }
+        return false;
+    }
+    // Connect, and run until the first cycle has sent everything and ended.
+    bool connect() {
+        rig.RigOpFunc_ClickCmd00(0);
+        return tickUntil([&] { return state() == 19 && !anyChanged(); });
+    }
+    // Enter on an item, as the console's key handler does.
+    void enter(int16_t item) { console.EnterPushed(item); }
+    int adjustmentsOf(int command) const {
+        int n = 0;
+        for (const auto& a : adjustments)
+            n += a.first == command;
+        return n;
+    }
+};
+
+}  // namespace calvex::testing
