@@ -21,29 +21,23 @@ constexpr uint8_t kCmdE8 = 0xE8;
 
 // Byte at a 1-based position, or -1 when the body is too short.
 int byteAt(const std::string& s, std::size_t pos) {
-    if (pos < 1 || pos > s.size())
-        return -1;
+    if (pos < 1 || pos > s.size()) return -1;
     return static_cast<unsigned char>(s[pos - 1]);
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
 // Value of the two ASCII hex characters at 1-based position pos, or -1.
 int hexPairAt(const std::string& s, std::size_t pos) {
-    if (pos < 1 || pos + 1 > s.size())
-        return -1;
+    if (pos < 1 || pos + 1 > s.size()) return -1;
     const int hi = hexDigit(s[pos - 1]);
     const int lo = hexDigit(s[pos]);
-    if (hi < 0 || lo < 0)
-        return -1;
+    if (hi < 0 || lo < 0) return -1;
     return hi * 16 + lo;
 }
 
@@ -51,30 +45,26 @@ int hexPairAt(const std::string& s, std::size_t pos) {
 // text is all decimal digits, or digits with one exponent letter (D or E) between them whose
 // value stays finite.
 bool isNumericText(const std::string& text) {
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
     int letters = 0;
     std::string number = text;
     for (std::size_t i = 0; i < number.size(); ++i) {
         const char c = number[i];
-        if (c >= '0' && c <= '9')
-            continue;
+        if (c >= '0' && c <= '9') continue;
         if ((c == 'D' || c == 'E') && i > 0 && i + 1 < number.size() && ++letters == 1) {
             number[i] = 'E';
             continue;
         }
         return false;
     }
-    if (letters == 0)
-        return true;
+    if (letters == 0) return true;
     errno = 0;
     const double v = std::strtod(number.c_str(), nullptr);
     return errno != ERANGE && std::isfinite(v);
 }
 
 bool idBytesNumeric(const std::string& body) {
-    if (body.size() < 7)
-        return false;
+    if (body.size() < 7) return false;
     return isNumericText(ByteStrToHexStr(body.substr(3, 4)));
 }
 
@@ -103,14 +93,12 @@ void clsCmcCln3Drv::cloneWriteAdrList(const std::string& list) {
 
 void clsCmcCln3Drv::nowError(int16_t code) {
     nowError_ = code;
-    if (code != 0)
-        lastError_ = code;
+    if (code != 0) lastError_ = code;
     EndExchange();
 }
 
 bool clsCmcCln3Drv::SendEnable() const {
-    if (!sendIdle_ || port_ == nullptr || !port_->PortOpen())
-        return false;
+    if (!sendIdle_ || port_ == nullptr || !port_->PortOpen()) return false;
     return port_->OutBufferSize() - port_->OutBufferCount() > 256;
 }
 
@@ -129,8 +117,7 @@ int16_t clsCmcCln3Drv::Send(const std::string& data) {
 }
 
 int16_t clsCmcCln3Drv::RealSend(const std::string& data) {
-    if (!txBuf_.empty() || !SendEnable())
-        return 1;
+    if (!txBuf_.empty() || !SendEnable()) return 1;
     lastSent_ = data;
     txBuf_ = std::string("\xFE\xFE\xEE\xEF", 4) + data + kFD;
     if (workMode_ == 5) {
@@ -150,14 +137,12 @@ int16_t clsCmcCln3Drv::RealSend(const std::string& data) {
         EndExchange();
     }
     // The follow-up may have moved on to a mode that waits (clone write to its closing E5).
-    if (!waitAnswer_)
-        EndExchange();
+    if (!waitAnswer_) EndExchange();
     return 0;
 }
 
 int16_t clsCmcCln3Drv::RetrySend() {
-    if (retriesLeft_ < 1)
-        return 1;
+    if (retriesLeft_ < 1) return 1;
     EndExchange();
     const int16_t result = RealSend(lastSent_);
     retriesLeft_ = static_cast<int16_t>(retriesLeft_ - 1);
@@ -165,11 +150,9 @@ int16_t clsCmcCln3Drv::RetrySend() {
 }
 
 void clsCmcCln3Drv::SendFE(int16_t count) {
-    if (count > 0)
-        txBuf_.append(static_cast<std::size_t>(count), kFE);
+    if (count > 0) txBuf_.append(static_cast<std::size_t>(count), kFE);
     // Writing to a closed port would fail; the preamble is simply not sent then.
-    if (port_ != nullptr && port_->PortOpen())
-        WriteToPort(txBuf_);
+    if (port_ != nullptr && port_->PortOpen()) WriteToPort(txBuf_);
 }
 
 void clsCmcCln3Drv::StartWait(int16_t state) {
@@ -192,8 +175,7 @@ void clsCmcCln3Drv::OnFrameEvent() {
                 workMode(4);
                 refused = Send(std::string(1, static_cast<char>(kCmdE5)) + signature());
             }
-            if (refused != 0)
-                nowError(kErrWriteRefused);
+            if (refused != 0) nowError(kErrWriteRefused);
             break;
         }
         case 4:
@@ -208,14 +190,12 @@ void clsCmcCln3Drv::OnFrameEvent() {
 std::string clsCmcCln3Drv::BuildCloneWriteFrame() {
     const int32_t end = ByteStrHexToInt(adrList_.size() > 5 ? adrList_.substr(5, 4) : "");
     int32_t n = sizDataOfPacket_;
-    if (nextAdr_ + n - 1 > end)
-        n = end - nextAdr_ + 1;
+    if (nextAdr_ + n - 1 > end) n = end - nextAdr_ + 1;
     std::string block;
     block.push_back(static_cast<char>((nextAdr_ / 256) & 0xFF));
     block.push_back(static_cast<char>((nextAdr_ % 256) & 0xFF));
     block.push_back(static_cast<char>(n & 0xFF));
-    if (myEep_ != nullptr)
-        block += myEep_->ReadBlock(nextAdr_, n);
+    if (myEep_ != nullptr) block += myEep_->ReadBlock(nextAdr_, n);
     unsigned sum = 0;
     for (char c : block)
         sum += static_cast<unsigned char>(c);
@@ -234,8 +214,7 @@ std::string clsCmcCln3Drv::BuildCloneWriteFrame() {
 
 void clsCmcCln3Drv::read(std::string chunk) {
     while (!chunk.empty()) {
-        if (waitState_ == 0)
-            return;
+        if (waitState_ == 0) return;
         const auto s = chunk.find(kFE);
         const auto e = chunk.find(kFD);
         if (s != std::string::npos && (e == std::string::npos || s < e)) {
@@ -243,22 +222,18 @@ void clsCmcCln3Drv::read(std::string chunk) {
             rxBuf_.clear();
             rxHunting_ = false;
         } else if (e != std::string::npos) {
-            if (rxHunting_)
-                return;
+            if (rxHunting_) return;
             rxBuf_.append(chunk, 0, e);
-            if (rxBuf_.size() > kRxBufMax)
-                rxBuf_.erase(0, rxBuf_.size() - kRxBufMax);
+            if (rxBuf_.size() > kRxBufMax) rxBuf_.erase(0, rxBuf_.size() - kRxBufMax);
             chunk.erase(0, e + 1);
             const std::string body = rxBuf_;
             OnFrameReceived(body);
             rxBuf_.clear();
             rxHunting_ = true;
         } else {
-            if (rxHunting_)
-                return;
+            if (rxHunting_) return;
             rxBuf_ += chunk;
-            if (rxBuf_.size() > kRxBufMax)
-                rxBuf_.erase(0, rxBuf_.size() - kRxBufMax);
+            if (rxBuf_.size() > kRxBufMax) rxBuf_.erase(0, rxBuf_.size() - kRxBufMax);
             chunk.clear();
         }
     }
@@ -266,15 +241,12 @@ void clsCmcCln3Drv::read(std::string chunk) {
 
 void clsCmcCln3Drv::OnFrameReceived(const std::string& body) {
     varLastE8Answer_ = body;
-    if (CheckAnswer(body) == Verdict::Accepted)
-        EndExchange();
+    if (CheckAnswer(body) == Verdict::Accepted) EndExchange();
 }
 
 clsCmcCln3Drv::Verdict clsCmcCln3Drv::CheckAnswer(const std::string& body) {
-    if (body.size() < 3)
-        return Verdict::Ignored;
-    if (byteAt(body, 1) != 0xEF || byteAt(body, 2) != 0xEE)
-        return Verdict::Ignored;
+    if (body.size() < 3) return Verdict::Ignored;
+    if (byteAt(body, 1) != 0xEF || byteAt(body, 2) != 0xEE) return Verdict::Ignored;
     const int cmd = byteAt(body, 3);
     if (cmd == kCmdE1 && workMode_ == 1) {
         if (IsFrameBad(body)) {
@@ -327,38 +299,29 @@ bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
     switch (byteAt(body, 3)) {
         case kCmdE1: {
             frameCounter_ = 0;
-            if (len < 7)
-                return true;
-            if (!idBytesNumeric(body))
-                return true;
-            if (len >= 60)
-                return true;
+            if (len < 7) return true;
+            if (!idBytesNumeric(body)) return true;
+            if (len >= 60) return true;
             // The count byte must be there: a body of exactly 7 bytes lacks it.
             return byteAt(body, 8) != static_cast<int>(len) - 7;
         }
         case kCmdE4: {
-            if (len % 2 == 0 || len < 13)
-                return true;
+            if (len % 2 == 0 || len < 13) return true;
             unsigned sum = 0;
             for (std::size_t pos = 4; pos < len; pos += 2) {
                 const int v = hexPairAt(body, pos);
-                if (v < 0)
-                    return true;
+                if (v < 0) return true;
                 sum += static_cast<unsigned>(v);
             }
-            if (sum % 256 != 0)
-                return true;
-            if (hexPairAt(body, 8) != static_cast<int>((len - 11) / 2))
-                return true;
+            if (sum % 256 != 0) return true;
+            if (hexPairAt(body, 8) != static_cast<int>((len - 11) / 2)) return true;
             frameCounter_ = static_cast<uint8_t>(frameCounter_ + 1);
             return false;
         }
         case kCmdE5: {
-            if (len < 12 || body.substr(3, 9) != signature())
-                return true;
+            if (len < 12 || body.substr(3, 9) != signature()) return true;
             const int count = hexPairAt(body, 13);
-            if (count < 0)
-                return true;
+            if (count < 0) return true;
             if (count != frameCounter_) {
                 cntMismatch_ = true;
                 return true;
@@ -366,10 +329,8 @@ bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
             return false;
         }
         case kCmdE8:
-            if (len < 8)
-                return true;
-            if (!idBytesNumeric(body))
-                return true;
+            if (len < 8) return true;
+            if (!idBytesNumeric(body)) return true;
             return byteAt(body, 8) != e8Key_;
         default:
             return false;
@@ -383,16 +344,14 @@ bool clsCmcCln3Drv::StoreCloneData(const std::string& body) {
     for (int i = 0; i < n; ++i) {
         data.push_back(static_cast<char>(hexPairAt(body, static_cast<std::size_t>(10 + 2 * i))));
     }
-    if (myEep_ == nullptr || myEep_->WriteBlock(adr, data) != 0)
-        return false;
+    if (myEep_ == nullptr || myEep_->WriteBlock(adr, data) != 0) return false;
     lastEeAdr_ = adr + n - 1;
     return true;
 }
 
 void clsCmcCln3Drv::task() {
     if (waitState_ == 2 && waitTick_.counter() < 1) {
-        if (RetrySend() != 0)
-            nowError(kErrNoAnswer);
+        if (RetrySend() != 0) nowError(kErrNoAnswer);
     }
 }
 

@@ -18,8 +18,7 @@ constexpr int16_t kStepFinish = 6;
 
 // Bytes pos..pos+len-1 (1-based) of s, as far as s reaches.
 std::string Mid(const std::string& s, std::size_t pos, std::size_t len) {
-    if (pos < 1 || pos > s.size())
-        return {};
+    if (pos < 1 || pos > s.size()) return {};
     return s.substr(pos - 1, len);
 }
 
@@ -113,8 +112,7 @@ void clsCmcCln3Sequence::PrepareStep() {
 int16_t clsCmcCln3Sequence::FeCount() const {
     // As many FE as fit in 10 ms at the current rate, plus one, rounded half up.
     const double n = std::floor(static_cast<double>(com_.comBaud()) * 10.0 / 10000.0 + 1.0 + 0.5);
-    if (n > INT16_MAX || n < INT16_MIN)
-        throw std::overflow_error("FE preamble count");
+    if (n > INT16_MAX || n < INT16_MIN) throw std::overflow_error("FE preamble count");
     return static_cast<int16_t>(n);
 }
 
@@ -163,10 +161,8 @@ void clsCmcCln3Sequence::StartStep() {
 }
 
 void clsCmcCln3Sequence::IdentityCheck() {
-    if (ansNameM() != radio_.radioNameM())
-        myError_ = kErrModel;
-    if (ByteStrToHexStr(Mid(ansInfo(), 43, 1)) != "05")
-        myError_ = kErrByte43;
+    if (ansNameM() != radio_.radioNameM()) myError_ = kErrModel;
+    if (ByteStrToHexStr(Mid(ansInfo(), 43, 1)) != "05") myError_ = kErrByte43;
     const std::string sub = ansNameS();
     if (host_.RigOpFunc_CheckSubNameLegal(sub)) {
         radio_.radionameS(sub);
@@ -278,8 +274,7 @@ void clsCmcCln3Sequence::task() {
             flgKeepStep_ = false;
         } else {
             stepNo_ = static_cast<int16_t>(stepNo_ + 1);
-            if (c == kStepFailed)
-                c = kStepFinish;
+            if (c == kStepFailed) c = kStepFinish;
             if (c != 0) {
                 stepCode_ = c;
                 StartStep();

@@ -27,26 +27,22 @@ void clsConsole::Initialise() {
 }
 
 ConsoleItem& clsConsole::item(int16_t i) {
-    if (i < 0 || i >= myItemCount)
-        throw std::out_of_range("console item index out of range");
+    if (i < 0 || i >= myItemCount) throw std::out_of_range("console item index out of range");
     return myItems[static_cast<std::size_t>(i)];
 }
 
 const ConsoleItem& clsConsole::item(int16_t i) const {
-    if (i < 0 || i >= myItemCount)
-        throw std::out_of_range("console item index out of range");
+    if (i < 0 || i >= myItemCount) throw std::out_of_range("console item index out of range");
     return myItems[static_cast<std::size_t>(i)];
 }
 
 IListBox& clsConsole::listBox() const {
-    if (myListBox_ == nullptr)
-        throw std::logic_error("console has no list box");
+    if (myListBox_ == nullptr) throw std::logic_error("console has no list box");
     return *myListBox_;
 }
 
 IConsoleEvents& clsConsole::eventClass() const {
-    if (myEventClass_ == nullptr)
-        throw std::logic_error("console has no event sink");
+    if (myEventClass_ == nullptr) throw std::logic_error("console has no event sink");
     return *myEventClass_;
 }
 
@@ -76,12 +72,9 @@ void clsConsole::Title(int16_t i, const std::string& title) {
 void clsConsole::LimitValue(int16_t i) {
     ConsoleItem& it = item(i);
     const int16_t before = it.Value;
-    if (it.Value < it.Min)
-        it.Value = it.Min;
-    if (it.Value > it.Max)
-        it.Value = it.Max;
-    if (it.Value != before)
-        Disp(i);
+    if (it.Value < it.Min) it.Value = it.Min;
+    if (it.Value > it.Max) it.Value = it.Max;
+    if (it.Value != before) Disp(i);
 }
 
 void clsConsole::Value(int16_t i, int16_t v) {
@@ -89,16 +82,14 @@ void clsConsole::Value(int16_t i, int16_t v) {
     const int16_t old = it.Value;
     it.Value = v;
     LimitValue(i);
-    if (it.Value != old)
-        Disp(i);
+    if (it.Value != old) Disp(i);
     it.flgChanged = true;
 }
 
 void clsConsole::Min(int16_t i, int16_t v) {
     ConsoleItem& it = item(i);
     it.Min = v;
-    if (it.Max < it.Min)
-        it.Max = it.Min;
+    if (it.Max < it.Min) it.Max = it.Min;
     LimitValue(i);
     Disp(i);
 }
@@ -106,8 +97,7 @@ void clsConsole::Min(int16_t i, int16_t v) {
 void clsConsole::Max(int16_t i, int16_t v) {
     ConsoleItem& it = item(i);
     it.Max = v;
-    if (it.Max < it.Min)
-        it.Min = it.Max;
+    if (it.Max < it.Min) it.Min = it.Max;
     LimitValue(i);
     Disp(i);
 }
@@ -138,8 +128,7 @@ std::string clsConsole::DefaultString(int16_t i) const {
     const ConsoleItem& it = item(i);
     const std::string value = "   " + std::to_string(it.Value);
     std::string line = it.Title + ":" + value.substr(value.size() - 4);
-    if (it.BarExist)
-        line += BarString(i);
+    if (it.BarExist) line += BarString(i);
     return line;
 }
 
@@ -150,10 +139,8 @@ std::string clsConsole::BarString(int16_t i) const {
     const double span = static_cast<double>(it.Max) - it.Min;
     // An item without a range has nothing to show; its bar stays empty.
     long marks = span > 0 ? std::lround(std::nearbyint(scaled / span)) : 0;
-    if (marks < 0)
-        marks = 0;
-    if (marks > myBarLength)
-        marks = myBarLength;
+    if (marks < 0) marks = 0;
+    if (marks > myBarLength) marks = myBarLength;
     const auto n = static_cast<std::size_t>(marks);
     return " [" + std::string(n, '#') +
            std::string(static_cast<std::size_t>(myBarLength) - n, '-') + "]";
@@ -186,22 +173,17 @@ void clsConsole::Disp(int16_t i) {
 
 void clsConsole::ReadFromEe(int16_t i) {
     const ConsoleItem& it = item(i);
-    if (it.EeAdr < 0)
-        return;
-    if (myEeprom_ == nullptr)
-        throw std::logic_error("console has no EEPROM image");
+    if (it.EeAdr < 0) return;
+    if (myEeprom_ == nullptr) throw std::logic_error("console has no EEPROM image");
     int16_t v = myEeprom_->ReadByte(it.EeAdr);
-    if (it.EeDataSigned && v >= 128)
-        v = static_cast<int16_t>(v - 256);
+    if (it.EeDataSigned && v >= 128) v = static_cast<int16_t>(v - 256);
     Value(i, v);
 }
 
 void clsConsole::WriteToEe(int16_t i) {
     const ConsoleItem& it = item(i);
-    if (it.EeAdr < 0)
-        return;
-    if (myEeprom_ == nullptr)
-        throw std::logic_error("console has no EEPROM image");
+    if (it.EeAdr < 0) return;
+    if (myEeprom_ == nullptr) throw std::logic_error("console has no EEPROM image");
     myEeprom_->WriteByte(it.EeAdr, static_cast<uint8_t>(it.Value & 0xFF));
 }
 
@@ -214,8 +196,7 @@ void clsConsole::SendE8(int16_t i) {
     if (it.Event_SendE8 < 0) {
         if (it.E8Command >= 0) {
             IConsoleEvents& sink = eventClass();
-            if (myCln3Seq_ == nullptr)
-                throw std::logic_error("console has no sequencer");
+            if (myCln3Seq_ == nullptr) throw std::logic_error("console has no sequencer");
             myCln3Seq_->easySendE8NoAnswer(E8Text(it.E8Command, it.Value));
             sink.WaitE8Required(it.WaitAfterE8);
         }
@@ -228,8 +209,7 @@ void clsConsole::SendE8(int16_t i) {
 
 void clsConsole::EnterExec(int16_t i) {
     const ConsoleItem& it = item(i);
-    if (it.Event_Enter < 0)
-        return;
+    if (it.Event_Enter < 0) return;
     int16_t index = i;
     eventClass().ConsEv_Enter(*this, index, it.Event_Enter, it.Value);
     Disp(i);

@@ -6,16 +6,13 @@
 namespace calvex {
 
 void LoopbackSerialControl::CommPort(int16_t port) {
-    if (open_)
-        throw SerialError(deviceName(), "port number cannot change while open");
-    if (port < 1)
-        throw SerialError("COM" + std::to_string(port), "invalid port number");
+    if (open_) throw SerialError(deviceName(), "port number cannot change while open");
+    if (port < 1) throw SerialError("COM" + std::to_string(port), "invalid port number");
     commPort_ = port;
 }
 
 void LoopbackSerialControl::Settings(const std::string& settings) {
-    if (std::atol(settings.c_str()) <= 0)
-        throw SerialError(deviceName(), "invalid settings");
+    if (std::atol(settings.c_str()) <= 0) throw SerialError(deviceName(), "invalid settings");
     settings_ = settings;
 }
 
@@ -26,13 +23,11 @@ int32_t LoopbackSerialControl::baud() const {
 void LoopbackSerialControl::PortOpen(bool open) {
     if (open == open_) {
         // Opening an open port is an error of the control; closing a closed one is not.
-        if (open)
-            throw SerialError(deviceName(), "port already open");
+        if (open) throw SerialError(deviceName(), "port already open");
         return;
     }
     if (open) {
-        if (!failReason_.empty())
-            throw SerialError(deviceName(), failReason_);
+        if (!failReason_.empty()) throw SerialError(deviceName(), failReason_);
         fault_.reset();
         in_.clear();
         out_.clear();
@@ -47,20 +42,17 @@ void LoopbackSerialControl::PortOpen(bool open) {
 }
 
 void LoopbackSerialControl::InBufferSize(int16_t size) {
-    if (open_)
-        throw SerialError(deviceName(), "buffer size cannot change while open");
+    if (open_) throw SerialError(deviceName(), "buffer size cannot change while open");
     inSize_ = size;
 }
 
 void LoopbackSerialControl::OutBufferSize(int16_t size) {
-    if (open_)
-        throw SerialError(deviceName(), "buffer size cannot change while open");
+    if (open_) throw SerialError(deviceName(), "buffer size cannot change while open");
     outSize_ = size;
 }
 
 void LoopbackSerialControl::OutBufferCount(int16_t count) {
-    if (count == 0)
-        out_.clear();
+    if (count == 0) out_.clear();
 }
 
 std::string LoopbackSerialControl::Input() {
@@ -75,27 +67,22 @@ std::string LoopbackSerialControl::Input() {
 }
 
 void LoopbackSerialControl::Output(const std::string& bytes) {
-    if (!open_)
-        throw SerialError(deviceName(), "port not open");
+    if (!open_) throw SerialError(deviceName(), "port not open");
     out_ += bytes;
-    if (autoDrain_)
-        drain();
+    if (autoDrain_) drain();
 }
 
 void LoopbackSerialControl::drain() {
-    if (!open_ || out_.empty())
-        return;
+    if (!open_ || out_.empty()) return;
     std::string bytes;
     bytes.swap(out_);
     peer_.fromComputer(bytes, baud());
 }
 
 void LoopbackSerialControl::poll() {
-    if (!open_)
-        return;
+    if (!open_) return;
     const std::string arrived = peer_.toComputer();
-    if (arrived.empty())
-        return;
+    if (arrived.empty()) return;
     const std::size_t room = in_.size() < static_cast<std::size_t>(inSize_)
                                  ? static_cast<std::size_t>(inSize_) - in_.size()
                                  : 0;
@@ -112,8 +99,7 @@ void LoopbackSerialControl::raise(int16_t event) {
 }
 
 void LoopbackSerialControl::loseDevice(const std::string& reason) {
-    if (!open_)
-        return;
+    if (!open_) return;
     open_ = false;
     in_.clear();
     out_.clear();
@@ -123,8 +109,7 @@ void LoopbackSerialControl::loseDevice(const std::string& reason) {
 
 void LoopbackSerialControl::fire(int16_t event) {
     commEvent_ = event;
-    if (handler_)
-        handler_();
+    if (handler_) handler_();
 }
 
 }  // namespace calvex

@@ -28,10 +28,8 @@ int32_t clsCmcTick::counter() {
             tickRunning_ = false;
         }
     }
-    if (!tickRunning_)
-        return 0;
-    if (tickPeriod_ > elapsed)
-        return static_cast<int32_t>(tickPeriod_ - elapsed);
+    if (!tickRunning_) return 0;
+    if (tickPeriod_ > elapsed) return static_cast<int32_t>(tickPeriod_ - elapsed);
     tickRunning_ = false;
     return 0;
 }

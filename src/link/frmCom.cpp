@@ -70,8 +70,7 @@ void frmCom::HighSpeedBRatioSet() {
 }
 
 void frmCom::comPortNum(int16_t port) {
-    if (port >= imdMinComPortNum && port <= imdmaxComPortNum)
-        comPortNum_ = port;
+    if (port >= imdMinComPortNum && port <= imdmaxComPortNum) comPortNum_ = port;
 }
 
 void frmCom::lnkSettings(const std::string& settings) {
@@ -92,8 +91,7 @@ void frmCom::comOpen(bool open) {
     Guarded([&] { port_.OutBufferCount(0); }, note);
     Guarded(
         [&] {
-            if (port_.PortOpen() != open)
-                port_.PortOpen(open);
+            if (port_.PortOpen() != open) port_.PortOpen(open);
         },
         note);
     if (errorNoted_ && open) {
@@ -109,26 +107,21 @@ bool frmCom::totalError() const {
 
 void frmCom::AllOver() {
     comOpen(false);
-    if (saveProfile_)
-        saveProfile_();
+    if (saveProfile_) saveProfile_();
 }
 
 void frmCom::timSolid_Timer() {
-    if (port_.InBufferCount() > 0)
-        cln3D_.read(port_.Input());
+    if (port_.InBufferCount() > 0) cln3D_.read(port_.Input());
     cln3D_.task();
     host_.task();
-    if (totalError())
-        host_.MsgBoxCloneErr();
-    if (totalError() && comOpen())
-        comOpen(false);
+    if (totalError()) host_.MsgBoxCloneErr();
+    if (totalError() && comOpen()) comOpen(false);
 }
 
 void frmCom::MsCom_OnComm() {
     switch (port_.CommEvent()) {
         case comm_event::kReceive:
-            if (port_.InBufferCount() > 0)
-                timSolid_Timer();
+            if (port_.InBufferCount() > 0) timSolid_Timer();
             break;
         case comm_event::kRxOver:
             errOverflow_ = true;

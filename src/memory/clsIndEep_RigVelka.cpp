@@ -59,8 +59,7 @@ std::string hex2(int v) {
 }  // namespace
 
 int32_t clsIndEep_RigVelka::recordAdr(int16_t ch, int32_t offset) {
-    if (ch < 0)
-        throw std::out_of_range("memory channel number must not be negative");
+    if (ch < 0) throw std::out_of_range("memory channel number must not be negative");
     return kChannelBase + kChannelSize * ch + offset;
 }
 
@@ -83,8 +82,7 @@ int32_t clsIndEep_RigVelka::RigVelkaEep_GetChFreqRxReal(int16_t ch) const {
 
 int16_t clsIndEep_RigVelka::RigVelkaEep_GetChRFPower(int16_t ch) const {
     const int32_t adr = recordAdr(ch, 12);
-    if (image_.ReadBit(adr, 1) == 0)
-        return 2;
+    if (image_.ReadBit(adr, 1) == 0) return 2;
     return image_.ReadBit(adr, 0) != 0 ? 0 : 1;
 }
 
@@ -93,8 +91,7 @@ bool clsIndEep_RigVelka::RigVelkaEep_GetChMode(int16_t ch) const {
 }
 
 bool clsIndEep_RigVelka::RigVelkaEep_GetChAppear(int16_t ch) const {
-    if (ch < 0)
-        return false;
+    if (ch < 0) return false;
     return Check_MRCH(recordAdr(ch, 0));
 }
 
@@ -107,8 +104,7 @@ int32_t clsIndEep_RigVelka::ReadFreqBlock(int32_t adr) const {
 
 bool clsIndEep_RigVelka::Check_MRCH(int32_t adr) const {
     // The inhibit bit is tested first: an inhibited record is present whatever its frequency.
-    if (Check_Inh(adr))
-        return true;
+    if (Check_Inh(adr)) return true;
     return ReadFreqBlock(adr) != 0;
 }
 
@@ -134,14 +130,12 @@ std::string clsIndEep_RigVelka::FormatUnsigned(int16_t value) {
 }
 
 std::string clsIndEep_RigVelka::FormatSigned(int16_t value) {
-    if (value >= 128 && value <= 255)
-        value = static_cast<int16_t>(value - 256);
+    if (value >= 128 && value <= 255) value = static_cast<int16_t>(value - 256);
     return FormatUnsigned(value);
 }
 
 std::string clsIndEep_RigVelka::RigVelkaEep_DispPara(std::span<const int16_t> tempBorders) const {
-    if (tempBorders.size() < 21)
-        throw std::out_of_range("the dump needs 21 temperature borders");
+    if (tempBorders.size() < 21) throw std::out_of_range("the dump needs 21 temperature borders");
     std::string text;
     for (const auto& line : kParaLines) {
         const int16_t byte = image_.ReadByte(line.adr);
@@ -182,8 +176,7 @@ void clsIndEep_RigVelka::RigVelkaEep_DispDebug(std::string& text) const {
     text += kCrLf;
     const int32_t size = clsCmcEeprom::kDefaultSize;
     for (int32_t a = 0; a < size; ++a) {
-        if (a % 16 == 0)
-            text += hex2(a / 16) + "h |  ";
+        if (a % 16 == 0) text += hex2(a / 16) + "h |  ";
         text += hex2(image_.ReadByte(a));
         text += a % 16 == 15 ? kCrLf : "  ";
     }

@@ -10,8 +10,7 @@
 namespace calvex {
 
 std::optional<double> ThermistorCelsius(int16_t raw) {
-    if (raw <= 0 || raw >= 255)
-        return std::nullopt;
+    if (raw <= 0 || raw >= 255) return std::nullopt;
     const double u = raw * 5.0 / 255.0;
     const double q = (500000.0 - 100000.0 * u) / u / 47000.0;
     return 1.0 / (std::log(q) / 4000.0 + 1.0 / 298.15) - 273.15;
@@ -38,10 +37,8 @@ std::string ReadingRowText(const ReadingRow& row, int16_t raw) {
 }
 
 bool CheckE8Answer(const std::string& answer, const std::string& answerPrefix) {
-    if (answer.size() != 7)
-        return true;
-    if (answer.compare(0, answerPrefix.size(), answerPrefix) != 0)
-        return true;
+    if (answer.size() != 7) return true;
+    if (answer.compare(0, answerPrefix.size(), answerPrefix) != 0) return true;
     const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     return !(isHex(answer[5]) && isHex(answer[6]));
 }

@@ -8,15 +8,13 @@ namespace calvex {
 
 int32_t RoundHalfEven(double v) {
     const double r = std::nearbyint(v);  // the default rounding mode is ties to even
-    if (!(r >= INT32_MIN && r <= INT32_MAX))
-        throw std::overflow_error("value out of range");
+    if (!(r >= INT32_MIN && r <= INT32_MAX)) throw std::overflow_error("value out of range");
     return static_cast<int32_t>(r);
 }
 
 int16_t FindTempArea(int16_t raw) {
     for (int16_t i = 0; i <= 18; ++i) {
-        if (raw < kTxfTempBorder[static_cast<std::size_t>(i) + 1])
-            return i;
+        if (raw < kTxfTempBorder[static_cast<std::size_t>(i) + 1]) return i;
     }
     return 19;
 }

@@ -21,17 +21,14 @@ constexpr int32_t kBpfDefaultWait = 200;
 
 // One line of a text file without its line end (a file written with CR LF reads the same).
 bool readLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line))
-        return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
 std::string trimBlanks(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return "";
+    if (first == std::string::npos) return "";
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
@@ -39,8 +36,7 @@ std::string trimBlanks(const std::string& s) {
 // counts as 0. Nothing is returned for a number too large for a float.
 std::optional<float> leadingNumber(std::string_view s) {
     auto p = s.find_first_not_of(" \t");
-    if (p == std::string_view::npos)
-        return 0.0f;
+    if (p == std::string_view::npos) return 0.0f;
     bool negative = false;
     if (s[p] == '+' || s[p] == '-') {
         negative = s[p] == '-';
@@ -54,8 +50,7 @@ std::optional<float> leadingNumber(std::string_view s) {
     const auto [end, ec] =
         std::from_chars(s.data() + p, s.data() + s.size(), v, std::chars_format::general);
     (void)end;
-    if (ec == std::errc::invalid_argument)
-        return 0.0f;
+    if (ec == std::errc::invalid_argument) return 0.0f;
     if (ec == std::errc::result_out_of_range || v > std::numeric_limits<float>::max()) {
         return std::nullopt;
     }
@@ -125,14 +120,11 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
         con.AddItem();
         const int16_t i = lastIndex();
         con.Title(i, p.title);
-        if (p.eeAdr >= 0)
-            con.EeAdr(i, p.eeAdr);
+        if (p.eeAdr >= 0) con.EeAdr(i, p.eeAdr);
         con.EeDataSigned(i, false);
-        if (p.e8Command >= 0)
-            con.E8Command(i, p.e8Command);
+        if (p.e8Command >= 0) con.E8Command(i, p.e8Command);
         con.BarExist(i, true);
-        if (p.record != nullptr)
-            *p.record = i;
+        if (p.record != nullptr) *p.record = i;
     }
 
     con.AddItem();
@@ -194,22 +186,18 @@ int16_t clsIndOp_RigVelka::RigVelkaOp_Table_Txf_TempBorder(int16_t i) const {
 
 bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
     std::ifstream in(kConstFileName);
-    if (!in)
-        return false;
+    if (!in) return false;
     return ReadParameters(in);
 }
 
 bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {
     std::string line;
-    if (!readLine(in, line) || trimBlanks(line) != kProgramTitle)
-        return false;
+    if (!readLine(in, line) || trimBlanks(line) != kProgramTitle) return false;
     for (std::size_t k = 0; k <= 20; ++k) {
-        if (!readLine(in, line))
-            return false;
+        if (!readLine(in, line)) return false;
         const auto v = leadingNumber(line);
         // A constant beyond a float would poison the whole table; refuse the file instead.
-        if (!v)
-            return false;
+        if (!v) return false;
         txfCoef[k] = *v;
     }
     return true;
@@ -238,8 +226,7 @@ bool clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(const std::string& name) {
 }
 
 void clsIndOp_RigVelka::RigOpFunc_SetComPortNo(int16_t n) {
-    if (n == comPortNo)
-        return;
+    if (n == comPortNo) return;
     comPortNo = n;
     RigOpFunc_ResetAll();
 }
@@ -253,8 +240,7 @@ void clsIndOp_RigVelka::RigOpFunc_ClickCmd00(int16_t index) {
             opFirst = true;
             break;
         case 1:
-            if (RigVelkaProp_EditEnabled())
-                reloadRequest = true;
+            if (RigVelkaProp_EditEnabled()) reloadRequest = true;
             break;
         case 2:
             if (RigVelkaProp_EditEnabled()) {
@@ -275,16 +261,14 @@ std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, 
             return ChannelLine(console.Title(index), value);
         case 1: {
             std::string line = console.Title(index);
-            if (!procRunning(1, 5))
-                return line + ": [Enter] to Start";
+            if (!procRunning(1, 5)) return line + ": [Enter] to Start";
             line += txfSecondPhase ? ": 2nd TX Freq = " : ": 1st TX Freq = ";
             if (myEep.Check_Inh(txAdr(curChannel))) {
                 line += "Inhibit";
             } else {
                 // The second phase sets the oscillator 10 ppm above the channel frequency.
                 double hz = myEep.RigVelkaEep_GetChFreqTxReal(curChannel);
-                if (txfSecondPhase)
-                    hz *= 1.00001;
+                if (txfSecondPhase) hz *= 1.00001;
                 line += FormatPattern(hz / 1000000.0, "#000.#####0MHz");
             }
             return line + ", Setting = " + AlignRight(std::to_string(value), 3) +
@@ -295,16 +279,14 @@ std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, 
                    (procRunning(9, 13) && index == idxBpfAll ? ": Sweeping" : ": [Enter] to Sweep");
         case 3: {
             std::string line = console.DefaultString(index);
-            if (!procRunning(9, 13))
-                return line + " [Enter] to Sweep";
+            if (!procRunning(9, 13)) return line + " [Enter] to Sweep";
             const int filter = index - idxBpfT1;
             const bool marked = filter >= 0 && filter < static_cast<int>(bpfSweep.size()) &&
                                 bpfSweep[static_cast<std::size_t>(filter)];
             return marked ? line + " Sweeping" : line;
         }
         case 4:
-            if (!procRunning(6, 8))
-                return console.Title(index) + ": [Enter] to Start";
+            if (!procRunning(6, 8)) return console.Title(index) + ": [Enter] to Start";
             return console.Title(index) + (rssiS1Phase ? ": RSSI S1 Level " : ": RSSI S3 Level ");
         default:
             return "???";
@@ -350,8 +332,7 @@ std::string clsIndOp_RigVelka::ChannelLine(const std::string& title, int16_t val
 
 void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
                                       int16_t value) {
-    if (eventNo != 0)
-        return;
+    if (eventNo != 0) return;
     const int16_t ch = chList.at(static_cast<std::size_t>(value));
     // Channels are numbered from 1 on the wire.
     myCln3Seq.easySendE8NoAnswer(
@@ -384,8 +365,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
         case 3:
         case 4:
             // A running sweep can be neither restarted nor confirmed.
-            if (procRunning(9, 13))
-                break;
+            if (procRunning(9, 13)) break;
             bpfSweep.fill(false);
             bpfSweepAll = false;
             if (eventNo == 4) {

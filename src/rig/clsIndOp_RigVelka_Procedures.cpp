@@ -29,8 +29,7 @@ bool clsIndOp_RigVelka::RunProcedureStep() {
     } else if (procRunning(9, 13)) {
         advance = BpfSweepProcedure();
     }
-    if (before != 0 && procStep == 0)
-        StopProcedures();
+    if (before != 0 && procStep == 0) StopProcedures();
     return advance;
 }
 
@@ -47,8 +46,7 @@ bool clsIndOp_RigVelka::ProcedureReading(int16_t r) {
 }
 
 bool clsIndOp_RigVelka::TxfProcedure() {
-    if (myCln3Seq.OpRunning())
-        return false;
+    if (myCln3Seq.OpRunning()) return false;
     clsCmcEeprom& ee = myRadio.eepImage;
     switch (procStep) {
         case 1:
@@ -57,8 +55,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
             return GoToStep(2);
 
         case 2: {
-            if (!ProcedureReading(1))
-                return false;
+            if (!ProcedureReading(1)) return false;
             const int16_t v = myConsole.Value(idxTxf);
             if (txfSecondPhase && v >= kSecondPhaseCeiling) {
                 myConsole.Value(idxTxf, 255);
@@ -74,12 +71,10 @@ bool clsIndOp_RigVelka::TxfProcedure() {
         }
 
         case 3: {
-            if (!ProcedureReading(1))
-                return false;
+            if (!ProcedureReading(1)) return false;
             const int16_t d = FindTempArea(lastMon[1]);
             const int16_t v = myConsole.Value(idxTxf);
-            if (v == procWork.lastValue && !txfNext && d == procWork.area)
-                return GoToStep(5);
+            if (v == procWork.lastValue && !txfNext && d == procWork.area) return GoToStep(5);
             procWork.area = d;
             if (txfNext && txfSecondPhase) {
                 txfSecondValue = v;
@@ -91,8 +86,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
                 procWork.endK = kTxfPositions - 1;
                 txfWriteAll = true;
             } else {
-                if (txfNext)
-                    txfFirstValue = v;
+                if (txfNext) txfFirstValue = v;
                 // The current area and its two neighbours follow the setting live.
                 procWork.startK = static_cast<int16_t>(2 * d - 2);
                 procWork.endK = static_cast<int16_t>(2 * d + 3);
@@ -105,8 +99,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
         }
 
         case 4: {
-            if (procWork.endK < procWork.startK)
-                return GoToStep(procWork.done ? 5 : 3);
+            if (procWork.endK < procWork.startK) return GoToStep(procWork.done ? 5 : 3);
             const int16_t k = procWork.startK;
             int16_t value = 0;
             if (txfWriteAll && txfSecondPhase) {
@@ -121,8 +114,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
         }
 
         case 5:
-            if (!procWork.done)
-                return GoToStep(3);
+            if (!procWork.done) return GoToStep(3);
             if (txfSecondPhase) {
                 txfSecondPhase = false;
                 txfNext = false;
@@ -138,28 +130,24 @@ bool clsIndOp_RigVelka::TxfProcedure() {
 }
 
 bool clsIndOp_RigVelka::BpfSweepProcedure() {
-    if (myCln3Seq.OpRunning())
-        return false;
+    if (myCln3Seq.OpRunning()) return false;
     switch (procStep) {
         case 9:
             return GoToStep(10);
 
         case 10:
             for (int16_t f = 0; f <= 1; ++f) {
-                if (!bpfSweep[static_cast<std::size_t>(f)])
-                    continue;
+                if (!bpfSweep[static_cast<std::size_t>(f)]) continue;
                 myConsole.Value(static_cast<int16_t>(idxBpfT1 + f), 0);
                 myConsole.Disp(static_cast<int16_t>(idxBpfT1 + f));
             }
             return GoToStep(11);
 
         case 11: {
-            if (!ProcedureReading(2))
-                return false;
+            if (!ProcedureReading(2)) return false;
             bpfOffset = lastMon[2];
             const auto next = std::find(bpfSweep.begin(), bpfSweep.begin() + 2, true);
-            if (next == bpfSweep.begin() + 2)
-                return GoToStep(13);
+            if (next == bpfSweep.begin() + 2) return GoToStep(13);
             procWork.filter = static_cast<int16_t>(next - bpfSweep.begin());
             const auto item = static_cast<int16_t>(idxBpfT1 + procWork.filter);
             // A sweep of both filters starts below zero by the low-supply reading.
@@ -187,14 +175,12 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
                 const int16_t s = lastMon[3];
                 myConsole.WaitAfterE8(item, 0);  // no pause between the points of a sweep
                 if (s >= procWork.best) {
-                    if (s > procWork.best)
-                        procWork.firstBest = g;
+                    if (s > procWork.best) procWork.firstBest = g;
                     procWork.lastBest = g;
                     procWork.best = s;
                 }
                 const bool more = g < myConsole.Max(item) && !(bpfSweepAll && g >= 255 - bpfOffset);
-                if (!more)
-                    break;
+                if (!more) break;
                 myConsole.Value(item, static_cast<int16_t>(g + (bpfSweepAll ? 2 : 1)));
                 procWork.subStep = 0;
             }
@@ -215,8 +201,7 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
 }
 
 bool clsIndOp_RigVelka::RssiProcedure() {
-    if (myCln3Seq.OpRunning())
-        return false;
+    if (myCln3Seq.OpRunning()) return false;
     switch (procStep) {
         case 6:
             rssiNext = false;
@@ -224,8 +209,7 @@ bool clsIndOp_RigVelka::RssiProcedure() {
             return GoToStep(7);
 
         case 7:
-            if (!ProcedureReading(3))
-                return false;
+            if (!ProcedureReading(3)) return false;
             if (rssiNext) {
                 const int16_t e = lastMon[3];
                 SendE8(rssiS1Phase ? 18 : 19, e);
@@ -236,8 +220,7 @@ bool clsIndOp_RigVelka::RssiProcedure() {
             return GoToStep(8);
 
         case 8:
-            if (!procWork.stored)
-                return GoToStep(7);
+            if (!procWork.stored) return GoToStep(7);
             if (rssiS1Phase) {
                 rssiNext = false;
                 rssiS1Phase = false;
@@ -245,8 +228,7 @@ bool clsIndOp_RigVelka::RssiProcedure() {
                 return GoToStep(0);
             }
             rssiS1Phase = true;
-            if (idxRssi >= 0 && idxRssi < myConsole.ListCount())
-                myConsole.Disp(idxRssi);
+            if (idxRssi >= 0 && idxRssi < myConsole.ListCount()) myConsole.Disp(idxRssi);
             return GoToStep(6);
 
         default:

@@ -22,10 +22,8 @@ int16_t NarrowLevel(int16_t wide, int16_t ratio) {
 // The ratio item's value after a read: narrow as a fraction of wide in 1/255 steps. A narrow
 // level above a zero wide level has no ratio; the item's maximum stands for it.
 int16_t RatioOf(int16_t wide, int16_t narrow, int16_t maxValue) {
-    if (narrow == 0)
-        return 0;
-    if (wide == 0)
-        return maxValue;
+    if (narrow == 0) return 0;
+    if (wide == 0) return maxValue;
     return static_cast<int16_t>(std::floor(narrow * 255.0 / wide + 0.5));
 }
 
@@ -33,16 +31,14 @@ int16_t RatioOf(int16_t wide, int16_t narrow, int16_t maxValue) {
 
 void clsIndOp_RigVelka::task() {
     if (myCln3Seq.OpRunning()) {
-        if (opState == 2)
-            ShowReadProgress();
+        if (opState == 2) ShowReadProgress();
         return;
     }
     if (waitE8Ms > 0) {
         opTick.counter(waitE8Ms);
         waitE8Ms = 0;
     }
-    if (opTick.counter() >= 1)
-        return;
+    if (opTick.counter() >= 1) return;
 
     bool advanced = false;
     do {
@@ -113,8 +109,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             if (opFirst) {
                 myWindow.txtDispParaText(myEep.RigVelkaEep_DispPara(txfBorder));
             }
-            if (dispParaRequest)
-                return false;
+            if (dispParaRequest) return false;
             next = kStateCycleEnd;
             myWindow.cmd00SetFocus(2);
             return true;
@@ -146,8 +141,7 @@ void clsIndOp_RigVelka::PrepareAfterRead() {
 
     int16_t count = 0;
     for (int16_t ch = 0; ch <= 7; ++ch) {
-        if (myEep.RigVelkaEep_GetChAppear(ch))
-            chList[static_cast<std::size_t>(count++)] = ch;
+        if (myEep.RigVelkaEep_GetChAppear(ch)) chList[static_cast<std::size_t>(count++)] = ch;
     }
     if (count == 0) {
         chList[0] = 0;
@@ -162,8 +156,7 @@ void clsIndOp_RigVelka::PrepareAfterRead() {
 
 bool clsIndOp_RigVelka::SendChangedItems() {
     for (int16_t d = 0; d < myConsole.ListCount(); ++d) {
-        if (!myConsole.flgChanged(d))
-            continue;
+        if (!myConsole.flgChanged(d)) continue;
         myConsole.flgChanged(d, false);
         myConsole.SendE8(d);
         // The narrow levels follow the wide level and its ratio.
@@ -177,8 +170,7 @@ bool clsIndOp_RigVelka::SendChangedItems() {
             SendE8(9, n);
             myRadio.eepImage.WriteByte(73, static_cast<uint8_t>(n));
         }
-        if (myCln3Seq.OpRunning())
-            return false;
+        if (myCln3Seq.OpRunning()) return false;
     }
     return true;
 }
@@ -200,8 +192,7 @@ void clsIndOp_RigVelka::UpdateMainControls() {
     myWindow.fra01Visible(0, shielding);
     const bool consoleWasVisible = myWindow.fra01Visible(1);
     myWindow.fra01Visible(1, edit);
-    if (edit && !consoleWasVisible)
-        myWindow.lboConsoleSetFocus();
+    if (edit && !consoleWasVisible) myWindow.lboConsoleSetFocus();
     myWindow.fra01Visible(3, dispPara);
     myWindow.cmd00Enabled(0, !dispPara);
     myWindow.cmd00Enabled(1, edit);
@@ -230,8 +221,7 @@ bool clsIndOp_RigVelka::ReadReading(int16_t list, const ReadingRow& row, int16_t
         myCln3Seq.easySendE8ReqAnswer(IntToHex2(3) + IntToAsciiHexStr(row.channel));
         return false;
     }
-    if (myCln3Seq.OpRunning())
-        return false;
+    if (myCln3Seq.OpRunning()) return false;
     const std::string answer = myCln3Seq.varLastE8Answer();
     if (CheckE8Answer(answer, answerPrefix)) {
         opError = true;

@@ -78,10 +78,8 @@ void CalvexCore::loadData(clsCmcProfileIO& prof) {
 void CalvexCore::task() {
     seq.task();
     rig.task();
-    if (seq.OpRunning())
-        seq.task();
-    if (onTaskDone_)
-        onTaskDone_();
+    if (seq.OpRunning()) seq.task();
+    if (onTaskDone_) onTaskDone_();
 }
 
 void CalvexCore::MsgBoxCloneErr() {

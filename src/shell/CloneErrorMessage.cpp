@@ -21,8 +21,7 @@ constexpr const char* kRev = "- The revision number of the transceiver.";
 std::string WithList(const std::string& statement, std::initializer_list<const char*> lines,
                      bool gapAfterCheck = false) {
     std::string text = statement + kCrLf + kCrLf + kChk;
-    if (gapAfterCheck)
-        text += kCrLf;
+    if (gapAfterCheck) text += kCrLf;
     for (const char* line : lines) {
         text += kCrLf;
         text += line;
@@ -38,8 +37,7 @@ std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvL
         return WithList("Cannot access COM " + std::to_string(comPortNum) + ".",
                         {kCom, kCbl, kPwr});
     }
-    if (errOverflow)
-        return WithList("COM buffer overflow.", {kCom, kCbl, kPwr});
+    if (errOverflow) return WithList("COM buffer overflow.", {kCom, kCbl, kPwr});
     switch (drvLastError) {
         case 0:
             break;
@@ -77,8 +75,7 @@ void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset&
         CloneErrorMessage(com.errCannotOpen(), com.errOverflow(), com.cln3D().lastError(),
                           seq.error(), com.comPortNum());
     rig.RigOpFunc_ResetAll();
-    if (!text.empty())
-        MsgBoxCritical(box, text);
+    if (!text.empty()) MsgBoxCritical(box, text);
 }
 
 }  // namespace calvex

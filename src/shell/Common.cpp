@@ -9,12 +9,9 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
@@ -42,21 +39,16 @@ int16_t ByteStrHexToInt(const std::string& b) {
     uint64_t value = 0;
     int digits = 0;
     for (char c : b) {
-        if (c == ' ' || c == '\t' || c == '\n')
-            continue;
+        if (c == ' ' || c == '\t' || c == '\n') continue;
         const int d = hexDigitValue(c);
-        if (d < 0)
-            break;
-        if (++digits > 8)
-            throw std::overflow_error("hex number too large");
+        if (d < 0) break;
+        if (++digits > 8) throw std::overflow_error("hex number too large");
         value = value * 16 + static_cast<uint64_t>(d);
     }
-    if (digits <= 4)
-        return static_cast<int16_t>(static_cast<uint16_t>(value));
+    if (digits <= 4) return static_cast<int16_t>(static_cast<uint16_t>(value));
     // Five to eight digits form a 32-bit number, which must still fit 16 bits.
     const auto wide = static_cast<int32_t>(static_cast<uint32_t>(value));
-    if (wide < INT16_MIN || wide > INT16_MAX)
-        throw std::overflow_error("hex number too large");
+    if (wide < INT16_MIN || wide > INT16_MAX) throw std::overflow_error("hex number too large");
     return static_cast<int16_t>(wide);
 }
 

@@ -17,8 +17,7 @@ bool isPlaceholder(char c) {
 std::string FormatPattern(double value, const std::string& pattern) {
     // The digit field is the run of placeholders and the point; literals stand around it.
     const auto first = pattern.find_first_of("0#.");
-    if (first == std::string::npos)
-        return pattern;
+    if (first == std::string::npos) return pattern;
     auto last = first;
     while (last < pattern.size() && (isPlaceholder(pattern[last]) || pattern[last] == '.'))
         ++last;
@@ -26,8 +25,7 @@ std::string FormatPattern(double value, const std::string& pattern) {
     const std::string prefix = pattern.substr(0, first);
     const std::string suffix = pattern.substr(last);
 
-    if (pattern.find('%') != std::string::npos)
-        value *= 100.0;
+    if (pattern.find('%') != std::string::npos) value *= 100.0;
 
     const auto point = field.find('.');
     const std::string intPart = field.substr(0, point);
@@ -57,11 +55,9 @@ std::string FormatPattern(double value, const std::string& pattern) {
         frac.pop_back();
 
     std::string out = prefix;
-    if (negative)
-        out += '-';
+    if (negative) out += '-';
     out += whole;
-    if (point != std::string::npos)
-        out += '.' + frac;
+    if (point != std::string::npos) out += '.' + frac;
     return out + suffix;
 }
 

@@ -18,8 +18,7 @@ namespace {
 
 std::string trim(const std::string& s) {
     const auto b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return {};
+    if (b == std::string::npos) return {};
     const auto e = s.find_last_not_of(" \t\r");
     return s.substr(b, e - b + 1);
 }
@@ -36,15 +35,12 @@ std::optional<std::vector<std::string>> readLines(const std::string& path, bool&
                                                   bool& endsWithNewline) {
     crlf = false;
     endsWithNewline = true;
-    if (::access(path.c_str(), F_OK) != 0)
-        return std::vector<std::string>{};
+    if (::access(path.c_str(), F_OK) != 0) return std::vector<std::string>{};
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
+    if (!in) return std::nullopt;
     std::ostringstream buf;
     buf << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
+    if (in.bad()) return std::nullopt;
     const std::string content = buf.str();
     crlf = content.find("\r\n") != std::string::npos;
     endsWithNewline = content.empty() || content.back() == '\n';
@@ -52,11 +48,9 @@ std::optional<std::vector<std::string>> readLines(const std::string& path, bool&
     std::size_t start = 0;
     while (start < content.size()) {
         auto nl = content.find('\n', start);
-        if (nl == std::string::npos)
-            nl = content.size();
+        if (nl == std::string::npos) nl = content.size();
         std::string line = content.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(std::move(line));
         start = nl + 1;
     }
@@ -66,22 +60,18 @@ std::optional<std::vector<std::string>> readLines(const std::string& path, bool&
 // The section name of a "[name]" line.
 std::optional<std::string> sectionOf(const std::string& line) {
     const std::string t = trim(line);
-    if (t.size() < 2 || t.front() != '[')
-        return std::nullopt;
+    if (t.size() < 2 || t.front() != '[') return std::nullopt;
     const auto close = t.find(']');
-    if (close == std::string::npos)
-        return std::nullopt;
+    if (close == std::string::npos) return std::nullopt;
     return trim(t.substr(1, close - 1));
 }
 
 // The key and value of a "key=value" line.
 std::optional<std::pair<std::string, std::string>> entryOf(const std::string& line) {
     const std::string t = trim(line);
-    if (t.empty() || t.front() == ';')
-        return std::nullopt;
+    if (t.empty() || t.front() == ';') return std::nullopt;
     const auto eq = t.find('=');
-    if (eq == std::string::npos)
-        return std::nullopt;
+    if (eq == std::string::npos) return std::nullopt;
     return std::make_pair(trim(t.substr(0, eq)), trim(t.substr(eq + 1)));
 }
 
@@ -97,8 +87,7 @@ bool writeAll(int fd, const std::string& data) {
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -110,8 +99,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            const std::function<bool()>& beforeRename) {
     std::string tmpl = path + ".XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     // Keep the old file's permissions; a new file gets the usual ones.
     struct stat st {};
     mode_t mode = 0644;
@@ -124,10 +112,8 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     }
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok && beforeRename)
-        ok = beforeRename();
-    if (ok)
-        ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (ok && beforeRename) ok = beforeRename();
+    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(tmpl.c_str());
         return false;
@@ -157,8 +143,7 @@ int32_t GetPrivateProfileString(const std::string& section, const std::string& k
                 inSection = equalNoCase(*name, section);
                 continue;
             }
-            if (!inSection)
-                continue;
+            if (!inSection) continue;
             if (auto entry = entryOf(line); entry && equalNoCase(entry->first, key)) {
                 result = unquote(entry->second);
                 break;
@@ -182,8 +167,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     }
     bool crlf = false, endsWithNewline = true;
     auto read = readLines(path, crlf, endsWithNewline);
-    if (!read)
-        return false;  // never overwrite a file we could not read
+    if (!read) return false;  // never overwrite a file we could not read
     auto& lines = *read;
 
     const std::string entry = key + "=" + value;
@@ -198,12 +182,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             }
             continue;
         }
-        if (!inSection)
-            continue;
-        if (!trim(lines[i]).empty())
-            lastInSection = i;
-        if (auto e = entryOf(lines[i]); e && !keyLine && equalNoCase(e->first, key))
-            keyLine = i;
+        if (!inSection) continue;
+        if (!trim(lines[i]).empty()) lastInSection = i;
+        if (auto e = entryOf(lines[i]); e && !keyLine && equalNoCase(e->first, key)) keyLine = i;
     }
     if (keyLine) {
         lines[*keyLine] = entry;
@@ -219,8 +200,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     std::string contents;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         contents += lines[i];
-        if (i + 1 < lines.size() || endsWithNewline)
-            contents += eol;
+        if (i + 1 < lines.size() || endsWithNewline) contents += eol;
     }
     return replaceFileAtomically(path, contents, beforeRename);
 }

@@ -29,11 +29,9 @@ struct Overloaded : Ts... {
 double parseNumber(const std::string& text) {
     const auto b = text.find_first_not_of(' ');
     const auto e = text.find_last_not_of(' ');
-    if (b == std::string::npos)
-        throw std::invalid_argument("empty number");
+    if (b == std::string::npos) throw std::invalid_argument("empty number");
     std::string t = text.substr(b, e - b + 1);
-    if (!t.empty() && t.front() == '+')
-        t.erase(0, 1);
+    if (!t.empty() && t.front() == '+') t.erase(0, 1);
     double v = 0;
     const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (ec != std::errc() || ptr != t.data() + t.size() || !std::isfinite(v)) {
@@ -58,8 +56,7 @@ std::string shortestText(Float v) {
     const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, v);
     std::string s(buf, ec == std::errc() ? ptr : buf);
     for (char& c : s) {
-        if (c == 'e')
-            c = 'E';
+        if (c == 'e') c = 'E';
     }
     return s;
 }
@@ -72,8 +69,7 @@ std::string currencyText(Currency c) {
     std::string frac = std::to_string(10000 + mag % 10000).substr(1);
     while (!frac.empty() && frac.back() == '0')
         frac.pop_back();
-    if (!frac.empty())
-        s += "." + frac;
+    if (!frac.empty()) s += "." + frac;
     return negative ? "-" + s : s;
 }
 
@@ -129,8 +125,7 @@ std::string ProfileDefaultText(const ProfileValue& v) {
 
 void clsCmcProfileIO::FullPath(const std::string& value) {
     std::string dir = GetPathName(value);
-    if (dir.empty() || dir.back() != '/')
-        dir += '/';
+    if (dir.empty() || dir.back() != '/') dir += '/';
     path_ = dir;
     name_ = GetFileName(value);
 }
@@ -146,17 +141,14 @@ void clsCmcProfileIO::SetCurrentPath() {
 }
 
 bool clsCmcProfileIO::saveData(const std::string& sKey, const ProfileValue& sData) const {
-    if (!isKnown(sData))
-        return false;
+    if (!isKnown(sData)) return false;
     return WritePrivateProfileString(section_, sKey, ProfileSaveText(sData), GetMyProfile());
 }
 
 bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData,
                                const std::optional<ProfileValue>& sDefaultData) const {
-    if (!isKnown(sData))
-        return false;
-    if (sDefaultData && sDefaultData->index() != sData.index())
-        return false;
+    if (!isKnown(sData)) return false;
+    if (sDefaultData && sDefaultData->index() != sData.index()) return false;
     const std::string defaultText = ProfileDefaultText(sDefaultData ? *sDefaultData : sData);
 
     std::string buffer;
@@ -226,15 +218,13 @@ std::string clsCmcProfileIO::GetFileName(std::string strPath) {
 
 std::string clsCmcProfileIO::GetPathName(std::string strFilename) {
     for (char& c : strFilename) {
-        if (c == '\\')
-            c = '/';
+        if (c == '\\') c = '/';
     }
     std::size_t n = strFilename.size();
     const auto firstSlash = strFilename.find('/');
     std::string result;
     if (strFilename.empty() || (firstSlash != std::string::npos && firstSlash + 1 == n)) {
-        if (n > 1)
-            --n;
+        if (n > 1) --n;
     } else {
         const auto lastSlash = strFilename.rfind('/');
         n = lastSlash == std::string::npos ? 0 : lastSlash + 1;
@@ -243,18 +233,15 @@ std::string clsCmcProfileIO::GetPathName(std::string strFilename) {
         result = ExecutableDirectory();
     } else {
         result = strFilename.substr(0, n);
-        if (result.back() == ':')
-            result += '/';
+        if (result.back() == ':') result += '/';
     }
-    if (!result.empty() && result.back() == '/')
-        result.pop_back();
+    if (!result.empty() && result.back() == '/') result.pop_back();
     return UCase16(result);
 }
 
 std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritable,
                                     const char* xdgConfigHome, const char* home) {
-    if (exeDirWritable && !exeDir.empty())
-        return exeDir.back() == '/' ? exeDir : exeDir + "/";
+    if (exeDirWritable && !exeDir.empty()) return exeDir.back() == '/' ? exeDir : exeDir + "/";
     std::string base;
     if (xdgConfigHome && *xdgConfigHome == '/') {
         base = xdgConfigHome;
@@ -263,16 +250,14 @@ std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritab
     } else {
         base = "/tmp";
     }
-    if (base.back() != '/')
-        base += '/';
+    if (base.back() != '/') base += '/';
     return base + "calvexadj/";
 }
 
 std::string ExecutableDirectory() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return ".";
+    if (ec) return ".";
     return exe.parent_path().string();
 }
 

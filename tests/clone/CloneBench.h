@@ -46,8 +46,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
 
     void task() override {
         seq.task();
-        if (seq.OpRunning())
-            seq.task();
+        if (seq.OpRunning()) seq.task();
     }
     void MsgBoxCloneErr() override { calvex::MsgBoxCloneErr(com, seq, *this, *this); }
     void MsgBoxCloneErr(clsCmcCln3Sequence& s) override {
@@ -75,8 +74,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     // Ticks until the operation has ended; false if it is still running after max ticks.
     bool runUntilIdle(int maxTicks = 400) {
         for (int i = 0; i < maxTicks; ++i) {
-            if (!seq.OpRunning())
-                return true;
+            if (!seq.OpRunning()) return true;
             tick();
         }
         return !seq.OpRunning();
@@ -88,8 +86,7 @@ inline std::string Lines(std::initializer_list<const char*> lines) {
     std::string text;
     bool first = true;
     for (const char* line : lines) {
-        if (!first)
-            text += "\r\n";
+        if (!first) text += "\r\n";
         text += line;
         first = false;
     }

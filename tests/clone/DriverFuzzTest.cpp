@@ -104,8 +104,7 @@ TEST(DriverFuzz, ArbitraryBytesStayInsideTheImage) {
                 drv.task();
             }
             ASSERT_LT(drv.lastEeAdr(), eep.eeSize()) << "mode " << mode;
-            if (!drv.Running())
-                arm();
+            if (!drv.Running()) arm();
         }
         // The spare byte behind the last address never changes.
         EXPECT_EQ(eep.ReadBlock(64, 1), std::string(1, '\0')) << "mode " << mode;

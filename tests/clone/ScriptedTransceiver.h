@@ -59,8 +59,7 @@ class ScriptedTransceiver : public ISerialPeer {
         std::string body = std::string("\xEF\xEE\xE1", 3) + model + sub;
         body.push_back(static_cast<char>(length - 7));
         body.resize(length, '\0');
-        if (length >= 43)
-            body[42] = static_cast<char>(byte43);
+        if (length >= 43) body[42] = static_cast<char>(byte43);
         return body;
     }
 
@@ -93,8 +92,7 @@ class ScriptedTransceiver : public ISerialPeer {
             } else if (c == '\xFD') {
                 if (inFrame_) {
                     frames.push_back(body_);
-                    if (baud == rate)
-                        answer(body_);
+                    if (baud == rate) answer(body_);
                 }
                 inFrame_ = false;
             } else if (inFrame_) {
@@ -119,8 +117,7 @@ class ScriptedTransceiver : public ISerialPeer {
 
   private:
     void answer(const std::string& body) {
-        if (body.size() < 3 || body[0] != '\xEE' || body[1] != '\xEF')
-            return;
+        if (body.size() < 3 || body[0] != '\xEE' || body[1] != '\xEF') return;
         if (script) {
             if (auto reply = script(body)) {
                 out_ += *reply;
@@ -135,8 +132,7 @@ class ScriptedTransceiver : public ISerialPeer {
                 int count = 0;
                 for (int32_t adr = 0; adr < memory.eeSize(); adr += 16, ++count) {
                     std::string block = dataBlock(adr, memory.ReadBlock(adr, 16));
-                    if (editBlock)
-                        block = editBlock(count, block);
+                    if (editBlock) block = editBlock(count, block);
                     out_ += frame(block);
                 }
                 out_ += frame(closing(count + e5CountOffset));
@@ -147,8 +143,7 @@ class ScriptedTransceiver : public ISerialPeer {
                 writing_ = true;
                 break;
             case 0xE4:
-                if (writing_)
-                    store(body);
+                if (writing_) store(body);
                 break;
             case 0xE5:
                 if (writing_) {
@@ -171,8 +166,7 @@ class ScriptedTransceiver : public ISerialPeer {
 
     void store(const std::string& body) {
         const std::string bytes = HexStrToByteStr(body.substr(3));
-        if (bytes.size() < 4)
-            return;
+        if (bytes.size() < 4) return;
         const int32_t adr =
             (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]);
         const auto n = static_cast<unsigned char>(bytes[2]);

@@ -227,8 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"BadChecksum",
                     [](CloneBench& b) {
                         b.peer.editBlock = [](int i, std::string block) {
-                            if (i == 7)
-                                block.back() = block.back() == '0' ? '1' : '0';
+                            if (i == 7) block.back() = block.back() == '0' ? '1' : '0';
                             return block;
                         };
                     },
@@ -238,8 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"BlockOutsideImage",
                     [](CloneBench& b) {
                         b.peer.editBlock = [](int i, std::string block) {
-                            if (i != 103)
-                                return block;
+                            if (i != 103) return block;
                             return ScriptedTransceiver::dataBlock(0x671, std::string(16, 'x'));
                         };
                     },
@@ -261,8 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"BadIdentity",
                     [](CloneBench& b) {
                         b.peer.script = [](const std::string& body) -> std::optional<std::string> {
-                            if (body[2] != '\xE0')
-                                return std::nullopt;
+                            if (body[2] != '\xE0') return std::nullopt;
                             std::string id = ScriptedTransceiver{}.identity();
                             id[7] = 1;  // count byte disagrees with the length
                             return ScriptedTransceiver::frame(id);

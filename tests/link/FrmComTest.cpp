@@ -33,13 +33,11 @@ class RecordingHost : public IComHost {
     std::function<void()> onReport;
     void task() override {
         log.push_back("task");
-        if (onTask)
-            onTask();
+        if (onTask) onTask();
     }
     void MsgBoxCloneErr() override {
         log.push_back("report");
-        if (onReport)
-            onReport();
+        if (onReport) onReport();
     }
 };
 

@@ -23,8 +23,7 @@ class PtyLine : public ::testing::Test {
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         control_.OnComm([this] {
             events_.push_back(control_.CommEvent());
-            if (control_.CommEvent() == comm_event::kReceive)
-                received_ += control_.Input();
+            if (control_.CommEvent() == comm_event::kReceive) received_ += control_.Input();
         });
         control_.RThreshold(1);
         control_.InBufferSize(32760);
@@ -34,8 +33,7 @@ class PtyLine : public ::testing::Test {
     }
     void TearDown() override {
         control_.PortOpen(false);
-        if (master_ >= 0)
-            ::close(master_);
+        if (master_ >= 0) ::close(master_);
         ::close(slave_);
     }
 

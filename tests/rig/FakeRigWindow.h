@@ -37,8 +37,7 @@ class FakeRigWindow : public IRigWindow {
     void txtDispParaText(const std::string& text) override { dispPara = text; }
     void MsgBoxCloneErr(ICloneSequencer&) override {
         ++cloneErrorMessages;
-        if (onCloneError)
-            onCloneError();
+        if (onCloneError) onCloneError();
     }
     void Beep() override { ++beeps; }
 

@@ -64,8 +64,7 @@ class FlowBench : public IMessageBox {
     template <class Done>
     bool tickUntil(Done done, int maxTicks = 2000) {
         for (int i = 0; i < maxTicks; ++i) {
-            if (done())
-                return true;
+            if (done()) return true;
             tick();
         }
         return done();
@@ -75,8 +74,7 @@ class FlowBench : public IMessageBox {
     int16_t procStep() { return Access::procStep(rig); }
     bool anyChanged() {
         for (int16_t i = 0; i < console.ListCount(); ++i) {
-            if (console.flgChanged(i))
-                return true;
+            if (console.flgChanged(i)) return true;
         }
         return false;
     }

@@ -17,8 +17,7 @@ TEST_F(Flow, ConnectReadsTheImageLoadsAndSendsEveryItemOnce) {
     std::set<std::string> progress;
     rig.RigOpFunc_ClickCmd00(0);
     ASSERT_TRUE(tickUntil([&] {
-        if (state() == 2)
-            progress.insert(window.progress);
+        if (state() == 2) progress.insert(window.progress);
         return state() == 19 && !anyChanged();
     }));
     ASSERT_TRUE(messages.empty());

@@ -15,8 +15,7 @@ std::string get(const std::string& path, const std::string& section, const std::
                 const std::string& def = "dflt", int32_t size = 255, int32_t* count = nullptr) {
     std::string out;
     const int32_t n = GetPrivateProfileString(section, key, def, out, size, path);
-    if (count)
-        *count = n;
+    if (count) *count = n;
     return out;
 }
 

@@ -27,17 +27,14 @@ std::string QtSerialControl::DefaultDevice(int16_t port) {
 }
 
 void QtSerialControl::CommPort(int16_t port) {
-    if (port_.isOpen())
-        throw SerialError(device_, "port number cannot change while open");
-    if (port < 1)
-        throw SerialError("COM" + std::to_string(port), "invalid port number");
+    if (port_.isOpen()) throw SerialError(device_, "port number cannot change while open");
+    if (port < 1) throw SerialError("COM" + std::to_string(port), "invalid port number");
     commPort_ = port;
 }
 
 void QtSerialControl::Settings(const std::string& settings) {
     const long baud = std::atol(settings.c_str());
-    if (baud <= 0)
-        throw SerialError(device_, "invalid settings " + settings);
+    if (baud <= 0) throw SerialError(device_, "invalid settings " + settings);
     settings_ = settings;
     if (port_.isOpen() && !port_.setBaudRate(static_cast<qint32>(baud))) {
         throw SerialError(device_, port_.errorString().toStdString());
@@ -46,25 +43,21 @@ void QtSerialControl::Settings(const std::string& settings) {
 
 void QtSerialControl::DTREnable(bool on) {
     dtr_ = on;
-    if (port_.isOpen())
-        port_.setDataTerminalReady(on);  // a pty cannot; that is fine
+    if (port_.isOpen()) port_.setDataTerminalReady(on);  // a pty cannot; that is fine
 }
 
 void QtSerialControl::RTSEnable(bool on) {
     rts_ = on;
-    if (port_.isOpen())
-        port_.setRequestToSend(on);
+    if (port_.isOpen()) port_.setRequestToSend(on);
 }
 
 void QtSerialControl::InBufferSize(int16_t size) {
-    if (port_.isOpen())
-        throw SerialError(device_, "buffer size cannot change while open");
+    if (port_.isOpen()) throw SerialError(device_, "buffer size cannot change while open");
     inSize_ = size;
 }
 
 void QtSerialControl::OutBufferSize(int16_t size) {
-    if (port_.isOpen())
-        throw SerialError(device_, "buffer size cannot change while open");
+    if (port_.isOpen()) throw SerialError(device_, "buffer size cannot change while open");
     outSize_ = size;
 }
 
@@ -73,8 +66,7 @@ void QtSerialControl::PortOpen(bool open) {
         ClosePort();
         return;
     }
-    if (port_.isOpen())
-        throw SerialError(device_, "port already open");
+    if (port_.isOpen()) throw SerialError(device_, "port already open");
     device_ = lookup_ ? lookup_(commPort_) : DefaultDevice(commPort_);
     port_.setPortName(QString::fromStdString(device_));
     port_.setBaudRate(static_cast<qint32>(std::atol(settings_.c_str())));
@@ -107,8 +99,7 @@ void QtSerialControl::ClosePort() {
     writeNotifier_.reset();
     out_.clear();
     in_.clear();
-    if (port_.isOpen())
-        port_.close();
+    if (port_.isOpen()) port_.close();
     port_.clearError();
 }
 
@@ -122,11 +113,9 @@ int16_t QtSerialControl::OutBufferCount() const {
 
 void QtSerialControl::OutBufferCount(int16_t count) {
     // Only what the system has not taken is dropped; its own queue still goes out.
-    if (count != 0)
-        return;
+    if (count != 0) return;
     out_.clear();
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(false);
+    if (writeNotifier_) writeNotifier_->setEnabled(false);
 }
 
 std::string QtSerialControl::Input() {
@@ -141,15 +130,13 @@ std::string QtSerialControl::Input() {
 }
 
 void QtSerialControl::Output(const std::string& bytes) {
-    if (!port_.isOpen() || faulted_)
-        throw SerialError(device_, "port not open");
+    if (!port_.isOpen() || faulted_) throw SerialError(device_, "port not open");
     out_ += bytes;
     PushOut();
 }
 
 void QtSerialControl::PushOut() {
-    if (!port_.isOpen() || faulted_)
-        return;
+    if (!port_.isOpen() || faulted_) return;
     const int fd = static_cast<int>(port_.handle());
     while (!out_.empty()) {
         const ssize_t n = ::write(fd, out_.data(), out_.size());
@@ -158,24 +145,20 @@ void QtSerialControl::PushOut() {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (writeNotifier_)
-                writeNotifier_->setEnabled(true);
+            if (writeNotifier_) writeNotifier_->setEnabled(true);
             return;
         } else {
             Lose(n < 0 ? std::strerror(errno) : "device stopped taking data");
             return;
         }
     }
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(false);
+    if (writeNotifier_) writeNotifier_->setEnabled(false);
 }
 
 void QtSerialControl::OnReadyRead() {
-    if (faulted_)
-        return;
+    if (faulted_) return;
     const QByteArray data = port_.readAll();
-    if (data.isEmpty())
-        return;
+    if (data.isEmpty()) return;
     const auto size = static_cast<std::size_t>(std::max<int16_t>(inSize_, 0));
     const std::size_t room = in_.size() < size ? size - in_.size() : 0;
     const auto n = static_cast<std::size_t>(data.size());
@@ -194,18 +177,15 @@ void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
         error != QSerialPort::WriteError) {
         return;
     }
-    if (!port_.isOpen() || faulted_)
-        return;
+    if (!port_.isOpen() || faulted_) return;
     Lose(port_.errorString().toStdString());
 }
 
 void QtSerialControl::Lose(const std::string& reason) {
-    if (faulted_)
-        return;
+    if (faulted_) return;
     faulted_ = true;
     fault_.emplace(device_, reason);
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(false);
+    if (writeNotifier_) writeNotifier_->setEnabled(false);
     // Closing and reporting wait for the event loop: the failure may surface inside a write
     // of the driver or inside QSerialPort's own notifier.
     QMetaObject::invokeMethod(
@@ -219,8 +199,7 @@ void QtSerialControl::Lose(const std::string& reason) {
 
 void QtSerialControl::Fire(int16_t event) {
     commEvent_ = event;
-    if (handler_)
-        handler_();
+    if (handler_) handler_();
 }
 
 }  // namespace calvex
