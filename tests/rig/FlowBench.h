@@ -37,6 +37,8 @@ class FlowBench : public IMessageBox {
     // Adjustment commands the radio heard: command and value.
     std::vector<std::pair<int, int>> adjustments;
     int ticks = 0;
+    // Ticks that run while a message box is open.
+    int nestedTicks = 0;
 
     FlowBench() {
         window.onCloneError = [this] { core.MsgBoxCloneErr(); };
@@ -52,6 +54,9 @@ class FlowBench : public IMessageBox {
 
     int16_t critical(const std::string& text, const std::string&) override {
         messages.push_back(text);
+        // A modal box keeps the timer running underneath it.
+        for (int i = 0; i < nestedTicks; ++i)
+            tick();
         return kButtonOk;
     }
 

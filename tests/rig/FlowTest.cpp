@@ -262,6 +262,51 @@ TEST_F(Flow, FilterSweepsFindTheMiddleOfTheFlatTop) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(Flow, RssiLevelsAreStoredOnEachEnter) {
+    ASSERT_TRUE(connect());
+    // No item of the table carries the RSSI events; the handler is driven directly.
+    int16_t index = kTxf;
+    rig.ConsEv_Enter(console, index, 1, 0);
+    ASSERT_EQ(procStep(), 6);
+    for (int i = 0; i < 10; ++i)
+        tick();
+    EXPECT_EQ(adjustmentsOf(19), 0);  // nothing is stored until the technician confirms
+
+    rig.ConsEv_Enter(console, index, 1, 0);
+    ASSERT_TRUE(tickUntil([&] { return adjustmentsOf(19) == 1; }, 50));
+    const int s3 = radio.imageByte(87);
+    EXPECT_EQ(s3, Access::lastMon(rig)[3]);
+    EXPECT_EQ(core.radio.eepImage.ReadByte(87), s3);
+    // The S1 phase starts by forgetting any earlier Enter: confirm once it is reading.
+    ASSERT_TRUE(tickUntil([&] { return Access::rssiS1Phase(rig) && procStep() != 6; }, 50));
+
+    radio.temperature(10.0);  // the reading does not depend on it; the level stays the same
+    rig.ConsEv_Enter(console, index, 1, 0);
+    ASSERT_TRUE(tickUntil([&] { return window.beeps == 1; }, 50));
+    EXPECT_EQ(adjustmentsOf(18), 1);
+    EXPECT_EQ(radio.imageByte(86), Access::lastMon(rig)[3]);
+    EXPECT_EQ(procStep(), 0);
+    EXPECT_EQ(window.console.List(kChNo).substr(0, 12), "    CH No.: ");  // left alone
+}
+
+TEST_F(Flow, TicksBehindAModalMessageAreHarmless) {
+    ASSERT_TRUE(connect());
+    nestedTicks = 10;  // the desktop's box runs its own event loop
+    radio.fault(velka::Fault::Silent, true);
+    rig.RigOpFunc_ClickCmd00(1);
+    tickUntil([&] { return !messages.empty(); }, 400);
+    for (int i = 0; i < 5; ++i)
+        tick();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(state(), 0);
+    EXPECT_FALSE(core.seq.OpRunning());
+    EXPECT_FALSE(core.com.comOpen());
+
+    radio.fault(velka::Fault::Silent, false);
+    EXPECT_TRUE(connect());
+    EXPECT_EQ(messages.size(), 1u);
+}
+
 TEST_F(Flow, ChannelItemSelectsProgrammedChannels) {
     ASSERT_TRUE(connect());
     const int16_t count = static_cast<int16_t>(console.Max(kChNo) + 1);
