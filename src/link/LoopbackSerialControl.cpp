@@ -55,17 +55,6 @@ void LoopbackSerialControl::OutBufferCount(int16_t count) {
     if (count == 0) out_.clear();
 }
 
-std::string LoopbackSerialControl::Input() {
-    std::string taken;
-    if (inputLen_ <= 0 || static_cast<std::size_t>(inputLen_) >= in_.size()) {
-        taken.swap(in_);
-    } else {
-        taken = in_.substr(0, static_cast<std::size_t>(inputLen_));
-        in_.erase(0, static_cast<std::size_t>(inputLen_));
-    }
-    return taken;
-}
-
 void LoopbackSerialControl::Output(const std::string& bytes) {
     if (!open_) throw SerialError(deviceName(), "port not open");
     out_ += bytes;
@@ -83,19 +72,11 @@ void LoopbackSerialControl::poll() {
     if (!open_) return;
     const std::string arrived = peer_.toComputer();
     if (arrived.empty()) return;
-    const std::size_t room = in_.size() < static_cast<std::size_t>(inSize_)
-                                 ? static_cast<std::size_t>(inSize_) - in_.size()
-                                 : 0;
-    in_.append(arrived, 0, std::min(room, arrived.size()));
-    if (arrived.size() > room) {
-        fire(comm_event::kRxOver);
-    } else if (rThreshold_ > 0 && in_.size() >= static_cast<std::size_t>(rThreshold_)) {
-        fire(comm_event::kReceive);
-    }
+    Receive(arrived.data(), arrived.size());
 }
 
 void LoopbackSerialControl::raise(int16_t event) {
-    fire(event);
+    Fire(event);
 }
 
 void LoopbackSerialControl::loseDevice(const std::string& reason) {
@@ -104,12 +85,7 @@ void LoopbackSerialControl::loseDevice(const std::string& reason) {
     in_.clear();
     out_.clear();
     fault_.emplace(deviceName(), reason);
-    fire(comm_event::kDeviceLost);
-}
-
-void LoopbackSerialControl::fire(int16_t event) {
-    commEvent_ = event;
-    if (handler_) handler_();
+    Fire(comm_event::kDeviceLost);
 }
 
 }  // namespace calvex

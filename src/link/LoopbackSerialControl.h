@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "link/ISerialControl.h"
 #include "link/ISerialPeer.h"
+#include "link/SerialControlBase.h"
 
 namespace calvex {
 
@@ -15,40 +15,29 @@ namespace calvex {
 // Written bytes go to the peer with the rate of the settings text; bytes from the peer are
 // taken in by poll(), which raises the receive event (or the overflow event) as a real
 // control would from the event loop, never from inside a call of the program.
-class LoopbackSerialControl : public ISerialControl {
+class LoopbackSerialControl : public SerialControlBase {
   public:
+    // The getters of the overloaded properties come from the base.
+    using SerialControlBase::CommPort;
+    using SerialControlBase::DTREnable;
+    using SerialControlBase::InBufferSize;
+    using SerialControlBase::OutBufferSize;
+    using SerialControlBase::RTSEnable;
+    using SerialControlBase::Settings;
+
     explicit LoopbackSerialControl(ISerialPeer& peer) : peer_(peer) {}
 
-    int16_t CommPort() const override { return commPort_; }
     void CommPort(int16_t port) override;
-    std::string Settings() const override { return settings_; }
     void Settings(const std::string& settings) override;
     bool PortOpen() const override { return open_; }
     void PortOpen(bool open) override;
-    bool DTREnable() const override { return dtr_; }
     void DTREnable(bool on) override { dtr_ = on; }
-    bool RTSEnable() const override { return rts_; }
     void RTSEnable(bool on) override { rts_ = on; }
-    int16_t InBufferSize() const override { return inSize_; }
     void InBufferSize(int16_t size) override;
-    int16_t OutBufferSize() const override { return outSize_; }
     void OutBufferSize(int16_t size) override;
-    int16_t InBufferCount() const override { return static_cast<int16_t>(in_.size()); }
     int16_t OutBufferCount() const override { return static_cast<int16_t>(out_.size()); }
     void OutBufferCount(int16_t count) override;
-    int16_t InputLen() const override { return inputLen_; }
-    void InputLen(int16_t len) override { inputLen_ = len; }
-    int16_t InputMode() const override { return inputMode_; }
-    void InputMode(int16_t mode) override { inputMode_ = mode; }
-    int16_t RThreshold() const override { return rThreshold_; }
-    void RThreshold(int16_t count) override { rThreshold_ = count; }
-    int16_t SThreshold() const override { return sThreshold_; }
-    void SThreshold(int16_t count) override { sThreshold_ = count; }
-    std::string Input() override;
     void Output(const std::string& bytes) override;
-    int16_t CommEvent() const override { return commEvent_; }
-    void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
-    const SerialError* LastFault() const override { return fault_ ? &*fault_ : nullptr; }
 
     // The rate of the current settings text (0 when it does not start with a number).
     int32_t baud() const;
@@ -70,27 +59,12 @@ class LoopbackSerialControl : public ISerialControl {
 
   private:
     std::string deviceName() const { return "COM" + std::to_string(commPort_); }
-    void fire(int16_t event);
 
     ISerialPeer& peer_;
-    int16_t commPort_ = 1;
-    std::string settings_ = "9600,N,8,1";
     bool open_ = false;
-    bool dtr_ = false;
-    bool rts_ = false;
-    int16_t inSize_ = 1024;
-    int16_t outSize_ = 512;
-    int16_t inputLen_ = 0;
-    int16_t inputMode_ = kInputModeText;
-    int16_t rThreshold_ = 0;
-    int16_t sThreshold_ = 0;
-    int16_t commEvent_ = 0;
-    std::string in_;
     std::string out_;
     bool autoDrain_ = true;
     std::string failReason_;
-    std::optional<SerialError> fault_;
-    std::function<void()> handler_;
     std::vector<std::string> openedWith_;
 };
 

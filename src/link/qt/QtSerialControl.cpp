@@ -103,10 +103,6 @@ void QtSerialControl::ClosePort() {
     port_.clearError();
 }
 
-int16_t QtSerialControl::InBufferCount() const {
-    return static_cast<int16_t>(in_.size());
-}
-
 int16_t QtSerialControl::OutBufferCount() const {
     return static_cast<int16_t>(std::min<std::size_t>(out_.size(), INT16_MAX));
 }
@@ -116,17 +112,6 @@ void QtSerialControl::OutBufferCount(int16_t count) {
     if (count != 0) return;
     out_.clear();
     if (writeNotifier_) writeNotifier_->setEnabled(false);
-}
-
-std::string QtSerialControl::Input() {
-    std::string taken;
-    if (inputLen_ <= 0 || static_cast<std::size_t>(inputLen_) >= in_.size()) {
-        taken.swap(in_);
-    } else {
-        taken = in_.substr(0, static_cast<std::size_t>(inputLen_));
-        in_.erase(0, static_cast<std::size_t>(inputLen_));
-    }
-    return taken;
 }
 
 void QtSerialControl::Output(const std::string& bytes) {
@@ -159,15 +144,7 @@ void QtSerialControl::OnReadyRead() {
     if (faulted_) return;
     const QByteArray data = port_.readAll();
     if (data.isEmpty()) return;
-    const auto size = static_cast<std::size_t>(std::max<int16_t>(inSize_, 0));
-    const std::size_t room = in_.size() < size ? size - in_.size() : 0;
-    const auto n = static_cast<std::size_t>(data.size());
-    in_.append(data.constData(), std::min(room, n));
-    if (n > room) {
-        Fire(comm_event::kRxOver);
-    } else if (rThreshold_ > 0 && in_.size() >= static_cast<std::size_t>(rThreshold_)) {
-        Fire(comm_event::kReceive);
-    }
+    Receive(data.constData(), static_cast<std::size_t>(data.size()));
 }
 
 void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
@@ -195,11 +172,6 @@ void QtSerialControl::Lose(const std::string& reason) {
             Fire(comm_event::kDeviceLost);
         },
         Qt::QueuedConnection);
-}
-
-void QtSerialControl::Fire(int16_t event) {
-    commEvent_ = event;
-    if (handler_) handler_();
 }
 
 }  // namespace calvex

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "link/ISerialControl.h"
+
+namespace calvex {
+
+// What every serial control keeps alike: the plain settings, the receive buffer with its
+// threshold and overflow, the last event and its handler. The line itself is the subclass's.
+class SerialControlBase : public ISerialControl {
+  public:
+    int16_t CommPort() const override { return commPort_; }
+    std::string Settings() const override { return settings_; }
+    bool DTREnable() const override { return dtr_; }
+    bool RTSEnable() const override { return rts_; }
+    int16_t InBufferSize() const override { return inSize_; }
+    int16_t OutBufferSize() const override { return outSize_; }
+    int16_t InBufferCount() const override { return static_cast<int16_t>(in_.size()); }
+    int16_t InputLen() const override { return inputLen_; }
+    void InputLen(int16_t len) override { inputLen_ = len; }
+    int16_t InputMode() const override { return inputMode_; }
+    void InputMode(int16_t mode) override { inputMode_ = mode; }
+    int16_t RThreshold() const override { return rThreshold_; }
+    void RThreshold(int16_t count) override { rThreshold_ = count; }
+    int16_t SThreshold() const override { return sThreshold_; }
+    void SThreshold(int16_t count) override { sThreshold_ = count; }
+    std::string Input() override;
+    int16_t CommEvent() const override { return commEvent_; }
+    void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
+    const SerialError* LastFault() const override { return fault_ ? &*fault_ : nullptr; }
+
+  protected:
+    // Takes in bytes that arrived, up to the receive buffer's size, and raises the overflow
+    // event when some did not fit, else the receive event once the threshold is reached.
+    void Receive(const char* data, std::size_t n);
+    void Fire(int16_t event);
+
+    int16_t commPort_ = 1;
+    std::string settings_ = "9600,N,8,1";
+    bool dtr_ = false;
+    bool rts_ = false;
+    int16_t inSize_ = 1024;
+    int16_t outSize_ = 512;
+    int16_t inputLen_ = 0;
+    int16_t inputMode_ = kInputModeText;
+    int16_t rThreshold_ = 0;
+    int16_t sThreshold_ = 0;
+    int16_t commEvent_ = 0;
+    std::string in_;
+    std::optional<SerialError> fault_;
+    std::function<void()> handler_;
+};
+
+}  // namespace calvex
