@@ -5,6 +5,7 @@
 
 #include "clone/ICloneSequencer.h"
 #include "console/IListBox.h"
+#include "rig/RigVelkaLayout.h"
 
 namespace calvex {
 
@@ -35,6 +36,13 @@ class IRigWindow {
     virtual void txtDispParaText(const std::string& text) = 0;
     // Tells the technician that a procedure has finished.
     virtual void Beep() = 0;
+
+    // Geometry, in twips: the screen, the window's place, and its controls' places.
+    virtual double screenWidth() const = 0;
+    virtual double screenHeight() const = 0;
+    virtual void windowPlacement(const TwipRect& place) = 0;
+    virtual LayoutInput layoutInput() const = 0;
+    virtual void applyLayout(const RigVelkaLayout& layout) = 0;
 
     // Explains the last failed communication of seq to the user (and resets the transceiver
     // class, as every clone error does).

@@ -220,6 +220,15 @@ void clsIndOp_RigVelka::RigOpFunc_FormResource() {
     myWindow.lblProgressCaption(std::string(32, ' '));
 }
 
+void clsIndOp_RigVelka::RigOpFunc_FormLayout() {
+    if (!layoutDone) {
+        layoutDone = true;
+        myWindow.windowPlacement(
+            FirstWindowPlacement(myWindow.screenWidth(), myWindow.screenHeight()));
+    }
+    myWindow.applyLayout(ComputeRigVelkaLayout(myWindow.layoutInput()));
+}
+
 bool clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(const std::string& name) {
     // Compared by character codes; a shorter text sorts before a longer one it begins.
     return name.substr(0, 4).compare("0100") <= 0;

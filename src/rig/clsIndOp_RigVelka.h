@@ -39,6 +39,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void WaitE8Required(int32_t ms) override { waitE8Ms = ms; }
     // Button captions, monitor list placeholders and the empty progress label.
     void RigOpFunc_FormResource();
+    // Places the window's controls; the first call also sizes and places the window.
+    void RigOpFunc_FormLayout();
     // True for a sub-name whose first four characters sort at or before "0100".
     static bool RigOpFunc_CheckSubNameLegal(const std::string& name);
     void RigOpFunc_SetComPortNo(int16_t n);
@@ -161,6 +163,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     ProcWork procWork;
     // The item the RSSI procedure redraws; no item of the table carries its events.
     int16_t idxRssi = -1;
+    // The window is sized and placed by the first layout only.
+    bool layoutDone = false;
 };
 
 }  // namespace calvex

@@ -40,6 +40,17 @@ class FakeRigWindow : public IRigWindow {
         if (onCloneError) onCloneError();
     }
     void Beep() override { ++beeps; }
+    double screenWidth() const override { return screen[0]; }
+    double screenHeight() const override { return screen[1]; }
+    void windowPlacement(const TwipRect& place) override {
+        placement = place;
+        ++placements;
+    }
+    LayoutInput layoutInput() const override { return input; }
+    void applyLayout(const RigVelkaLayout& l) override {
+        layout = l;
+        ++layouts;
+    }
 
     Button& button(int16_t i) { return buttons.at(static_cast<std::size_t>(i)); }
 
@@ -52,6 +63,12 @@ class FakeRigWindow : public IRigWindow {
     std::string dispPara;
     int cloneErrorMessages = 0;
     int beeps = 0;
+    std::array<double, 2> screen{19200, 10800};
+    TwipRect placement;
+    int placements = 0;
+    LayoutInput input;
+    RigVelkaLayout layout;
+    int layouts = 0;
     // What the real window does on a clone error: the program's composed report.
     std::function<void()> onCloneError;
 };

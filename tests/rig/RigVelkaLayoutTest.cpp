@@ -1,0 +1,96 @@
+#include "rig/RigVelkaLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace calvex {
+namespace {
+
+TEST(RigVelkaLayout, FirstWindowHeight) {
+    struct Case {
+        double screen, height;
+    } cases[] = {{7000, 6600}, {8000, 7200}, {10000, 9000}, {10005, 8500}, {15000, 8500}};
+    for (const auto& c : cases) {
+        const TwipRect w = FirstWindowPlacement(12000, c.screen);
+        EXPECT_EQ(w.height, c.height) << c.screen;
+        EXPECT_EQ(w.width, 9525);
+        EXPECT_DOUBLE_EQ(w.left, (12000 - 9525) / 2.0);
+        EXPECT_DOUBLE_EQ(w.top, (c.screen - c.height) * 0.3);
+    }
+}
+
+TEST(RigVelkaLayout, ControlsOfANormalWindow) {
+    LayoutInput in;
+    in.innerWidth = 9405;
+    in.innerHeight = 7800;
+    in.lineX1 = 0;
+    in.lineX2 = 9405;
+    in.lineY1 = 15;
+    in.titleWidth = 4000;
+    in.titleHeight = 700;
+    in.progressWidth = 3000;
+    const RigVelkaLayout l = ComputeRigVelkaLayout(in);
+
+    // A centred row of buttons 120 apart, 120 below the line.
+    EXPECT_DOUBLE_EQ(l.cmd00[0].left, (9405 - 5640) / 2.0);
+    EXPECT_DOUBLE_EQ(l.cmd00[1].left - l.cmd00[0].left, 1920);
+    EXPECT_DOUBLE_EQ(l.cmd00[2].top, 135);
+    EXPECT_DOUBLE_EQ(l.cmd00[2].height, 330);
+
+    const TwipRect& panel = l.fra01[0];
+    EXPECT_DOUBLE_EQ(panel.top, 465);
+    EXPECT_DOUBLE_EQ(panel.width, 9165);
+    EXPECT_DOUBLE_EQ(panel.height, 7800 - 465 - 120);
+    EXPECT_DOUBLE_EQ(l.fra01[3].height, panel.height);
+
+    EXPECT_DOUBLE_EQ(l.fra01[2].width, 8925);
+    EXPECT_DOUBLE_EQ(l.lbo01[0].width, (8925 - 360) / 2.0);
+    EXPECT_DOUBLE_EQ(l.lbo01[1].left, 120 + l.lbo01[0].width + 120);
+    EXPECT_DOUBLE_EQ(l.lbo01[1].height, 2680);
+
+    EXPECT_DOUBLE_EQ(l.lboConsole.left, 240);
+    EXPECT_DOUBLE_EQ(l.lboConsole.top, 3100);
+    EXPECT_DOUBLE_EQ(l.lboConsole.width, 9165 - 480);
+    EXPECT_DOUBLE_EQ(l.lboConsole.height, panel.height - 3100 - 180);
+
+    EXPECT_DOUBLE_EQ(l.lblTitleLeft, (9165 - 4000) / 2.0);
+    EXPECT_DOUBLE_EQ(l.lblProgressTop, 240 + 700 + 240);
+    EXPECT_DOUBLE_EQ(l.txtDispPara.height, panel.height - 360);
+}
+
+TEST(RigVelkaLayout, ATinyWindowKeepsSizesValid) {
+    LayoutInput in;
+    in.innerWidth = 200;
+    in.innerHeight = 500;
+    const RigVelkaLayout l = ComputeRigVelkaLayout(in);
+    EXPECT_EQ(l.fra01[0].width, 0);
+    EXPECT_EQ(l.fra01[0].height, 1);
+    EXPECT_EQ(l.lbo01[0].width, 0);
+    EXPECT_EQ(l.lboConsole.width, 0);
+    EXPECT_EQ(l.lboConsole.height, 1);
+    EXPECT_EQ(l.txtDispPara.height, 1);
+}
+
+}  // namespace
+}  // namespace calvex
+
+#include "rig/RigVelkaFixture.h"
+
+namespace calvex {
+namespace {
+
+using RigLayout = testing::RigVelkaFixture;
+
+TEST_F(RigLayout, OnlyTheFirstLayoutPlacesTheWindow) {
+    window.screen = {19200, 8000};
+    window.input.innerWidth = 9405;
+    rig.RigOpFunc_FormLayout();
+    EXPECT_EQ(window.placements, 1);
+    EXPECT_EQ(window.placement.height, 7200);
+    rig.RigOpFunc_FormLayout();
+    EXPECT_EQ(window.placements, 1);
+    EXPECT_EQ(window.layouts, 2);
+    EXPECT_DOUBLE_EQ(window.layout.fra01[1].width, 9165);
+}
+
+}  // namespace
+}  // namespace calvex
