@@ -28,7 +28,12 @@ void SerialControlBase::Receive(const char* data, std::size_t n) {
 
 void SerialControlBase::Fire(int16_t event) {
     commEvent_ = event;
-    if (handler_) handler_();
+    if (!handler_) return;
+    if (guard_) {
+        guard_(handler_);
+    } else {
+        handler_();
+    }
 }
 
 }  // namespace calvex

@@ -33,6 +33,11 @@ class SerialControlBase : public ISerialControl {
     void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
     const SerialError* LastFault() const override { return fault_ ? &*fault_ : nullptr; }
 
+    // Wraps every run of the event handler, so that the program can report a run-time error of
+    // the tick it starts instead of losing it inside the event loop.
+    using EventGuard = std::function<void(const std::function<void()>&)>;
+    void eventGuard(EventGuard guard) { guard_ = std::move(guard); }
+
   protected:
     // Takes in bytes that arrived, up to the receive buffer's size, and raises the overflow
     // event when some did not fit, else the receive event once the threshold is reached.
@@ -53,6 +58,7 @@ class SerialControlBase : public ISerialControl {
     std::string in_;
     std::optional<SerialError> fault_;
     std::function<void()> handler_;
+    EventGuard guard_;
 };
 
 }  // namespace calvex

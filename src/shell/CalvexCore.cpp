@@ -87,6 +87,12 @@ void CalvexCore::MsgBoxCloneErr() {
 }
 
 void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
+    // The reset before the box clears the port's flags; the detail is taken first.
+    if (com.errCannotOpen() && !com.openErrorReason().empty()) {
+        box_.nextDetail(com.openErrorDevice().empty()
+                            ? com.openErrorReason()
+                            : com.openErrorDevice() + ": " + com.openErrorReason());
+    }
     calvex::MsgBoxCloneErr(com, s, *this, box_);
 }
 

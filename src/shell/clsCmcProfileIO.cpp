@@ -193,6 +193,12 @@ bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData,
 }
 
 std::string clsCmcProfileIO::ComPortDevice(int16_t n) const {
+    // The environment wins, so that a demonstration can point a port at a simulated radio
+    // without touching the technician's settings.
+    const std::string variable = "CALVEXADJ_COM" + std::to_string(n);
+    if (const char* env = std::getenv(variable.c_str()); env != nullptr && *env != '\0') {
+        return env;
+    }
     const std::string fallback = "/dev/ttyUSB" + std::to_string(n - 1);
     std::string device;
     GetPrivateProfileString("PORTS", "COM" + std::to_string(n), fallback, device, 4096,

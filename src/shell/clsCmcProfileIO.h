@@ -46,8 +46,9 @@ class clsCmcProfileIO {
     bool loadData(const std::string& sKey, ProfileValue& sData,
                   const std::optional<ProfileValue>& sDefaultData = std::nullopt) const;
 
-    // The device of port number n: the file's "PORTS" section may name it ("COM1=/dev/ttyS0");
-    // otherwise /dev/ttyUSB<n-1>. The program never writes that section.
+    // The device of port number n: the environment variable CALVEXADJ_COM<n>, else the file's
+    // "PORTS" section ("COM1=/dev/ttyS0"), else /dev/ttyUSB<n-1>. The program never writes that
+    // section.
     std::string ComPortDevice(int16_t n) const;
 
     static std::string StripTerminator(const std::string& s);

@@ -93,8 +93,12 @@ TEST_F(ProfileIO, MissingEmptyAndUnconvertibleValues) {
 }
 
 TEST_F(ProfileIO, PortDevices) {
-    contents("[PORTS]\nCOM2=/tmp/velka\n");
+    contents("[PORTS]\nCOM2=/tmp/velka\nCOM3=/dev/ttyS2\n");
     EXPECT_EQ(prof.ComPortDevice(2), "/tmp/velka");
+    ::setenv("CALVEXADJ_COM3", "/tmp/sim", 1);  // the environment wins over the file
+    EXPECT_EQ(prof.ComPortDevice(3), "/tmp/sim");
+    ::unsetenv("CALVEXADJ_COM3");
+    EXPECT_EQ(prof.ComPortDevice(3), "/dev/ttyS2");
     EXPECT_EQ(prof.ComPortDevice(1), "/dev/ttyUSB0");
     EXPECT_EQ(prof.ComPortDevice(10), "/dev/ttyUSB9");
 }

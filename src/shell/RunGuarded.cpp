@@ -1,0 +1,33 @@
+#include "shell/RunGuarded.h"
+
+#include <exception>
+#include <string>
+
+#include "shell/Common.h"
+
+namespace calvex {
+
+bool RunGuarded(IMessageBox& box, const std::function<void()>& event) {
+    static bool reporting = false;
+    std::string what;
+    try {
+        event();
+        return true;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "unknown error";
+    }
+    if (!reporting) {
+        reporting = true;
+        try {
+            MsgBoxCritical(box, "Run-time error: " + what);
+        } catch (...) {
+            // Nothing more can be told; the program still goes on.
+        }
+        reporting = false;
+    }
+    return false;
+}
+
+}  // namespace calvex
