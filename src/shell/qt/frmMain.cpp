@@ -1,0 +1,387 @@
+#include "shell/qt/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <cmath>
+
+#include "shell/CalvexCore.h"
+#include "shell/Common.h"
+#include "shell/RunGuarded.h"
+
+namespace calvex {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+
+// The bench key sequence and the caption it shows, kept only in their shifted forms: the
+// sequence as typed characters each raised by one and upper-cased, the caption reversed with
+// each character raised by one.
+constexpr const char* kShiftedTrigger = "WFMLB.TFSWJDF";
+constexpr const char* kShiftedCaption = "fepn!idofc!blmfW";
+
+QString fromBytes(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QFont monospace(double points, bool bold = false) {
+    QFont f(QStringLiteral("Courier New"));
+    f.setStyleHint(QFont::Monospace);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    setFont(monospace(9));
+    BuildControls();
+    BuildMenus();
+    qApp->installEventFilter(this);
+}
+
+frmMain::~frmMain() {
+    qApp->removeEventFilter(this);
+}
+
+QString frmMain::TitleText() {
+    return QStringLiteral(
+        "Calvex ADJ Rev.1.0\nAdjust Utility for Velka\n"
+        "For service use: every change reaches the transceiver at once.");
+}
+
+void frmMain::BuildControls() {
+    central_ = new QWidget(this);
+    setCentralWidget(central_);
+
+    for (std::size_t i = 0; i < 2; ++i) {
+        linSepa_[i] = new QFrame(central_);
+        linSepa_[i]->setAutoFillBackground(true);
+        QPalette p = linSepa_[i]->palette();
+        p.setColor(QPalette::Window, palette().color(i == 0 ? QPalette::Dark : QPalette::Light));
+        linSepa_[i]->setPalette(p);
+    }
+
+    lblComBusy_ = new QLabel(central_);
+    lblComBusy_->setFont(monospace(9, true));
+
+    for (std::size_t i = 0; i < cmd00_.size(); ++i) {
+        cmd00_[i] = new QPushButton(central_);
+        cmd00_[i]->setAutoDefault(false);
+        const auto index = static_cast<int16_t>(i);
+        connect(cmd00_[i], &QPushButton::clicked, this,
+                [this, index] { Guard([&] { core_->rig.RigOpFunc_ClickCmd00(index); }); });
+    }
+
+    fra01_[1] = new QFrame(central_);
+    fra01_[1]->setFrameShape(QFrame::StyledPanel);
+    fra01_[2] = new QFrame(fra01_[1]);
+    fra01_[2]->setFrameShape(QFrame::NoFrame);
+    for (std::size_t i = 0; i < 2; ++i) {
+        lbo01_[i] = new QListWidget(fra01_[2]);
+        lbo01_[i]->setFont(monospace(8.25));
+        lbo01_[i]->setFocusPolicy(Qt::NoFocus);
+        monitorBoxes_[i] = std::make_unique<QtListBox>(*lbo01_[i]);
+    }
+    lboConsole_ = new ConsoleListWidget(fra01_[1]);
+    lboConsole_->setSelectionMode(QAbstractItemView::SingleSelection);
+    consoleBox_ = std::make_unique<QtListBox>(*lboConsole_);
+    lboConsole_->onUpDown = [this](int i, int step) {
+        Guard([&] { core_->console.UpDown(static_cast<int16_t>(i), static_cast<int16_t>(step)); });
+    };
+    lboConsole_->onEnter = [this](int i) {
+        Guard([&] { core_->console.EnterPushed(static_cast<int16_t>(i)); });
+    };
+
+    fra01_[0] = new QFrame(central_);
+    fra01_[0]->setFrameShape(QFrame::StyledPanel);
+    lblProgress_ = new QLabel(fra01_[0]);
+    lblProgress_->setFont(monospace(9, true));
+    lblTitle_ = new QLabel(fra01_[0]);
+    lblTitle_->setFont(monospace(9.75));
+    lblTitle_->setAlignment(Qt::AlignHCenter);
+
+    fra01_[3] = new QFrame(central_);
+    fra01_[3]->setFrameShape(QFrame::StyledPanel);
+    txtDispPara_ = new QPlainTextEdit(fra01_[3]);
+    txtDispPara_->setReadOnly(true);
+    txtDispPara_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtDispPara_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    // Idle: the title panel is shown until a connection is made.
+    fra01_[1]->hide();
+    fra01_[3]->hide();
+}
+
+void frmMain::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
+            [this] { close(); });
+
+    QMenu* option = menuBar()->addMenu(QStringLiteral("&Option"));
+    QMenu* port = option->addMenu(QStringLiteral("&Port"));
+    for (int i = 1; i <= 4; ++i) {
+        QAction* a = port->addAction(QStringLiteral("COM &%1").arg(i));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this,
+                [this, i] { Guard([&] { core_->ComPortNo(static_cast<int16_t>(i)); }); });
+        mnuOptSelCom_[static_cast<std::size_t>(i)] = a;
+    }
+    QMenu* release = option->addMenu(QStringLiteral("&Auto port release"));
+    for (int i = 0; i <= 5; ++i) {
+        QAction* a =
+            release->addAction(i == 0 ? QStringLiteral("&OFF") : QStringLiteral("&%1 sec").arg(i));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this,
+                [this, i] { Guard([&] { core_->ComAutoRelease(static_cast<int16_t>(i)); }); });
+        mnuOptionSelAutoRelease_[static_cast<std::size_t>(i)] = a;
+    }
+}
+
+void frmMain::attach(CalvexCore& core, IMessageBox& box) {
+    core_ = &core;
+    box_ = &box;
+}
+
+void frmMain::Guard(const std::function<void()>& event) {
+    if (core_ == nullptr || box_ == nullptr) return;
+    RunGuarded(*box_, event);
+}
+
+bool frmMain::Form_Load() {
+    if (!core_->rig.RigVelkaProp_ReadParametersFromExtFile()) {
+        MsgBoxCritical(*box_, "Cannot read 'Const.ini'.");
+        return false;
+    }
+    setWindowTitle(QString::fromLatin1(kProgramTitle));
+    lblTitle_->setText(TitleText());
+    lblTitle_->adjustSize();
+    Guard([&] {
+        core_->rig.RigOpFunc_FormResource();
+        core_->rig.RigOpFunc_FormLayout();
+    });
+    return true;
+}
+
+void frmMain::task() {
+    if (core_ == nullptr) return;
+    for (std::size_t i = 1; i < mnuOptSelCom_.size(); ++i) {
+        mnuOptSelCom_[i]->setChecked(core_->ComPortNo() == static_cast<int16_t>(i));
+    }
+    for (std::size_t i = 0; i < mnuOptionSelAutoRelease_.size(); ++i) {
+        mnuOptionSelAutoRelease_[i]->setChecked(core_->ComAutoRelease() == static_cast<int16_t>(i));
+    }
+    const bool open = core_->com.comOpen();
+    const QString text =
+        QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE");
+    if (lblComBusy_->text() != text) {
+        lblComBusy_->setText(text);
+        lblComBusy_->adjustSize();
+        QPalette p = lblComBusy_->palette();
+        p.setColor(QPalette::WindowText,
+                   palette().color(open ? QPalette::Active : QPalette::Disabled,
+                                   open ? QPalette::ButtonText : QPalette::WindowText));
+        lblComBusy_->setPalette(p);
+    }
+}
+
+void frmMain::cmd00Caption(int16_t i, const std::string& caption) {
+    cmd00_.at(static_cast<std::size_t>(i))->setText(fromBytes(caption));
+}
+
+void frmMain::cmd00Enabled(int16_t i, bool enabled) {
+    cmd00_.at(static_cast<std::size_t>(i))->setEnabled(enabled);
+}
+
+void frmMain::cmd00Default(int16_t i, bool isDefault) {
+    isDefault_.at(static_cast<std::size_t>(i)) = isDefault;
+    cmd00_.at(static_cast<std::size_t>(i))->setDefault(isDefault);
+}
+
+void frmMain::cmd00Cancel(int16_t i, bool isCancel) {
+    isCancel_.at(static_cast<std::size_t>(i)) = isCancel;
+}
+
+void frmMain::cmd00SetFocus(int16_t i) {
+    cmd00_.at(static_cast<std::size_t>(i))->setFocus();
+}
+
+bool frmMain::fra01Visible(int16_t i) const {
+    return !fra01_.at(static_cast<std::size_t>(i))->isHidden();
+}
+
+void frmMain::fra01Visible(int16_t i, bool visible) {
+    fra01_.at(static_cast<std::size_t>(i))->setVisible(visible);
+}
+
+IListBox& frmMain::lbo01(int16_t i) {
+    return *monitorBoxes_.at(static_cast<std::size_t>(i));
+}
+
+void frmMain::lblProgressCaption(const std::string& caption) {
+    lblProgress_->setText(fromBytes(caption));
+    lblProgress_->adjustSize();
+}
+
+void frmMain::txtDispParaText(const std::string& text) {
+    QString s = fromBytes(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    txtDispPara_->setPlainText(s);
+}
+
+void frmMain::MsgBoxCloneErr(ICloneSequencer&) {
+    core_->MsgBoxCloneErr();
+}
+
+void frmMain::Beep() {
+    QApplication::beep();
+}
+
+int frmMain::px(double t) const {
+    return static_cast<int>(std::lround(t * logicalDpiY() / kTwipsPerInch));
+}
+
+double frmMain::twips(int p) const {
+    return p * kTwipsPerInch / logicalDpiY();
+}
+
+void frmMain::place(QWidget* w, const TwipRect& r) const {
+    w->setGeometry(px(r.left), px(r.top), std::max(px(r.width), 0), std::max(px(r.height), 1));
+}
+
+double frmMain::screenWidth() const {
+    const QScreen* s = screen();
+    return s ? twips(s->geometry().width()) : 19200;
+}
+
+double frmMain::screenHeight() const {
+    const QScreen* s = screen();
+    return s ? twips(s->geometry().height()) : 10800;
+}
+
+void frmMain::windowPlacement(const TwipRect& r) {
+    resize(px(r.width), px(r.height));
+    move(px(r.left), px(r.top));
+}
+
+LayoutInput frmMain::layoutInput() const {
+    // The client area below the menu bar; the window may not have laid itself out yet.
+    const int menu = menuBar()->isHidden() ? 0 : menuBar()->sizeHint().height();
+    LayoutInput in;
+    in.innerWidth = twips(width());
+    in.innerHeight = twips(std::max(height() - menu, 0));
+    in.lineX1 = 0;
+    in.lineX2 = in.innerWidth;
+    in.lineY1 = twips(1);
+    in.titleWidth = twips(lblTitle_->width());
+    in.titleHeight = twips(lblTitle_->height());
+    in.progressWidth = twips(lblProgress_->width());
+    return in;
+}
+
+void frmMain::applyLayout(const RigVelkaLayout& l) {
+    for (std::size_t i = 0; i < cmd00_.size(); ++i) {
+        place(cmd00_[i], l.cmd00[i]);
+        cmd00_[i]->setFocusPolicy(Qt::StrongFocus);
+        cmd00_[i]->show();
+    }
+    place(fra01_[0], l.fra01[0]);
+    place(fra01_[1], l.fra01[1]);
+    place(fra01_[3], l.fra01[3]);
+    place(fra01_[2], l.fra01[2]);
+    fra01_[2]->show();
+    for (std::size_t i = 0; i < lbo01_.size(); ++i) {
+        place(lbo01_[i], l.lbo01[i]);
+        lbo01_[i]->show();
+    }
+    place(lboConsole_, l.lboConsole);
+    lboConsole_->show();
+    lblTitle_->move(px(l.lblTitleLeft), px(l.lblTitleTop));
+    lblTitle_->show();
+    lblProgress_->move(px(l.lblProgressLeft), px(l.lblProgressTop));
+    lblProgress_->show();
+    place(txtDispPara_, l.txtDispPara);
+    txtDispPara_->show();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const int w = central_->width();
+    linSepa_[0]->setGeometry(0, 0, w, 1);
+    linSepa_[1]->setGeometry(0, 1, w, 1);
+    // The next tick writes the port label again.
+    lblComBusy_->setText(QString());
+    lblComBusy_->move(px(120), px(120));
+    Guard([&] { core_->rig.RigOpFunc_FormLayout(); });
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        // Close the port and save the settings; the operation under way is not finished.
+        Guard([&] {
+            core_->com.AllOver();
+            core_->com.Form_Unload();
+        });
+        emit unloaded();
+    }
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || core_ == nullptr) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    // A key is seen here once, by the widget that has the focus (or the window itself).
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr) target = this;
+    if (watched != target || target->window() != this) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    for (std::size_t i = 0; i < cmd00_.size(); ++i) {
+        if (watched == cmd00_[i] && !key->text().isEmpty()) KeyTypedOnButton(key->text());
+    }
+    switch (key->key()) {
+        case Qt::Key_F5:
+            Guard([&] { core_->rig.RigOpFunc_ClickCmd00(1); });
+            return false;  // the focused control still gets the key
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (watched != lboConsole_ && isDefault_[2] && cmd00_[2]->isEnabled()) {
+                cmd00_[2]->click();
+                return true;
+            }
+            break;
+        case Qt::Key_Escape:
+            if (isCancel_[2] && cmd00_[2]->isEnabled()) {
+                cmd00_[2]->click();
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::KeyTypedOnButton(const QString& text) {
+    for (const QChar c : text) {
+        keyBuffer_ += QChar(static_cast<char16_t>(c.unicode() + 1)).toUpper().toLatin1();
+    }
+    if (keyBuffer_.size() > 13) keyBuffer_.erase(0, keyBuffer_.size() - 13);
+    if (keyBuffer_ == kShiftedTrigger) {
+        const std::string shifted = kShiftedCaption;
+        QString caption;
+        for (auto it = shifted.rbegin(); it != shifted.rend(); ++it) {
+            caption += QChar(static_cast<char16_t>(static_cast<unsigned char>(*it) - 1));
+        }
+        setWindowTitle(caption);
+    }
+}
+
+}  // namespace calvex

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "rig/IRigWindow.h"
+#include "shell/qt/ConsoleListWidget.h"
+#include "shell/qt/QtListBox.h"
+
+namespace calvex {
+
+class CalvexCore;
+class IMessageBox;
+
+// The only visible window: three buttons, the console with its two monitor lists, the title
+// panel, the parameter dump, the port label and the Option menus. It draws what the core
+// decides; every event it takes is handed to the core, guarded, at once.
+class frmMain final : public QMainWindow, public IRigWindow {
+    Q_OBJECT
+
+  public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Wires the window to the core; until then events do nothing.
+    void attach(CalvexCore& core, IMessageBox& box);
+    // Reads the constants file, sets the captions and lays the window out. False when the
+    // constants file cannot be read (the message has been shown).
+    bool Form_Load();
+    // The window's part of every tick: menu check marks and the port label.
+    void task();
+    // The caption of the title panel's label.
+    static QString TitleText();
+
+    // IRigWindow
+    void cmd00Caption(int16_t i, const std::string& caption) override;
+    void cmd00Enabled(int16_t i, bool enabled) override;
+    void cmd00Default(int16_t i, bool isDefault) override;
+    void cmd00Cancel(int16_t i, bool isCancel) override;
+    void cmd00SetFocus(int16_t i) override;
+    bool fra01Visible(int16_t i) const override;
+    void fra01Visible(int16_t i, bool visible) override;
+    IListBox& lbo01(int16_t i) override;
+    IListBox& lboConsole() override { return *consoleBox_; }
+    void lboConsoleSetFocus() override { lboConsole_->setFocus(); }
+    void lblProgressCaption(const std::string& caption) override;
+    void txtDispParaText(const std::string& text) override;
+    void MsgBoxCloneErr(ICloneSequencer& seq) override;
+    void Beep() override;
+    double screenWidth() const override;
+    double screenHeight() const override;
+    void windowPlacement(const TwipRect& place) override;
+    LayoutInput layoutInput() const override;
+    void applyLayout(const RigVelkaLayout& layout) override;
+
+    // Controls, for tests.
+    QPushButton* button(int i) const { return cmd00_.at(static_cast<std::size_t>(i)); }
+    ConsoleListWidget* consoleList() const { return lboConsole_; }
+    QListWidget* monitorList(int i) const { return lbo01_.at(static_cast<std::size_t>(i)); }
+    QLabel* portLabel() const { return lblComBusy_; }
+    QAction* comPortAction(int i) const { return mnuOptSelCom_.at(static_cast<std::size_t>(i)); }
+    QAction* releaseAction(int i) const {
+        return mnuOptionSelAutoRelease_.at(static_cast<std::size_t>(i));
+    }
+    QPlainTextEdit* dispPara() const { return txtDispPara_; }
+
+  signals:
+    // The window has closed: the port is closed and the settings are saved.
+    void unloaded();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildControls();
+    void BuildMenus();
+    void Guard(const std::function<void()>& event);
+    void KeyTypedOnButton(const QString& text);
+    int px(double twips) const;
+    double twips(int px) const;
+    void place(QWidget* w, const TwipRect& r) const;
+
+    CalvexCore* core_ = nullptr;
+    IMessageBox* box_ = nullptr;
+    std::string keyBuffer_;
+    bool closed_ = false;
+
+    QWidget* central_ = nullptr;
+    std::array<QFrame*, 2> linSepa_{};
+    QLabel* lblComBusy_ = nullptr;
+    std::array<QPushButton*, 3> cmd00_{};
+    std::array<bool, 3> isDefault_{};
+    std::array<bool, 3> isCancel_{};
+    std::array<QFrame*, 4> fra01_{};
+    std::array<QListWidget*, 2> lbo01_{};
+    ConsoleListWidget* lboConsole_ = nullptr;
+    QLabel* lblTitle_ = nullptr;
+    QLabel* lblProgress_ = nullptr;
+    QPlainTextEdit* txtDispPara_ = nullptr;
+    std::array<QAction*, 5> mnuOptSelCom_{};
+    std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
+    std::unique_ptr<QtListBox> consoleBox_;
+    std::array<std::unique_ptr<QtListBox>, 2> monitorBoxes_;
+};
+
+}  // namespace calvex
