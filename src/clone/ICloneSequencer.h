@@ -21,6 +21,8 @@ class ICloneSequencer {
     // Milliseconds of idle time after which an open port is released; 0 never.
     virtual void comHoldReload(int32_t ms) = 0;
     virtual int16_t error() const = 0;
+    // Whether the last clone read completed in full (every block and the closing count).
+    virtual bool cloneReadVerified() const = 0;
     // The frame driver's results: the highest image address of the last clone data block, and
     // the last adjustment answer from its identity bytes on.
     virtual int32_t lastEeAdr() const = 0;

@@ -84,6 +84,10 @@ void clsCmcCln3Drv::workMode(int16_t mode) {
     varLastE8Answer_.clear();
     lastEeAdr_ = 0;
     waitAnswer_ = (mode == 1 || mode == 2 || mode == 4);
+    if (mode == 2) {
+        readCovered_.clear();
+        cloneReadComplete_ = false;
+    }
 }
 
 void clsCmcCln3Drv::cloneWriteAdrList(const std::string& list) {
@@ -273,6 +277,9 @@ clsCmcCln3Drv::Verdict clsCmcCln3Drv::CheckAnswer(const std::string& body) {
             nowError(cntMismatch_ ? kErrDataCounter : kErrIllegalData);
             return Verdict::Error;
         }
+        cloneReadComplete_ =
+            !readCovered_.empty() && std::all_of(readCovered_.begin(), readCovered_.end(),
+                                                 [](bool stored) { return stored; });
         return Verdict::Accepted;
     }
     if (cmd == kCmdE6 && workMode_ == 4) {
@@ -345,6 +352,12 @@ bool clsCmcCln3Drv::StoreCloneData(const std::string& body) {
         data.push_back(static_cast<char>(hexPairAt(body, static_cast<std::size_t>(10 + 2 * i))));
     }
     if (myEep_ == nullptr || myEep_->WriteBlock(adr, data) != 0) return false;
+    const auto size = static_cast<std::size_t>(myEep_->eeSize());
+    if (readCovered_.size() != size) readCovered_.assign(size, false);
+    for (int i = 0; i < n; ++i) {
+        const auto at = static_cast<std::size_t>(adr + i);
+        if (at < size) readCovered_[at] = true;
+    }
     lastEeAdr_ = adr + n - 1;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/ISerialControl.h"
 #include "link/ITickSource.h"
@@ -56,6 +57,10 @@ class clsCmcCln3Drv {
     int32_t lastEeAdr() const { return lastEeAdr_; }
     const std::string& varLastE8Answer() const { return varLastE8Answer_; }
     bool cntMismatch() const { return cntMismatch_; }
+    // True once the clone read started by the last E2 has stored every byte of the image from
+    // blocks of this read and its closing E5 was accepted. Only a new clone read clears it, so
+    // it survives the resets that follow a read.
+    bool cloneReadComplete() const { return cloneReadComplete_; }
 
     bool SendEnable() const;
     bool waitEcho() const { return workMode_ >= 1 && workMode_ <= 5; }
@@ -112,6 +117,9 @@ class clsCmcCln3Drv {
     uint8_t e8Key_ = 0;
     bool cntMismatch_ = false;
     uint8_t frameCounter_ = 0;
+    // Image bytes stored by the clone read under way.
+    std::vector<bool> readCovered_;
+    bool cloneReadComplete_ = false;
 };
 
 }  // namespace calvex

@@ -35,8 +35,11 @@ clsCmcCln3Sequence::clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequenc
 void clsCmcCln3Sequence::Reset() {
     // A read cut off after its rate switch starts the next read with the switch again.
     flgHighSpeed_ = false;
+    cloneReadVerified_ = false;
     com_.cln3D().Reset();
     com_.Reset();
+    // Everything is idle now: a lost device may be used again by the next operation.
+    com_.clearLineLost();
     Standby();
 }
 
@@ -52,6 +55,7 @@ void clsCmcCln3Sequence::easyReset(int16_t portNo) {
 }
 
 void clsCmcCln3Sequence::easyCloneRead() {
+    cloneReadVerified_ = false;
     Operation(kOpCloneRead);
     start();
 }
@@ -174,10 +178,16 @@ void clsCmcCln3Sequence::IdentityCheck() {
 void clsCmcCln3Sequence::task() {
     const bool active = operation_ != kOpNone;
     clsCmcCln3Drv& drv = com_.cln3D();
-    if (operation_ != kOpNone && !drv.Running()) {
+    // A port fault found since the last step (the device lost, an overflow, a failed open)
+    // ends the operation here, even while the driver still waits for an answer that cannot
+    // come, and before any later step could reset the port flags and carry on as if the step
+    // had succeeded.
+    const bool portFault = operation_ != kOpNone && stepNo_ != 0 &&
+                           (com_.lineLost() || com_.errCannotOpen() || com_.errOverflow());
+    if (operation_ != kOpNone && (portFault || !drv.Running())) {
         int16_t c = 0;
         const bool failed = drv.lastError() != 0;
-        switch (operation_) {
+        switch (portFault ? kOpNone : operation_) {
             case kOpIdentify:
                 c = stepNo_ == 0 ? kStepIdentify : kStepFinish;
                 flgHighSpeed_ = false;
@@ -232,8 +242,14 @@ void clsCmcCln3Sequence::task() {
                     } else {
                         PrepareStep();
                         com_.comOpen(true);
-                        drv.SendFE(FeCount());
-                        c = kStepFinish;
+                        if (com_.errCannotOpen()) {
+                            // The read cannot be closed on the line: it has not succeeded.
+                            c = kStepFailed;
+                        } else {
+                            drv.SendFE(FeCount());
+                            c = kStepFinish;
+                            cloneReadVerified_ = drv.cloneReadComplete();
+                        }
                     }
                 }
                 break;
@@ -266,6 +282,7 @@ void clsCmcCln3Sequence::task() {
             default:
                 break;
         }
+        if (portFault) c = kStepFailed;
         if (c == kStepFailed) {
             com_.comOpen(false);
             host_.MsgBoxCloneErr(*this);

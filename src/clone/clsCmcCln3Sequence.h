@@ -51,6 +51,9 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     void start();
     bool OpRunning() const override { return stepNo_ != 0; }
     int16_t error() const override { return myError_; }
+    // True when the last clone read ran to its end in this operation with every block of the
+    // image and an accepted E5; cleared when a clone read starts and by Reset.
+    bool cloneReadVerified() const override { return cloneReadVerified_; }
     int32_t lastEeAdr() const override { return com_.cln3D().lastEeAdr(); }
     std::string varLastE8Answer() const override { return com_.cln3D().varLastE8Answer(); }
     const std::string& ansInfo() const;
@@ -84,6 +87,7 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     bool flgKeepStep_ = false;
     int16_t savedStepNo_ = 0;
     int16_t savedOperation_ = 0;
+    bool cloneReadVerified_ = false;
 };
 
 }  // namespace calvex

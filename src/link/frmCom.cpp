@@ -82,6 +82,12 @@ bool frmCom::comOpen() const {
 }
 
 void frmCom::comOpen(bool open) {
+    if (open && lineLost_) {
+        // The detail of the loss stays: it is what the technician needs to hear.
+        errCannotOpen_ = true;
+        cln3D_.Reset();
+        return;
+    }
     errorNoted_ = false;
     const auto note = [this](const std::exception& e) { NoteError(e); };
     if (open && !port_.PortOpen()) {
@@ -102,7 +108,7 @@ void frmCom::comOpen(bool open) {
 }
 
 bool frmCom::totalError() const {
-    return cln3D_.nowError() != 0 || errOverflow_ || errCannotOpen_;
+    return cln3D_.nowError() != 0 || errOverflow_ || errCannotOpen_ || lineLost_;
 }
 
 void frmCom::AllOver() {
@@ -128,13 +134,16 @@ void frmCom::MsCom_OnComm() {
             comOpen(false);
             break;
         case comm_event::kDeviceLost:
-            // A port that dies while open is reported like one that cannot be opened.
-            if (const SerialError* fault = port_.LastFault()) {
-                openErrorDevice_ = fault->device();
-                openErrorReason_ = fault->reason();
-            }
+            // A port that dies while open is reported like one that cannot be opened. The
+            // system's own reason after a loss ("Inappropriate ioctl for device") tells a
+            // technician nothing, so the detail says what happened.
+            openErrorDevice_ = port_.LastFault() != nullptr ? port_.LastFault()->device() : "";
+            openErrorReason_ = kDisconnected;
+            // Only flags here: the loss may be reported from inside a write of the driver. The
+            // operation under way ends at its next step (the sequencer), and the tick closes the
+            // port when no operation is left to do it.
             errCannotOpen_ = true;
-            comOpen(false);
+            lineLost_ = true;
             break;
         case comm_event::kBreak:
         case comm_event::kCtsTimeout:

@@ -51,6 +51,16 @@ class frmCom {
     void errCannotOpen(bool on) { errCannotOpen_ = on; }
     bool totalError() const;
 
+    // The device went away while the port was open. Until the sequencer's full reset (which
+    // follows the report of the fault) the port is not opened again, so nothing reaches a
+    // device that comes back at the same path in the middle of an operation; the resets inside
+    // an operation do not clear it.
+    bool lineLost() const { return lineLost_; }
+    void clearLineLost() { lineLost_ = false; }
+    // The detail shown for a lost device.
+    static constexpr const char* kDisconnected =
+        "disconnected while in use: the cable or USB adapter was removed or stopped responding.";
+
     // Device and system reason of the last failed open or lost port, for the message detail.
     const std::string& openErrorDevice() const { return openErrorDevice_; }
     const std::string& openErrorReason() const { return openErrorReason_; }
@@ -79,6 +89,7 @@ class frmCom {
     bool errCannotOpen_ = false;
     bool errOverflow_ = false;
     bool errorNoted_ = false;
+    bool lineLost_ = false;
     std::string openErrorDevice_;
     std::string openErrorReason_;
     std::function<void()> saveProfile_;

@@ -70,6 +70,13 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
                 myCln3Seq.easyCloneRead();
                 return false;
             }
+            // Only an image read in full by this very read may be shown and sent back as
+            // adjustments; a read that ended any other way has been (or is now) reported.
+            if (!myCln3Seq.cloneReadVerified()) {
+                myWindow.MsgBoxCloneErr(myCln3Seq);
+                RigOpFunc_ResetAll();
+                return false;
+            }
             PrepareAfterRead();
             return true;
         case 3:

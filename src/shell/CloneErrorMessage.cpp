@@ -72,8 +72,8 @@ std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvL
 void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
                     IMessageBox& box) {
     const std::string text =
-        CloneErrorMessage(com.errCannotOpen(), com.errOverflow(), com.cln3D().lastError(),
-                          seq.error(), com.comPortNum());
+        CloneErrorMessage(com.errCannotOpen() || com.lineLost(), com.errOverflow(),
+                          com.cln3D().lastError(), seq.error(), com.comPortNum());
     rig.RigOpFunc_ResetAll();
     if (!text.empty()) MsgBoxCritical(box, text);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     int resets = 0;
 
     CloneBench() {
+        peer.onWriteAfterCut = [this] { loseCutDevice(); };
+        // While the line is cut its device is gone: opening it fails.
+        peer.onCut = [this] { port.failOpen("No such file or directory"); };
         radio.radioNameM("2601");
         radio.radionameS("0100");
         radio.cloneWriteAdrList_Clear();
@@ -65,8 +69,25 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
         return kButtonOk;
     }
 
+    // A cut line reaches the program as the loss of its device: at the first write to it, or
+    // when the event loop next looks at the line.
+    void loseCutDevice() {
+        if (!peer.cutAfter || writesAfterCutAtLoss || !port.PortOpen()) return;
+        writesAfterCutAtLoss = peer.writesAfterCut;
+        port.loseDevice("Input/output error");
+    }
+    // The line comes back, as a device that reappears at its path.
+    void restoreLine() {
+        peer.restoreLine();
+        port.failOpen("");
+    }
+    // The program's writes after the cut, when it was told of it (none may follow).
+    std::optional<std::size_t> writesAfterCutAtLoss;
+
     // One 50 ms tick: the line delivers (raising the receive event), then the timer fires.
+    // A cut line reaches the program as the loss of its device, from the event loop.
     void tick() {
+        loseCutDevice();
         clock.advance(50);
         port.poll();
         com.timSolid_Timer();

@@ -82,8 +82,38 @@ class ScriptedTransceiver : public ISerialPeer {
                IntToHex2(static_cast<int16_t>(count));
     }
 
+    // Cuts the line right after the first write this predicate recognises: that write and
+    // every later one never reach the transceiver, and nothing comes back.
+    std::function<bool(const Write&)> cutWhen;
+    // Writes heard before the cut, the cutting one included; set once the cut has happened.
+    std::optional<std::size_t> cutAfter;
+    // Writes the program made after the cut, and what learns of them.
+    std::size_t writesAfterCut = 0;
+    std::function<void()> onWriteAfterCut;
+    std::function<void()> onCut;
+
+    // The line is whole again; the transceiver has dropped back to its normal rate.
+    void restoreLine() {
+        cutWhen = nullptr;
+        cutAfter.reset();
+        rate = 9600;
+        writing_ = false;
+    }
+
     void fromComputer(const std::string& bytes, int32_t baud) override {
+        if (cutAfter) {
+            // Writing to a device that is gone fails: that is how the program learns of it.
+            ++writesAfterCut;
+            if (onWriteAfterCut) onWriteAfterCut();
+            return;
+        }
         writes.push_back({bytes, baud});
+        if (cutWhen && cutWhen(writes.back())) {
+            cutAfter = writes.size();
+            out_.clear();
+            if (onCut) onCut();
+            return;
+        }
         out_ += bytes;  // the clone line echoes
         for (char c : bytes) {
             if (c == '\xFE') {
@@ -102,6 +132,7 @@ class ScriptedTransceiver : public ISerialPeer {
     }
 
     std::string toComputer() override {
+        if (cutAfter) return {};
         std::string bytes;
         bytes.swap(out_);
         return bytes;

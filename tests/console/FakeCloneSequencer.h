@@ -24,6 +24,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     bool OpRunning() const override { return running; }
     void comHoldReload(int32_t ms) override { holdMs = ms; }
     int16_t error() const override { return errorCode; }
+    bool cloneReadVerified() const override { return readVerified; }
     int32_t lastEeAdr() const override { return eeAdr; }
     std::string varLastE8Answer() const override { return e8Answer; }
 
@@ -35,6 +36,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     bool running = false;
     int32_t holdMs = 0;
     int16_t errorCode = 0;
+    bool readVerified = true;
     int32_t eeAdr = 0;
     std::string e8Answer;
 };

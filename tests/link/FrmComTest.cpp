@@ -140,10 +140,33 @@ TEST_F(SerialForm, Events) {
 
     com.Reset();
     com.comOpen(true);
-    port.loseDevice("No such device");
+    port.loseDevice("Inappropriate ioctl for device");
     EXPECT_TRUE(com.errCannotOpen());
     EXPECT_FALSE(com.comOpen());
-    EXPECT_EQ(com.openErrorReason(), "No such device");
+    // The system's words after a loss mean nothing to a technician.
+    EXPECT_EQ(com.openErrorDevice(), "COM1");
+    EXPECT_EQ(com.openErrorReason(), frmCom::kDisconnected);
+}
+
+TEST_F(SerialForm, ALostDeviceStaysLostUntilTheFaultIsCleared) {
+    com.comOpen(true);
+    port.loseDevice("Input/output error");
+    EXPECT_TRUE(com.lineLost());
+    // The resets inside an operation neither clear the loss nor reopen the device.
+    for (const auto& step :
+         {+[](frmCom& c) { c.Reset(); }, +[](frmCom& c) { c.HighSpeedBRatioSet(); }}) {
+        step(com);
+        EXPECT_TRUE(com.totalError());
+        com.comOpen(true);
+        EXPECT_FALSE(com.comOpen());
+        EXPECT_TRUE(com.errCannotOpen());
+        EXPECT_EQ(com.openErrorReason(), frmCom::kDisconnected);
+    }
+    com.clearLineLost();
+    com.Reset();
+    EXPECT_FALSE(com.totalError());
+    com.comOpen(true);
+    EXPECT_TRUE(com.comOpen());
 }
 
 TEST_F(SerialForm, AllOverClosesAndSaves) {

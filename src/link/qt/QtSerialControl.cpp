@@ -66,6 +66,7 @@ void QtSerialControl::PortOpen(bool open) {
         ClosePort();
         return;
     }
+    if (port_.isOpen() && faulted_) ClosePort();  // the queued close of a lost device
     if (port_.isOpen()) throw SerialError(device_, "port already open");
     device_ = lookup_ ? lookup_(commPort_) : DefaultDevice(commPort_);
     port_.setPortName(QString::fromStdString(device_));
@@ -163,15 +164,16 @@ void QtSerialControl::Lose(const std::string& reason) {
     faulted_ = true;
     fault_.emplace(device_, reason);
     if (writeNotifier_) writeNotifier_->setEnabled(false);
-    // Closing and reporting wait for the event loop: the failure may surface inside a write
-    // of the driver or inside QSerialPort's own notifier.
+    // The loss is reported at once, so that nothing more is sent in this tick; the handler
+    // only notes it. Closing waits for the event loop: the failure may surface inside
+    // QSerialPort's own notifier.
     QMetaObject::invokeMethod(
         &port_,
         [this] {
-            ClosePort();
-            Fire(comm_event::kDeviceLost);
+            if (faulted_) ClosePort();
         },
         Qt::QueuedConnection);
+    Fire(comm_event::kDeviceLost);
 }
 
 }  // namespace calvex

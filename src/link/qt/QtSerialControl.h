@@ -35,7 +35,8 @@ class QtSerialControl : public SerialControlBase {
 
     void CommPort(int16_t port) override;
     void Settings(const std::string& settings) override;
-    bool PortOpen() const override { return port_.isOpen(); }
+    // A port whose device failed counts as closed at once, before its queued close has run.
+    bool PortOpen() const override { return port_.isOpen() && !faulted_; }
     void PortOpen(bool open) override;
     void DTREnable(bool on) override;
     void RTSEnable(bool on) override;
