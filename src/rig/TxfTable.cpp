@@ -36,8 +36,9 @@ TxfComputed ComputeTxfTable(int16_t firstValue, int16_t secondValue,
         std::floor(static_cast<double>(t[d]) + 0.5) +
         static_cast<double>(RoundHalfEven(t[d + 22])) * (raw - kTxfTempBorder[d]) / 32.0;
     t[44] = static_cast<float>(predicted);
-    c.offset =
-        static_cast<int16_t>(RoundHalfEven(firstValue - std::floor(static_cast<double>(t[44]))));
+    const int32_t offset = RoundHalfEven(firstValue - std::floor(static_cast<double>(t[44])));
+    if (offset < INT16_MIN || offset > INT16_MAX) throw std::overflow_error("TXF offset overflow");
+    c.offset = static_cast<int16_t>(offset);
     return c;
 }
 

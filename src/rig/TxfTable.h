@@ -14,6 +14,12 @@ inline constexpr std::array<int16_t, 22> kTxfTempBorder{0,   16,  24,  32,  40, 
 // The area 0..19 of a raw temperature reading: area i covers border i up to below border i+1.
 int16_t FindTempArea(int16_t raw);
 
+// The largest crystal deviation in ppm (either sign) the table arithmetic carries. The table's
+// values stay within 255 + 25.5 * |coef| of the settings (the settings differ by 255 at most,
+// so at most 25.5 D/A steps per ppm), and the offset has to fit 16 bits: 1000 ppm keeps every
+// value well inside that, and lies far beyond any real crystal.
+inline constexpr float kTxfCoefLimit = 1000.0f;
+
 // The compensation table computed from the two confirmed settings.
 struct TxfComputed {
     // 0..20 the D/A value at each border, 22..41 the slant of areas 0..19, 44 the predicted

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -191,13 +192,21 @@ bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
 }
 
 bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {
+    constFileProblem.clear();
     std::string line;
     if (!readLine(in, line) || trimBlanks(line) != kProgramTitle) return false;
     for (std::size_t k = 0; k <= 20; ++k) {
         if (!readLine(in, line)) return false;
         const auto v = leadingNumber(line);
-        // A constant beyond a float would poison the whole table; refuse the file instead.
-        if (!v) return false;
+        // A constant the table arithmetic cannot carry would make the oscillator procedure
+        // fail (or worse, compute nonsense for the radio); refuse the file instead.
+        if (!v || std::abs(*v) > kTxfCoefLimit) {
+            constFileProblem = std::string(kConstFileName) + " line " + std::to_string(k + 2) +
+                               ": " + trimBlanks(line) + " is beyond the " +
+                               std::to_string(static_cast<int>(kTxfCoefLimit)) + " ppm the " +
+                               "oscillator table can carry.";
+            return false;
+        }
         txfCoef[k] = *v;
     }
     return true;

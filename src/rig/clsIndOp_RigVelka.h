@@ -31,6 +31,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     int16_t RigVelkaOp_Table_Txf_TempBorder(int16_t i) const;
     // Reads "Const.ini" from the current directory; true when it was read completely.
     bool RigVelkaProp_ReadParametersFromExtFile();
+    // Why the constants file was refused (the line and its value), when a line was the reason.
+    const std::string& ConstFileProblem() const { return constFileProblem; }
     bool RigVelkaProp_Shielding() const {
         return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
     }
@@ -142,6 +144,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
 
     std::array<int16_t, 22> txfBorder{};
     std::array<float, 22> txfCoef{};
+    std::string constFileProblem;
     std::array<float, 45> txfTable{};
 
     std::array<int16_t, 9> chList{};

@@ -4,6 +4,7 @@
 
 #include "shell/CloneErrorMessage.h"
 #include "shell/Common.h"
+#include "shell/RunGuarded.h"
 
 namespace calvex {
 
@@ -82,13 +83,17 @@ void CalvexCore::task() {
     if (onTaskDone_) onTaskDone_();
 }
 
+void CalvexCore::RunTickEvent(const std::function<void()>& event) {
+    RunGuarded(box_, event, [this] { rig.RigOpFunc_ResetAll(); });
+}
+
 void CalvexCore::MsgBoxCloneErr() {
     MsgBoxCloneErr(seq);
 }
 
 void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
     // The reset before the box clears the port's flags; the detail is taken first.
-    if (com.errCannotOpen() && !com.openErrorReason().empty()) {
+    if ((com.errCannotOpen() || com.lineLost()) && !com.openErrorReason().empty()) {
         box_.nextDetail(com.openErrorDevice().empty()
                             ? com.openErrorReason()
                             : com.openErrorDevice() + ": " + com.openErrorReason());

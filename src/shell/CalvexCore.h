@@ -53,6 +53,14 @@ class CalvexCore final : public IComHost, public ISequencerHost, public IRigRese
     // One pass of the application task: sequencer, transceiver task, the sequencer again while
     // an operation runs.
     void task() override;
+    // Runs an event of the tick chain (the timer's tick, the port's receive event). A run-time
+    // error in it is reported once and leaves the system idle: the procedure or operation that
+    // threw is stopped and the port closed, as after a clone error.
+    void RunTickEvent(const std::function<void()>& event);
+    // The timer's tick, guarded so.
+    void Tick() {
+        RunTickEvent([this] { com.timSolid_Timer(); });
+    }
     // Explains the current communication fault, after resetting the transceiver object.
     void MsgBoxCloneErr() override;
     void MsgBoxCloneErr(clsCmcCln3Sequence& seq) override;

@@ -7,7 +7,8 @@
 
 namespace calvex {
 
-bool RunGuarded(IMessageBox& box, const std::function<void()>& event) {
+bool RunGuarded(IMessageBox& box, const std::function<void()>& event,
+                const std::function<void()>& stop) {
     static bool reporting = false;
     std::string what;
     try {
@@ -17,6 +18,13 @@ bool RunGuarded(IMessageBox& box, const std::function<void()>& event) {
         what = e.what();
     } catch (...) {
         what = "unknown error";
+    }
+    if (stop) {
+        try {
+            stop();
+        } catch (...) {
+            // The report below still goes out; the program stays up.
+        }
     }
     if (!reporting) {
         reporting = true;

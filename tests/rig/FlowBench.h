@@ -42,6 +42,8 @@ class FlowBench : public IMessageBox {
 
     FlowBench() {
         window.onCloneError = [this] { core.MsgBoxCloneErr(); };
+        // As the desktop runs them: every event of the tick chain guarded.
+        port.eventGuard([this](const std::function<void()>& event) { core.RunTickEvent(event); });
         radio.trace([this](int64_t, velka::Transceiver::TraceKind kind, const std::string& f) {
             // FE FE EE EF E8, identity, command, value as two ASCII hex digits, FD
             if (kind == velka::Transceiver::TraceKind::Received && f.size() == 13 &&
@@ -64,7 +66,7 @@ class FlowBench : public IMessageBox {
         clock.advance(50);
         ++ticks;
         port.poll();
-        core.com.timSolid_Timer();
+        core.Tick();
     }
     template <class Done>
     bool tickUntil(Done done, int maxTicks = 2000) {

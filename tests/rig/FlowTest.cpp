@@ -289,6 +289,38 @@ TEST_F(Flow, RssiLevelsAreStoredOnEachEnter) {
     EXPECT_EQ(window.console.List(kChNo).substr(0, 12), "    CH No.: ");  // left alone
 }
 
+TEST_F(Flow, AProcedureThatThrowsMakesOneMessageThenAllIsIdle) {
+    ASSERT_TRUE(connect());
+    // Constants no crystal has (the constants file refuses them) make the table overflow.
+    Access::txfCoefs(rig).fill(3e38f);
+    enter(kTxf);
+    ASSERT_TRUE(tickUntil([&] { return procStep() == 3 || procStep() == 5; }));
+    enter(kTxf);
+    ASSERT_TRUE(tickUntil([&] { return Access::txfSecondPhase(rig); }));
+    ASSERT_TRUE(tickUntil([&] { return procStep() == 3 || procStep() == 5; }));
+    console.Value(kTxf, 200);
+    for (int i = 0; i < 20; ++i)
+        tick();  // the live writes of the new setting
+    const std::size_t before = adjustments.size();
+    enter(kTxf);
+    for (int i = 0; i < 100; ++i)
+        tick();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Run-time error: ", 0), 0u) << messages[0];
+    EXPECT_EQ(state(), 0);
+    EXPECT_EQ(procStep(), 0);
+    EXPECT_FALSE(core.seq.OpRunning());
+    EXPECT_FALSE(core.com.comOpen());
+    // Nothing of the table went out.
+    for (std::size_t i = before; i < adjustments.size(); ++i) {
+        EXPECT_FALSE(adjustments[i].first >= 0x14 && adjustments[i].first <= 0x3B) << i;
+    }
+
+    Access::txfCoefs(rig).fill(0.0f);
+    EXPECT_TRUE(connect());
+    EXPECT_EQ(messages.size(), 1u);
+}
+
 TEST_F(Flow, TicksBehindAModalMessageAreHarmless) {
     ASSERT_TRUE(connect());
     nestedTicks = 10;  // the desktop's box runs its own event loop

@@ -96,9 +96,29 @@ TEST_F(ConstFile, ValuesReadBeforeAShortEndStay) {
     EXPECT_FLOAT_EQ(Access::txfCoef(rig, 1), -1.0f);
 }
 
-TEST_F(ConstFile, NumberBeyondAFloatIsRefused) {
-    write("Calvex ADJ Rev.1.0\n1e39\n" + constants(20));
-    EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
+TEST_F(ConstFile, ConstantsTheTableCannotCarryAreRefusedWithTheirLine) {
+    struct Case {
+        int line;  // of the file, the title being line 1
+        std::string value;
+        bool accepted;
+    } cases[] = {
+        {2, "1e39", false}, {7, "3e38", false},  {22, "-1000.5", false}, {2, "1001", false},
+        {12, "1000", true}, {22, "-1000", true}, {5, "999.9", true},     {9, "-3e38 ppm", false},
+    };
+    for (const auto& c : cases) {
+        std::string text = "Calvex ADJ Rev.1.0\n";
+        for (int line = 2; line <= 22; ++line)
+            text += (line == c.line ? c.value : "1.5") + "\n";
+        write(text);
+        EXPECT_EQ(rig.RigVelkaProp_ReadParametersFromExtFile(), c.accepted) << c.value;
+        if (c.accepted) {
+            EXPECT_EQ(rig.ConstFileProblem(), "");
+        } else {
+            EXPECT_EQ(rig.ConstFileProblem(),
+                      "Const.ini line " + std::to_string(c.line) + ": " + c.value +
+                          " is beyond the 1000 ppm the oscillator table can carry.");
+        }
+    }
 }
 
 TEST_F(ConstFile, SampleFileOfTheRepositoryIsAccepted) {

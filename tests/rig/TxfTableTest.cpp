@@ -51,6 +51,29 @@ TEST(TxfTable, ValuesAreClamped) {
     EXPECT_EQ(TxfPositionValue(c, 5), 255);  // 300
 }
 
+TEST(TxfTable, ConstantsUpToTheLimitAreCarriedBeyondItNot) {
+    // The worst cases: the widest spread of settings, coefficients swinging from one end of
+    // the range to the other, every temperature.
+    std::array<float, 22> swing{};
+    for (std::size_t i = 0; i <= 20; ++i)
+        swing[i] = i % 2 ? kTxfCoefLimit : -kTxfCoefLimit;
+    std::array<float, 22> flat{};
+    flat.fill(kTxfCoefLimit);
+    for (const auto& coef : {swing, flat}) {
+        for (const auto& [first, second] : {std::pair<int16_t, int16_t>{0, 255}, {255, 0}}) {
+            for (int16_t raw = 0; raw <= 255; ++raw) {
+                const auto c = ComputeTxfTable(first, second, coef, raw);
+                for (int16_t k = 0; k < 40; ++k)
+                    (void)TxfPositionValue(c, k);
+            }
+        }
+    }
+    // Far beyond it the offset no longer fits: an error, never a wrapped value.
+    std::array<float, 22> huge{};
+    huge.fill(2000.0f);
+    EXPECT_THROW(ComputeTxfTable(0, 255, huge, 128), std::overflow_error);
+}
+
 TEST(TxfTable, RoundingTiesToEven) {
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);

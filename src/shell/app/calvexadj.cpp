@@ -48,15 +48,15 @@ int main(int argc, char** argv) {
     });
     CalvexCore program(port, systemTickSource(), box, window);
     core = &program;
-    port.eventGuard([&box](const std::function<void()>& event) { RunGuarded(box, event); });
+    port.eventGuard(
+        [&program](const std::function<void()>& event) { program.RunTickEvent(event); });
     program.onTaskDone([&window] { window.task(); });
     window.attach(program, box);
     program.LoadProfile();
 
     QTimer timSolid;
     timSolid.setInterval(50);
-    QObject::connect(&timSolid, &QTimer::timeout, &app,
-                     [&] { RunGuarded(box, [&] { program.com.timSolid_Timer(); }); });
+    QObject::connect(&timSolid, &QTimer::timeout, &app, [&] { program.Tick(); });
     timSolid.start();
 
     if (!window.Form_Load()) {

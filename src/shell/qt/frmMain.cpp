@@ -154,6 +154,7 @@ void frmMain::Guard(const std::function<void()>& event) {
 
 bool frmMain::Form_Load() {
     if (!core_->rig.RigVelkaProp_ReadParametersFromExtFile()) {
+        if (!core_->rig.ConstFileProblem().empty()) box_->nextDetail(core_->rig.ConstFileProblem());
         MsgBoxCritical(*box_, "Cannot read 'Const.ini'.");
         return false;
     }
