@@ -68,5 +68,7 @@ int main(int argc, char** argv) {
         app.quit();
     });
     window.show();
+    // From here on a message box must not stall the tick chain behind it.
+    box.blocking(false);
     return app.exec();
 }

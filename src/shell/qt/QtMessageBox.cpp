@@ -1,20 +1,52 @@
 #include "shell/qt/QtMessageBox.h"
 
-#include <QMessageBox>
+#include <algorithm>
 
 namespace calvex {
+
+QMessageBox* QtMessageBox::Make(const Message& m) {
+    auto* box =
+        new QMessageBox(QMessageBox::Critical, m.title, m.text, QMessageBox::Ok, parent_.data());
+    if (!m.detail.isEmpty()) box->setInformativeText(m.detail);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
 
 int16_t QtMessageBox::critical(const std::string& text, const std::string& title) {
     QString body = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title), body, QMessageBox::Ok,
-                    parent_.data());
-    if (!detail_.empty()) {
-        box.setInformativeText(QString::fromStdString(detail_));
-        detail_.clear();
+    Message m{body, QString::fromStdString(title), QString::fromStdString(detail_)};
+    detail_.clear();
+
+    if (blocking_) {
+        QMessageBox* box = Make(m);
+        box->exec();
+        delete box;
+        return kButtonOk;
     }
-    box.exec();
+    const auto same = [&m](const Message& o) { return o.text == m.text && o.detail == m.detail; };
+    if (open_ != nullptr && (same({open_->text(), {}, open_->informativeText()}) ||
+                             std::any_of(queue_.begin(), queue_.end(), same))) {
+        return kButtonOk;
+    }
+    queue_.push_back(m);
+    if (open_ == nullptr) ShowNext();
     return kButtonOk;
+}
+
+void QtMessageBox::ShowNext() {
+    if (queue_.empty()) return;
+    QMessageBox* box = Make(queue_.front());
+    queue_.pop_front();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // The next message opens once this one is gone, from the event loop.
+    QObject::connect(box, &QDialog::finished, box, [this] {
+        open_ = nullptr;
+        QMetaObject::invokeMethod(
+            &context_, [this] { ShowNext(); }, Qt::QueuedConnection);
+    });
+    open_ = box;
+    box->show();
 }
 
 }  // namespace calvex
