@@ -43,6 +43,8 @@ CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& bo
 }
 
 void CalvexCore::ComPortNo(int16_t port) {
+    // What the serial form would refuse is the default port (see the header).
+    if (port < frmCom::imdMinComPortNum || port > frmCom::imdmaxComPortNum) port = 1;
     comPortNo_ = port;
     rig.RigOpFunc_SetComPortNo(port);
 }
@@ -71,7 +73,7 @@ void CalvexCore::loadData(clsCmcProfileIO& prof) {
                    : static_cast<int16_t>(x);
     };
     prof.loadData("ComPort", v, int32_t{1});
-    ComPortNo(narrow(v, comPortNo_));
+    ComPortNo(narrow(v, 0));  // beyond 16 bits: out of range like any other, so port 1
     prof.loadData("ComAutoRelease", v, int32_t{0});
     ComAutoRelease(narrow(v, comAutoRelease_));
 }

@@ -32,14 +32,18 @@ class CalvexCore final : public IComHost, public ISequencerHost, public IRigRese
     CalvexCore(const CalvexCore&) = delete;
     CalvexCore& operator=(const CalvexCore&) = delete;
 
-    // The port number 1..4 of the menu; a change abandons what the transceiver was doing.
+    // The port number: 1..4 from the menu, up to frmCom::imdmaxComPortNum from the settings
+    // file. Any number the serial form would refuse (0, negative, too large, an unreadable
+    // setting) becomes the default port 1, so that the label, the menu mark, the port opened and
+    // the value saved always agree. A change abandons what the transceiver was doing.
     int16_t ComPortNo() const { return comPortNo_; }
     void ComPortNo(int16_t port);
     // Automatic port release in seconds, 0 (OFF) .. 5 in the menu.
     int16_t ComAutoRelease() const { return comAutoRelease_; }
     void ComAutoRelease(int16_t seconds);
 
-    // The settings file object; start-up points it at the file beside the executable.
+    // The settings file object; start-up points it at the file beside the executable, or at the
+    // user's file with the one beside the executable as defaults (see clsCmcProfileIO).
     clsCmcProfileIO profMain;
     void saveData(clsCmcProfileIO& prof) const;
     void loadData(clsCmcProfileIO& prof);

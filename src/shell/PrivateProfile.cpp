@@ -82,6 +82,70 @@ std::string unquote(const std::string& v) {
     return v;
 }
 
+// The entries of every "[section]" block, in file order, as written (quotes kept); a key met again
+// later is left out, as reading finds the first one.
+std::vector<std::pair<std::string, std::string>> entriesOf(const std::vector<std::string>& lines,
+                                                           const std::string& section) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool inSection = false;
+    for (const auto& line : lines) {
+        if (auto name = sectionOf(line)) {
+            inSection = equalNoCase(*name, section);
+            continue;
+        }
+        if (!inSection) continue;
+        auto entry = entryOf(line);
+        if (!entry) continue;
+        const bool known = std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+            return equalNoCase(e.first, entry->first);
+        });
+        if (!known) entries.push_back(std::move(*entry));
+    }
+    return entries;
+}
+
+// Where the first "[section]" block starts and its last non-blank line.
+struct SectionPlace {
+    std::optional<std::size_t> header, last;
+};
+
+SectionPlace placeOf(const std::vector<std::string>& lines, const std::string& section) {
+    SectionPlace place;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto name = sectionOf(lines[i])) {
+            inSection = !place.header && equalNoCase(*name, section);
+            if (inSection) place.header = place.last = i;
+            continue;
+        }
+        if (inSection && !trim(lines[i]).empty()) place.last = i;
+    }
+    return place;
+}
+
+// Adds "key=value" lines at the end of the first "[section]" block, or a new block at the end.
+void appendEntries(std::vector<std::string>& lines, bool& endsWithNewline,
+                   const std::string& section, const std::vector<std::string>& entries) {
+    if (const SectionPlace place = placeOf(lines, section); place.header) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*place.last + 1), entries.begin(),
+                     entries.end());
+    } else {
+        lines.push_back("[" + section + "]");
+        lines.insert(lines.end(), entries.begin(), entries.end());
+        endsWithNewline = true;
+    }
+}
+
+std::string joinLines(const std::vector<std::string>& lines, bool crlf, bool endsWithNewline) {
+    const std::string eol = crlf ? "\r\n" : "\n";
+    std::string contents;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        contents += lines[i];
+        if (i + 1 < lines.size() || endsWithNewline) contents += eol;
+    }
+    return contents;
+}
+
 bool writeAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -131,25 +195,22 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
 
 }  // namespace
 
+std::optional<std::string> FindPrivateProfileString(const std::string& section,
+                                                    const std::string& key,
+                                                    const std::string& path) {
+    bool crlf = false, endsWithNewline = true;
+    const auto lines = readLines(path, crlf, endsWithNewline);
+    if (!lines) return std::nullopt;
+    for (const auto& [name, value] : entriesOf(*lines, section)) {
+        if (equalNoCase(name, key)) return unquote(value);
+    }
+    return std::nullopt;
+}
+
 int32_t GetPrivateProfileString(const std::string& section, const std::string& key,
                                 const std::string& defaultText, std::string& out, int32_t size,
                                 const std::string& path) {
-    std::string result = defaultText;
-    bool crlf = false, endsWithNewline = true;
-    if (auto lines = readLines(path, crlf, endsWithNewline)) {
-        bool inSection = false;
-        for (const auto& line : *lines) {
-            if (auto name = sectionOf(line)) {
-                inSection = equalNoCase(*name, section);
-                continue;
-            }
-            if (!inSection) continue;
-            if (auto entry = entryOf(line); entry && equalNoCase(entry->first, key)) {
-                result = unquote(entry->second);
-                break;
-            }
-        }
-    }
+    const std::string result = FindPrivateProfileString(section, key, path).value_or(defaultText);
     const auto room = static_cast<std::size_t>(std::max<int32_t>(size - 1, 0));
     out = result.substr(0, std::min(result.size(), room));
     return static_cast<int32_t>(out.size());
@@ -171,38 +232,39 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     auto& lines = *read;
 
     const std::string entry = key + "=" + value;
-    std::optional<std::size_t> sectionLine, keyLine, lastInSection;
-    bool inSection = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (auto name = sectionOf(lines[i])) {
-            inSection = !sectionLine && equalNoCase(*name, section);
-            if (inSection) {
-                sectionLine = i;
-                lastInSection = i;
-            }
-            continue;
+    // The key is replaced where the first "[section]" block holds it.
+    std::optional<std::size_t> keyLine;
+    if (const SectionPlace place = placeOf(lines, section); place.header) {
+        for (std::size_t i = *place.header + 1; i <= *place.last && !keyLine; ++i) {
+            if (auto e = entryOf(lines[i]); e && equalNoCase(e->first, key)) keyLine = i;
         }
-        if (!inSection) continue;
-        if (!trim(lines[i]).empty()) lastInSection = i;
-        if (auto e = entryOf(lines[i]); e && !keyLine && equalNoCase(e->first, key)) keyLine = i;
     }
     if (keyLine) {
         lines[*keyLine] = entry;
-    } else if (sectionLine) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastInSection + 1), entry);
     } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
-        endsWithNewline = true;
+        appendEntries(lines, endsWithNewline, section, {entry});
     }
+    return replaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename);
+}
 
-    const std::string eol = crlf ? "\r\n" : "\n";
-    std::string contents;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        contents += lines[i];
-        if (i + 1 < lines.size() || endsWithNewline) contents += eol;
+bool CopyMissingPrivateProfileEntries(const std::string& section, const std::string& fromPath,
+                                      const std::string& toPath) {
+    bool crlf = false, endsWithNewline = true;
+    const auto from = readLines(fromPath, crlf, endsWithNewline);
+    if (!from) return true;  // nothing readable to copy
+    auto to = readLines(toPath, crlf, endsWithNewline);
+    if (!to) return false;  // never overwrite a file we could not read
+
+    const auto present = entriesOf(*to, section);
+    std::vector<std::string> missing;
+    for (const auto& [key, value] : entriesOf(*from, section)) {
+        const bool found = std::any_of(present.begin(), present.end(),
+                                       [&](const auto& e) { return equalNoCase(e.first, key); });
+        if (!found) missing.push_back(key + "=" + value);
     }
-    return replaceFileAtomically(path, contents, beforeRename);
+    if (missing.empty()) return true;
+    appendEntries(*to, endsWithNewline, section, missing);
+    return replaceFileAtomically(toPath, joinLines(*to, crlf, endsWithNewline), {});
 }
 
 }  // namespace calvex

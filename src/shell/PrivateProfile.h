@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace calvex {
@@ -17,6 +18,13 @@ int32_t GetPrivateProfileString(const std::string& section, const std::string& k
                                 const std::string& defaultText, std::string& out, int32_t size,
                                 const std::string& path);
 
+// The value of key in section (quotes around the whole value removed), or nullopt when the file
+// is missing or unreadable, or has no such section or key. A key present with an empty value is
+// found: "".
+std::optional<std::string> FindPrivateProfileString(const std::string& section,
+                                                    const std::string& key,
+                                                    const std::string& path);
+
 // Sets key in section to value, keeping every other line of the file as it was, and replaces
 // the file atomically: a temporary file beside it is written, flushed and renamed over it, so a
 // crash or a full disk never leaves a half-written file. Returns false when nothing was changed
@@ -26,5 +34,13 @@ int32_t GetPrivateProfileString(const std::string& section, const std::string& k
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path,
                                const std::function<bool()>& beforeRename = {});
+
+// Adds to section of the file at toPath every entry of that section of the file at fromPath
+// whose key toPath does not hold there yet: toPath's own entries win and nothing is added twice.
+// Values are copied as written. Every other line is kept and the file is replaced atomically in
+// one step, as by WritePrivateProfileString; it is not touched when nothing is missing. Returns
+// false when toPath could not be read or written (a missing fromPath has nothing to copy).
+bool CopyMissingPrivateProfileEntries(const std::string& section, const std::string& fromPath,
+                                      const std::string& toPath);
 
 }  // namespace calvex

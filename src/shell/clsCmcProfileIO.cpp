@@ -18,6 +18,12 @@ namespace calvex {
 namespace {
 
 constexpr int32_t kReadBufferSize = 255;
+constexpr int32_t kDeviceBufferSize = 4096;
+constexpr const char* kPortsSection = "PORTS";
+
+std::string withSlash(const std::string& dir) {
+    return dir.empty() || dir.back() == '/' ? dir : dir + "/";
+}
 
 template <class... Ts>
 struct Overloaded : Ts... {
@@ -132,16 +138,42 @@ void clsCmcProfileIO::FullPath(const std::string& value) {
 
 void clsCmcProfileIO::SetCurrentPath() {
     const std::string exeDir = ExecutableDirectory();
-    path_ = ChooseSettingsDirectory(exeDir, ::access(exeDir.c_str(), W_OK) == 0,
-                                    std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    SetCurrentPath(exeDir, ::access(exeDir.c_str(), W_OK) == 0, std::getenv("XDG_CONFIG_HOME"),
+                   std::getenv("HOME"));
+}
+
+void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, bool exeDirWritable,
+                                     const char* xdgConfigHome, const char* home) {
+    path_ = ChooseSettingsDirectory(exeDir, exeDirWritable, xdgConfigHome, home);
+    defaultsPath_ = path_ == withSlash(exeDir) ? std::string() : withSlash(exeDir);
     if (path_.find("/calvexadj/") != std::string::npos) {
         std::error_code ec;
         std::filesystem::create_directories(path_, ec);  // a failed save reports itself later
     }
 }
 
+std::string clsCmcProfileIO::GetDefaultsProfile() const {
+    if (defaultsPath_.empty()) return {};
+    const std::string file = defaultsPath_ + name_;
+    return file == GetMyProfile() ? std::string() : file;
+}
+
+std::optional<std::string> clsCmcProfileIO::Lookup(const std::string& section,
+                                                   const std::string& key) const {
+    if (auto own = FindPrivateProfileString(section, key, GetMyProfile())) return own;
+    if (const std::string defaults = GetDefaultsProfile(); !defaults.empty()) {
+        return FindPrivateProfileString(section, key, defaults);
+    }
+    return std::nullopt;
+}
+
 bool clsCmcProfileIO::saveData(const std::string& sKey, const ProfileValue& sData) const {
     if (!isKnown(sData)) return false;
+    if (const std::string defaults = GetDefaultsProfile(); !defaults.empty()) {
+        // Best effort: what is not carried over now is still read from the defaults file, and
+        // the next save tries again.
+        CopyMissingPrivateProfileEntries(kPortsSection, defaults, GetMyProfile());
+    }
     return WritePrivateProfileString(section_, sKey, ProfileSaveText(sData), GetMyProfile());
 }
 
@@ -151,12 +183,11 @@ bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData,
     if (sDefaultData && sDefaultData->index() != sData.index()) return false;
     const std::string defaultText = ProfileDefaultText(sDefaultData ? *sDefaultData : sData);
 
-    std::string buffer;
-    if (GetPrivateProfileString(section_, sKey, defaultText, buffer, kReadBufferSize,
-                                GetMyProfile()) == 0) {
-        return false;
-    }
-    std::string text = StripTerminator(buffer);
+    // As the platform's reader: at most the buffer's size less its terminator; nothing read
+    // (an empty value) leaves the variable alone.
+    std::string text = Lookup(section_, sKey).value_or(defaultText).substr(0, kReadBufferSize - 1);
+    if (text.empty()) return false;
+    text = StripTerminator(text);
     text.erase(text.find_last_not_of(' ') + 1);
 
     try {
@@ -200,9 +231,9 @@ std::string clsCmcProfileIO::ComPortDevice(int16_t n) const {
         return env;
     }
     const std::string fallback = "/dev/ttyUSB" + std::to_string(n - 1);
-    std::string device;
-    GetPrivateProfileString("PORTS", "COM" + std::to_string(n), fallback, device, 4096,
-                            GetMyProfile());
+    const std::string device = Lookup(kPortsSection, "COM" + std::to_string(n))
+                                   .value_or(std::string())
+                                   .substr(0, kDeviceBufferSize - 1);
     return device.empty() ? fallback : device;
 }
 

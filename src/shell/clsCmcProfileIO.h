@@ -26,6 +26,10 @@ using ProfileValue = std::variant<std::monostate, int16_t, int32_t, float, doubl
 
 // A small typed reader/writer of one INI settings file: directory plus name, and a current
 // section. On Linux "/" is the path separator.
+//
+// An optional second, read-only file of the same name (DefaultsPath) holds system-wide defaults:
+// reading takes a key from the settings file when it is there, else from the defaults file,
+// else the caller's default. Saving writes the settings file only.
 class clsCmcProfileIO {
   public:
     const std::string& Name() const { return name_; }
@@ -35,20 +39,35 @@ class clsCmcProfileIO {
     const std::string& Section() const { return section_; }
     void Section(const std::string& v) { section_ = v; }
 
+    // The directory of the defaults file, ending in "/"; empty when there is none.
+    const std::string& DefaultsPath() const { return defaultsPath_; }
+    void DefaultsPath(const std::string& v) { defaultsPath_ = v; }
+
     std::string FullPath() const { return GetMyProfile(); }
     void FullPath(const std::string& value);
-    // The directory of the executable, or the user's config directory when that is not
-    // writable (an installed program).
+    // The directory of the executable when it is writable (one file, no defaults). Otherwise (an
+    // installed program) the user's config directory (see ChooseSettingsDirectory), with the
+    // directory of the executable as DefaultsPath.
     void SetCurrentPath();
+    // The same decision on given inputs, for tests.
+    void SetCurrentPath(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                        const char* home);
     std::string GetMyProfile() const { return path_ + name_; }
+    // The defaults file; empty when there is none (or it would be the settings file itself).
+    std::string GetDefaultsProfile() const;
 
+    // Writes the key to the settings file. With a defaults file, the "PORTS" entries the
+    // settings file lacks are first copied into it (so the first save carries the system-wide
+    // ports over; its own entries win and nothing is copied twice). Returns whether the key was
+    // written.
     bool saveData(const std::string& sKey, const ProfileValue& sData) const;
     bool loadData(const std::string& sKey, ProfileValue& sData,
                   const std::optional<ProfileValue>& sDefaultData = std::nullopt) const;
 
-    // The device of port number n: the environment variable CALVEXADJ_COM<n>, else the file's
-    // "PORTS" section ("COM1=/dev/ttyS0"), else /dev/ttyUSB<n-1>. The program never writes that
-    // section.
+    // The device of port number n: the environment variable CALVEXADJ_COM<n>, else the "PORTS"
+    // section ("COM1=/dev/ttyS0") of the settings file, else of the defaults file, else
+    // /dev/ttyUSB<n-1> (also for an empty entry). The program writes that section only to carry
+    // the defaults file's entries over.
     std::string ComPortDevice(int16_t n) const;
 
     static std::string StripTerminator(const std::string& s);
@@ -57,8 +76,12 @@ class clsCmcProfileIO {
     static std::string UCase16(const std::string& s) { return s; }
 
   private:
+    // The text of key in section: the settings file's, else the defaults file's.
+    std::optional<std::string> Lookup(const std::string& section, const std::string& key) const;
+
     std::string name_ = "Profile.INI";
     std::string path_;
+    std::string defaultsPath_;
     std::string section_;
 };
 

@@ -97,5 +97,53 @@ TEST(PrivateProfile, RefusesWhatWouldCorruptTheFile) {
     EXPECT_FALSE(WritePrivateProfileString("OPTION", "k", "1", dir.file("no/such/dir.ini")));
 }
 
+TEST(PrivateProfile, FindsWhetherAKeyIsThere) {
+    TempDir dir;
+    const auto path = dir.file("a.ini");
+    TempDir::write(path, "[Option]\nEmpty=\nQuoted=\" x \"\n[Ports]\nCOM1=a\n[OPTION]\nLater=1\n");
+    EXPECT_EQ(FindPrivateProfileString("OPTION", "Empty", path), "");  // there, but empty
+    EXPECT_EQ(FindPrivateProfileString("OPTION", "Quoted", path), " x ");
+    EXPECT_EQ(FindPrivateProfileString("OPTION", "Later", path), "1");  // a second block too
+    EXPECT_EQ(FindPrivateProfileString("OPTION", "Missing", path), std::nullopt);
+    EXPECT_EQ(FindPrivateProfileString("Nowhere", "COM1", path), std::nullopt);
+    EXPECT_EQ(FindPrivateProfileString("OPTION", "Empty", dir.file("none.ini")), std::nullopt);
+}
+
+TEST(PrivateProfile, CopiesMissingEntriesOnceKeepingTheTargetsOwn) {
+    TempDir dir;
+    const auto from = dir.file("system.ini");
+    const auto to = dir.file("user.ini");
+    TempDir::write(from,
+                   "[PORTS]\nCOM1=/dev/ttyS0\nCOM2=\" /dev/ttyS1\"\ncom1=ignored\n"
+                   "[OPTION]\nComPort=3\n");
+    struct Case {
+        const char* name;
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"no file yet", nullptr, "[PORTS]\nCOM1=/dev/ttyS0\nCOM2=\" /dev/ttyS1\"\n"},
+        {"no such section", "; mine\r\n[OPTION]\r\nComPort=4",
+         "; mine\r\n[OPTION]\r\nComPort=4\r\n[PORTS]\r\nCOM1=/dev/ttyS0\r\n"
+         "COM2=\" /dev/ttyS1\"\r\n"},
+        {"own entry wins", "[ports]\ncom2=/tmp/velka\n\n[OPTION]\n",
+         "[ports]\ncom2=/tmp/velka\nCOM1=/dev/ttyS0\n\n[OPTION]\n"},
+        {"nothing missing", "[PORTS]\nCOM2=x\nCOM1=y\n", "[PORTS]\nCOM2=x\nCOM1=y\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(to);
+        if (c.before) TempDir::write(to, c.before);
+        ASSERT_TRUE(CopyMissingPrivateProfileEntries("PORTS", from, to));
+        EXPECT_EQ(TempDir::read(to), c.after);
+        ASSERT_TRUE(CopyMissingPrivateProfileEntries("PORTS", from, to));  // again: no change
+        EXPECT_EQ(TempDir::read(to), c.after);
+    }
+    // Nothing to copy from: the target is not created.
+    std::filesystem::remove(to);
+    EXPECT_TRUE(CopyMissingPrivateProfileEntries("PORTS", dir.file("none.ini"), to));
+    EXPECT_FALSE(std::filesystem::exists(to));
+    EXPECT_FALSE(CopyMissingPrivateProfileEntries("PORTS", from, dir.file("no/such/dir.ini")));
+}
+
 }  // namespace
 }  // namespace calvex

@@ -1,10 +1,21 @@
 // Start-up of the desktop program: one copy only, the core over the real serial port, the
-// 50 ms heartbeat, the main window.
+// 50 ms heartbeat, the main window, and an orderly end on a termination signal.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "link/ITickSource.h"
 #include "link/qt/QtSerialControl.h"
@@ -23,6 +34,65 @@ QString lockPath() {
     if (dir.isEmpty()) dir = QDir::tempPath();
     return QDir(dir).filePath(QStringLiteral("calvexadj.lock"));
 }
+
+// SIGTERM, SIGHUP and SIGINT (a service manager, logout, Ctrl+C) become a call of onSignal from
+// the event loop: the handler only writes the signal's number into a socket pair, whose other
+// end a QSocketNotifier watches. A signal the program was started with ignored (nohup, a
+// background job) stays ignored. The default actions come back with the object's end.
+class TerminationSignals {
+  public:
+    explicit TerminationSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds_.data()) !=
+            0) {
+            fds_ = {-1, -1};
+            return;  // without the pair the signals keep their default actions
+        }
+        writeFd_ = fds_[1];
+        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
+            std::array<char, 64> drained{};
+            while (::read(fds_[0], drained.data(), drained.size()) > 0) {
+            }
+            onSignal_();
+        });
+        for (const int sig : {SIGTERM, SIGHUP, SIGINT}) {
+            struct sigaction old {};
+            if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+            struct sigaction action {};
+            action.sa_handler = &TerminationSignals::handler;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESTART;
+            if (::sigaction(sig, &action, nullptr) == 0) installed_.push_back(sig);
+        }
+    }
+    ~TerminationSignals() {
+        for (const int sig : installed_) {
+            std::signal(sig, SIG_DFL);
+        }
+        notifier_.reset();
+        for (const int fd : fds_) {
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+  private:
+    // Nothing here but write(), which is safe in a signal handler; errno is kept for the code
+    // the signal interrupted. A full pair drops the byte: a close is under way already.
+    static void handler(int sig) {
+        const int savedErrno = errno;
+        const char byte = static_cast<char>(sig);
+        [[maybe_unused]] const ssize_t n = ::write(writeFd_, &byte, 1);
+        errno = savedErrno;
+    }
+
+    static inline volatile std::sig_atomic_t writeFd_ = -1;
+    std::function<void()> onSignal_;
+    std::array<int, 2> fds_{-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<int> installed_;
+};
 
 }  // namespace
 
@@ -67,6 +137,9 @@ int main(int argc, char** argv) {
         timSolid.stop();
         app.quit();
     });
+    // From here a termination signal closes the window as File > Exit does: the port is closed,
+    // the settings are saved and the program ends with status 0.
+    TerminationSignals stopSignals([&window] { window.close(); });
     window.show();
     // From here on a message box must not stall the tick chain behind it.
     box.blocking(false);
