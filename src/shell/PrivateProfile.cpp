@@ -257,10 +257,11 @@ bool CopyMissingPrivateProfileEntries(const std::string& section, const std::str
 
     const auto present = entriesOf(*to, section);
     std::vector<std::string> missing;
-    for (const auto& [key, value] : entriesOf(*from, section)) {
-        const bool found = std::any_of(present.begin(), present.end(),
-                                       [&](const auto& e) { return equalNoCase(e.first, key); });
-        if (!found) missing.push_back(key + "=" + value);
+    for (const auto& entry : entriesOf(*from, section)) {
+        const bool found = std::any_of(present.begin(), present.end(), [&](const auto& e) {
+            return equalNoCase(e.first, entry.first);
+        });
+        if (!found) missing.push_back(entry.first + "=" + entry.second);
     }
     if (missing.empty()) return true;
     appendEntries(*to, endsWithNewline, section, missing);
