@@ -1,0 +1,433 @@
+// calvexbench: how fast the program is against the line's own limit. Starts velkasim on a
+// pseudo-terminal, drives the real program objects over the real Qt serial control on the
+// real 50 ms timer, and prints one table: the clone read against the wire time of the bytes it
+// exchanged, key press to wire, the guided procedures and a reload against the pacing of the
+// tick, CPU while connected and idle, peak memory and the cost of one tick. Exits 1 when a
+// figure is past its limit, so that a regression is seen.
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "link/FakeTickSource.h"
+#include "link/LoopbackSerialControl.h"
+#include "link/qt/QtSerialControl.h"
+#include "model/Transceiver.h"
+#include "model/TransceiverPeer.h"
+#include "rig/FakeRigWindow.h"
+#include "rig/RigVelkaTestAccess.h"
+#include "shell/CalvexCore.h"
+#include "shell/IMessageBox.h"
+
+using namespace calvex;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// One write or read of the program, when it happened and at what rate.
+struct Traffic {
+    Clock::time_point at;
+    bool sent;
+    std::string bytes;
+    int32_t baud;
+};
+
+// The real serial control with every write and read noted on the way through.
+class TimedSerialControl : public ISerialControl {
+  public:
+    explicit TimedSerialControl(QtSerialControl& inner) : in_(inner) {}
+
+    int16_t CommPort() const override { return in_.CommPort(); }
+    void CommPort(int16_t p) override { in_.CommPort(p); }
+    std::string Settings() const override { return in_.Settings(); }
+    void Settings(const std::string& s) override { in_.Settings(s); }
+    bool PortOpen() const override { return in_.PortOpen(); }
+    void PortOpen(bool o) override { in_.PortOpen(o); }
+    bool DTREnable() const override { return in_.DTREnable(); }
+    void DTREnable(bool on) override { in_.DTREnable(on); }
+    bool RTSEnable() const override { return in_.RTSEnable(); }
+    void RTSEnable(bool on) override { in_.RTSEnable(on); }
+    int16_t InBufferSize() const override { return in_.InBufferSize(); }
+    void InBufferSize(int16_t s) override { in_.InBufferSize(s); }
+    int16_t OutBufferSize() const override { return in_.OutBufferSize(); }
+    void OutBufferSize(int16_t s) override { in_.OutBufferSize(s); }
+    int16_t InBufferCount() const override { return in_.InBufferCount(); }
+    int16_t OutBufferCount() const override { return in_.OutBufferCount(); }
+    void OutBufferCount(int16_t c) override { in_.OutBufferCount(c); }
+    int16_t InputLen() const override { return in_.InputLen(); }
+    void InputLen(int16_t l) override { in_.InputLen(l); }
+    int16_t InputMode() const override { return in_.InputMode(); }
+    void InputMode(int16_t m) override { in_.InputMode(m); }
+    int16_t RThreshold() const override { return in_.RThreshold(); }
+    void RThreshold(int16_t c) override { in_.RThreshold(c); }
+    int16_t SThreshold() const override { return in_.SThreshold(); }
+    void SThreshold(int16_t c) override { in_.SThreshold(c); }
+    int16_t CommEvent() const override { return in_.CommEvent(); }
+    void OnComm(std::function<void()> h) override { in_.OnComm(std::move(h)); }
+    const SerialError* LastFault() const override { return in_.LastFault(); }
+
+    std::string Input() override {
+        std::string b = in_.Input();
+        if (!b.empty()) log.push_back({Clock::now(), false, b, baud()});
+        return b;
+    }
+    void Output(const std::string& b) override {
+        in_.Output(b);
+        log.push_back({Clock::now(), true, b, baud()});
+    }
+
+    std::vector<Traffic> log;
+
+  private:
+    int32_t baud() const { return static_cast<int32_t>(std::atol(in_.Settings().c_str())); }
+    QtSerialControl& in_;
+};
+
+class QuietBox : public IMessageBox {
+  public:
+    int16_t critical(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+        return kButtonOk;
+    }
+    std::vector<std::string> messages;
+};
+
+// What the program exchanged between two moments.
+struct Exchange {
+    std::size_t frames = 0;
+    double wireMs = 0;  // 10 bits a byte at the rate in force; the echo shares the line
+};
+
+Exchange Between(const std::vector<Traffic>& log, Clock::time_point from, Clock::time_point to) {
+    Exchange x;
+    double sentBits = 0, readBits = 0, echoBits = 0;
+    for (const Traffic& t : log) {
+        if (t.at < from || t.at > to || t.baud <= 0) continue;
+        const double ms = static_cast<double>(t.bytes.size()) * 10.0 * 1000.0 / t.baud;
+        if (t.sent) {
+            sentBits += ms;
+            echoBits += ms;
+            x.frames +=
+                static_cast<std::size_t>(std::count(t.bytes.begin(), t.bytes.end(), '\xFD'));
+        } else {
+            readBits += ms;
+        }
+    }
+    x.wireMs = sentBits + std::max(0.0, readBits - echoBits);
+    return x;
+}
+
+// The time of the first write (or read) at or after from whose bytes hold needle.
+std::optional<Clock::time_point> Find(const std::vector<Traffic>& log, bool sent,
+                                      const std::string& needle, Clock::time_point from) {
+    std::string joined;
+    for (const Traffic& t : log) {
+        if (t.sent != sent || t.at < from) continue;
+        joined += t.bytes;
+        if (joined.find(needle) != std::string::npos) return t.at;
+    }
+    return std::nullopt;
+}
+
+struct Row {
+    std::string what;
+    std::string figure;
+    std::string against;
+    std::string ratio;
+};
+
+std::string Fixed(double v, int decimals, const char* unit = "") {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f%s", decimals, v, unit);
+    return buf;
+}
+
+// The whole program over the real port, with a heartbeat of its own.
+class Program {
+  public:
+    explicit Program(const std::string& device)
+        : port_([device](int16_t) { return device; }),
+          timed_(port_),
+          core_(timed_, systemTickSource(), box_, window_) {
+        port_.eventGuard([this](const std::function<void()>& e) { core_.RunTickEvent(e); });
+        core_.onTaskDone([this] { ++ticks; });
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { core_.Tick(); });
+        timer_.start();
+    }
+
+    // Runs the event loop until done() or the limit; false on the limit. The loop sleeps in
+    // the event loop between looks, so that the bench itself costs no CPU worth measuring.
+    bool runUntil(const std::function<bool()>& done, int limitMs = 60000) {
+        QElapsedTimer t;
+        t.start();
+        QEventLoop loop;
+        QTimer look;
+        look.setInterval(2);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (done() || t.elapsed() > limitMs) loop.quit();
+        });
+        look.start();
+        if (!done()) loop.exec();
+        return done();
+    }
+    void runFor(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    bool idleInCycle() {
+        if (RigVelkaTestAccess::opState(core_.rig) != 19 || core_.seq.OpRunning()) return false;
+        for (int16_t i = 0; i < core_.console.ListCount(); ++i)
+            if (core_.console.flgChanged(i)) return false;
+        return true;
+    }
+    int16_t procStep() { return RigVelkaTestAccess::procStep(core_.rig); }
+
+    CalvexCore& core() { return core_; }
+    testing::FakeRigWindow& window() { return window_; }
+    const std::vector<Traffic>& log() const { return timed_.log; }
+    const std::vector<std::string>& messages() const { return box_.messages; }
+    int ticks = 0;
+
+  private:
+    QtSerialControl port_;
+    TimedSerialControl timed_;
+    QuietBox box_;
+    testing::FakeRigWindow window_;
+    CalvexCore core_;
+    QTimer timer_;
+};
+
+// A procedure's run: its duration against one tick for every tick that sent a frame, plus the
+// wire time of what it exchanged.
+Row Paced(Program& p, const std::string& what, Clock::time_point from, Clock::time_point to) {
+    std::vector<Clock::time_point> sends;
+    for (const Traffic& t : p.log())
+        if (t.sent && t.at >= from && t.at <= to) sends.push_back(t.at);
+    // Frames written less than a tick apart went out in the same tick.
+    std::size_t ticksSending = 0;
+    Clock::time_point last{};
+    for (const auto& at : sends) {
+        if (ticksSending == 0 || Ms(at - last) > 25) ++ticksSending;
+        last = at;
+    }
+    const Exchange x = Between(p.log(), from, to);
+    const double pacing = static_cast<double>(ticksSending) * 50.0 + x.wireMs;
+    const double took = Ms(to - from);
+    return {what, Fixed(took, 0, " ms"),
+            Fixed(pacing, 0, " ms") + " (" + std::to_string(ticksSending) + " ticks + " +
+                Fixed(x.wireMs, 0, " ms wire") + ")",
+            Fixed(took / pacing, 3)};
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The cost of one tick of a connected, idle program, in process on the fake clock.
+class TickCost : public benchmark::BenchmarkReporter {
+  public:
+    bool ReportContext(const Context&) override { return true; }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            ns = r.GetAdjustedRealTime();
+    }
+    double ns = 0;
+};
+
+void BM_IdleTick(benchmark::State& state) {
+    testing::FakeTickSource clock{1000};
+    velka::Transceiver radio;
+    velka::TransceiverPeer peer{radio, clock};
+    LoopbackSerialControl port{peer};
+    testing::FakeRigWindow window;
+    QuietBox box;
+    CalvexCore core{port, clock, box, window};
+    const auto tick = [&] {
+        clock.advance(50);
+        port.poll();
+        core.Tick();
+    };
+    core.rig.RigOpFunc_ClickCmd00(0);
+    for (int i = 0; i < 400; ++i)
+        tick();
+    for (auto _ : state)
+        tick();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString velkasim = QCoreApplication::applicationDirPath() + "/velkasim";
+    QTemporaryDir dir;
+    const std::string link = (dir.path() + "/velka").toStdString();
+
+    QProcess sim;
+    sim.setProgram(velkasim);
+    sim.setArguments({"--link", QString::fromStdString(link)});
+    sim.start();
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "calvexbench: cannot start %s\n", velkasim.toUtf8().constData());
+        return 2;
+    }
+
+    std::vector<Row> rows;
+    bool regressed = false;
+    const auto limit = [&](bool within, Row& row, const char* what) {
+        if (!within) {
+            row.ratio += "  PAST LIMIT " + std::string(what);
+            regressed = true;
+        }
+    };
+    {
+        Program p(link);
+        p.core().ComAutoRelease(0);
+
+        // Connect: the clone read and the adjustments that follow it.
+        const auto start = Clock::now();
+        p.core().rig.RigOpFunc_ClickCmd00(0);
+        if (!p.runUntil([&] { return p.idleInCycle(); }) || !p.messages().empty()) {
+            std::fprintf(stderr, "calvexbench: connect failed: %s\n",
+                         p.messages().empty() ? "time-out" : p.messages()[0].c_str());
+            return 2;
+        }
+        const auto e0 = Find(p.log(), true, std::string("\xFE\xFE\xEE\xEF\xE0", 5), start);
+        const auto e5 = Find(p.log(), false, std::string("\xEF\xEE\xE5", 3), start);
+        const auto e802 =
+            Find(p.log(), true, std::string("\xEE\xEF\xE8\x26\x01\x01\x00\x02", 8), start);
+        if (!e0 || !e5 || !e802) {
+            std::fprintf(stderr, "calvexbench: the read's frames were not seen\n");
+            return 2;
+        }
+        const Exchange read = Between(p.log(), *e0, *e5);
+        Row r{"clone read, E0 to E5", Fixed(Ms(*e5 - *e0), 0, " ms"),
+              Fixed(read.wireMs, 0, " ms wire (") + std::to_string(read.frames) + " frames sent)",
+              Fixed(Ms(*e5 - *e0) / read.wireMs, 3)};
+        limit(Ms(*e5 - *e0) / read.wireMs <= 1.10, r, "1.10");
+        rows.push_back(r);
+        const Exchange toE802 = Between(p.log(), *e0, *e802);
+        rows.push_back({"clone read, E0 to E8 02", Fixed(Ms(*e802 - *e0), 0, " ms"),
+                        Fixed(toE802.wireMs, 0, " ms wire"),
+                        Fixed(Ms(*e802 - *e0) / toE802.wireMs, 3)});
+
+        // Key press to the last byte of its frame, on " Power(Hi)".
+        std::vector<double> keyMs;
+        for (int i = 0; i < 30; ++i) {
+            // Past the wait after the previous frame, at a random point of the tick, as a
+            // technician's key would come.
+            p.runFor(400 + static_cast<int>(std::rand() % 50));
+            const auto pressed = Clock::now();
+            p.core().console.UpDown(1, i % 2 == 0 ? 1 : -1);
+            p.runUntil([&] {
+                return Find(p.log(), true, std::string("\xE8\x26\x01\x01\x00\x05", 6), pressed)
+                    .has_value();
+            });
+            const auto sent =
+                Find(p.log(), true, std::string("\xE8\x26\x01\x01\x00\x05", 6), pressed);
+            if (sent) keyMs.push_back(Ms(*sent - pressed));
+        }
+        std::sort(keyMs.begin(), keyMs.end());
+        const double median = keyMs.empty() ? 0 : keyMs[keyMs.size() / 2];
+        Row k{"key to wire, median of " + std::to_string(keyMs.size()), Fixed(median, 1, " ms"),
+              "half a tick (25 ms) on average", Fixed(median / 25.0, 3)};
+        limit(median <= 60.0, k, "60 ms");
+        rows.push_back(k);
+
+        // CPU while connected and idle (the port open, nothing to send).
+        p.runUntil([&] { return p.idleInCycle(); });
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer idle;
+        idle.start();
+        p.runFor(5000);
+        const double share = (CpuSeconds() - cpu0) / (static_cast<double>(idle.elapsed()) / 1000.0);
+        Row c{"CPU while connected and idle", Fixed(share * 100.0, 2, " % of a core"), "", ""};
+        limit(share <= 0.015, c, "1.5 %");
+        rows.push_back(c);
+
+        // Reload: all twelve readings in the next cycle.
+        const auto reload = Clock::now();
+        p.core().rig.RigOpFunc_ClickCmd00(1);
+        p.runUntil([&] { return !RigVelkaTestAccess::reloadRequest(p.core().rig); });
+        p.runUntil([&] { return p.idleInCycle(); });
+        p.runFor(200);
+        const auto lastAnswer = [&](Clock::time_point from) {
+            Clock::time_point last = from;
+            for (const Traffic& t : p.log())
+                if (!t.sent && t.at >= from) last = t.at;
+            return last;
+        };
+        rows.push_back(Paced(p, "reload (12 readings)", reload, lastAnswer(reload)));
+
+        // BPF ALL sweep.
+        const auto bpf = Clock::now();
+        p.core().console.EnterPushed(10);
+        p.runUntil([&] { return p.procStep() != 0; });
+        p.runUntil([&] { return p.procStep() == 0; }, 120000);
+        rows.push_back(Paced(p, "BPF ALL sweep", bpf, lastAnswer(bpf)));
+
+        // TXF procedure: both settings confirmed at once.
+        const auto txf = Clock::now();
+        const int16_t kTxf = 13;
+        p.core().console.EnterPushed(kTxf);
+        p.runUntil([&] { return p.procStep() == 3 || p.procStep() == 5; });
+        p.core().console.EnterPushed(kTxf);
+        p.runUntil([&] { return RigVelkaTestAccess::txfSecondPhase(p.core().rig); });
+        p.runUntil([&] { return p.procStep() == 3 || p.procStep() == 5; });
+        p.core().console.EnterPushed(kTxf);
+        p.runUntil([&] { return p.window().beeps > 0; }, 120000);
+        rows.push_back(Paced(p, "TXF procedure (40 table writes)", txf, Clock::now()));
+
+        if (!p.messages().empty()) {
+            std::fprintf(stderr, "calvexbench: a message appeared: %s\n", p.messages()[0].c_str());
+            return 2;
+        }
+    }
+    sim.terminate();
+    sim.waitForFinished(5000);
+
+    // The cost of one tick, in process.
+    benchmark::Initialize(&argc, argv);
+    benchmark::RegisterBenchmark("idle tick", BM_IdleTick);
+    TickCost cost;
+    benchmark::RunSpecifiedBenchmarks(&cost);
+    rows.push_back({"one tick, connected and idle", Fixed(cost.ns / 1000.0, 2, " us"),
+                    "a tick every 50 ms", Fixed(cost.ns / 50e6, 6)});
+
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    const double peakMb = static_cast<double>(u.ru_maxrss) / 1024.0;
+    Row m{"peak resident memory", Fixed(peakMb, 1, " MB"), "", ""};
+    limit(peakMb <= 64.0, m, "64 MB");
+    rows.push_back(m);
+
+    std::printf("%-34s %-14s %-44s %s\n", "measure", "figure", "against", "ratio");
+    for (const Row& r : rows)
+        std::printf("%-34s %-14s %-44s %s\n", r.what.c_str(), r.figure.c_str(), r.against.c_str(),
+                    r.ratio.c_str());
+    return regressed ? 1 : 0;
+}
