@@ -4,10 +4,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -22,12 +26,22 @@
 #include <string>
 #include <vector>
 
+#include "model/CutPoint.h"
 #include "model/Fault.h"
 #include "model/Transceiver.h"
 
 namespace {
 
 volatile std::sig_atomic_t gStop = 0;
+
+// How long a cut line stays gone unless --cut says otherwise.
+constexpr int kDefaultDropMs = 100;
+constexpr int kMaxDropMs = 3600 * 1000;
+// The longest the loop sleeps: it still wakes now and then when nothing is due.
+constexpr int kMaxWaitMs = 50;
+// How long a cut waits for the computer's side to read what reached it before the cut.
+constexpr int kCatchUpMinMs = 5;
+constexpr int kCatchUpMaxMs = 50;
 
 void onSignal(int) {
     gStop = 1;
@@ -48,11 +62,28 @@ void usage(std::ostream& os) {
         os << ' ' << velka::faultName(f);
     }
     os << "\n"
+          "  --cut POINT[:N][@MS]\n"
+          "                    drop the line the N-th time (default 1) the exchange reaches\n"
+          "                    POINT, before the radio acts on the frame: the pty is closed\n"
+          "                    and the link removed, and after MS milliseconds (default 100)\n"
+          "                    a new pty is served at the same link; repeatable, each --cut\n"
+          "                    cuts once. POINT is one of:\n"
+          "                   ";
+    for (velka::CutPoint p : velka::allCutPoints()) {
+        os << ' ' << velka::cutPointName(p);
+    }
+    os << "\n"
           "  --temp CELSIUS    case temperature (default 25)\n"
           "  --drift C_PER_MIN let the temperature drift by this much a minute\n"
           "  --trace           print one line per frame: time in ms, direction, bytes\n"
           "  --help            show this text\n";
 }
+
+struct CutOption {
+    velka::CutPoint point;
+    int occurrence = 1;
+    int dropMs = kDefaultDropMs;
+};
 
 struct Options {
     std::string link;
@@ -60,6 +91,7 @@ struct Options {
     std::string saveFile;
     bool echo = true;
     std::vector<velka::Fault> faults;
+    std::vector<CutOption> cuts;  // in the order given: a cut's number indexes this
     double celsius = 25.0;
     double drift = 0.0;
     bool trace = false;
@@ -73,6 +105,45 @@ std::optional<double> parseNumber(const std::string& s) {
         return std::nullopt;
     }
     return v;
+}
+
+// A whole decimal number in [min, max].
+std::optional<int> parseInt(const std::string& s, int min, int max) {
+    if (s.empty() || s.find_first_not_of("0123456789") != std::string::npos || s.size() > 9) {
+        return std::nullopt;
+    }
+    const int v = std::stoi(s);
+    if (v < min || v > max) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+// POINT[:OCCURRENCE][@MS]
+std::optional<CutOption> parseCut(std::string spec) {
+    CutOption c{};
+    if (const size_t at = spec.find('@'); at != std::string::npos) {
+        const auto ms = parseInt(spec.substr(at + 1), 0, kMaxDropMs);
+        if (!ms) {
+            return std::nullopt;
+        }
+        c.dropMs = *ms;
+        spec.erase(at);
+    }
+    if (const size_t colon = spec.find(':'); colon != std::string::npos) {
+        const auto n = parseInt(spec.substr(colon + 1), 1, 1000000);
+        if (!n) {
+            return std::nullopt;
+        }
+        c.occurrence = *n;
+        spec.erase(colon);
+    }
+    const auto p = velka::cutPointFromName(spec);
+    if (!p) {
+        return std::nullopt;
+    }
+    c.point = *p;
+    return c;
 }
 
 // Returns an exit code when the program should stop at once.
@@ -95,7 +166,7 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--link" || a == "--image" || a == "--save" || a == "--fault" ||
-                   a == "--temp" || a == "--drift") {
+                   a == "--cut" || a == "--temp" || a == "--drift") {
             const auto v = value();
             if (!v) {
                 return 2;
@@ -113,6 +184,14 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
                     return 2;
                 }
                 o.faults.push_back(*f);
+            } else if (a == "--cut") {
+                const auto c = parseCut(*v);
+                if (!c) {
+                    std::cerr << "velkasim: --cut takes POINT[:N][@MS] (N from 1, MS up to "
+                              << kMaxDropMs << "), not '" << *v << "'\n";
+                    return 2;
+                }
+                o.cuts.push_back(*c);
             } else {
                 const auto n = parseNumber(*v);
                 if (!n) {
@@ -173,7 +252,23 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
-// One pseudo-terminal with PATH pointing at its device.
+// Sleeps ms milliseconds, or until a signal asks the program to stop.
+void pause(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!gStop) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0) {
+            return;
+        }
+        poll(nullptr, 0, static_cast<int>(left));
+    }
+}
+
+// One pseudo-terminal with PATH pointing at its device. An inotify watch on the device tells
+// when the terminal side is opened or closed: a master whose other side is closed polls as
+// hung up all the time, so poll on the master alone cannot wait for the port to be opened.
 class PtyLine {
   public:
     explicit PtyLine(std::string link) : link_(std::move(link)) {}
@@ -198,6 +293,15 @@ class PtyLine {
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
         fcntl(master_, F_SETFD, FD_CLOEXEC);
         device_ = name;
+        watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watch_ < 0 || inotify_add_watch(watch_, device_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+            std::cerr << "velkasim: cannot watch " << device_ << " (" << std::strerror(errno)
+                      << "); looking for the port every 20 ms\n";
+            if (watch_ >= 0) {
+                ::close(watch_);
+                watch_ = -1;
+            }
+        }
         struct stat st {};
         if (lstat(link_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
             std::cerr << "velkasim: " << link_ << " exists and is not a symbolic link\n";
@@ -217,10 +321,42 @@ class PtyLine {
         return true;
     }
 
+    // The computer's side sees a hang-up.
     void close() {
         if (master_ >= 0) {
             ::close(master_);
             master_ = -1;
+        }
+        if (watch_ >= 0) {
+            ::close(watch_);
+            watch_ = -1;
+        }
+    }
+
+    // Gives the computer's side a little time to read what has already been written to it,
+    // since a hang-up throws away whatever it has not read: bytes that went out before a cut
+    // arrive. The kernel hands written bytes on a moment later, so it waits minMs in any case,
+    // then while they lie unread, up to maxMs in all.
+    void letReaderCatchUp(int minMs, int maxMs) {
+        pause(minMs);
+        const int slave = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (slave < 0) {
+            return;
+        }
+        int unread = 0;
+        for (int waited = minMs; waited < maxMs && !gStop; ++waited) {
+            if (ioctl(slave, FIONREAD, &unread) != 0 || unread == 0) {
+                break;
+            }
+            poll(nullptr, 0, 1);
+        }
+        ::close(slave);
+    }
+
+    // Reads away the opens and closes noted so far.
+    void drainWatch() {
+        alignas(inotify_event) char events[1024];
+        while (read(watch_, events, sizeof(events)) > 0) {
         }
     }
 
@@ -238,14 +374,27 @@ class PtyLine {
     }
 
     int fd() const { return master_; }
+    // Readable when the terminal side has been opened or closed; -1 when it cannot be watched.
+    int watchFd() const { return watch_; }
     const std::string& device() const { return device_; }
 
   private:
     std::string link_;
     std::string device_;
     int master_ = -1;
+    int watch_ = -1;
     bool linked_ = false;
 };
+
+std::string ordinal(int n) {
+    const int tens = n % 100;
+    const char* suffix = tens >= 11 && tens <= 13 ? "th"
+                         : n % 10 == 1            ? "st"
+                         : n % 10 == 2            ? "nd"
+                         : n % 10 == 3            ? "rd"
+                                                  : "th";
+    return std::to_string(n) + suffix;
+}
 
 }  // namespace
 
@@ -275,6 +424,9 @@ int main(int argc, char** argv) {
         radio.fault(f, true);
     }
     radio.temperature(opt.celsius, opt.drift);
+    for (const CutOption& c : opt.cuts) {
+        radio.cutAt(c.point, c.occurrence);
+    }
     if (opt.trace) {
         radio.trace([](int64_t ms, velka::Transceiver::TraceKind kind, const std::string& b) {
             using K = velka::Transceiver::TraceKind;
@@ -315,15 +467,8 @@ int main(int argc, char** argv) {
     int status = 0;
     while (!gStop) {
         const int64_t now = nowMs();
-        if (radio.takeHangup(now)) {
-            std::fprintf(stderr, "velkasim: line cut in the middle of a clone read\n");
-            pending.clear();
-            if (!line.open()) {
-                status = 1;
-                break;
-            }
-            std::fprintf(stderr, "velkasim: now serving %s\n", line.device().c_str());
-            hungUp = true;
+        if (hungUp) {
+            radio.toComputer(now);  // what came due while nobody listened is lost
         }
 
         // Take what the computer sent.
@@ -367,20 +512,74 @@ int main(int argc, char** argv) {
             }
         }
 
-        // Sleep until the next byte is due, input arrives, or a short poll interval passes.
-        int timeout = 50;
-        if (const auto next = radio.nextOutputMs()) {
-            timeout = static_cast<int>(std::clamp<int64_t>(*next - nowMs(), 0, 50));
-        }
-        if (hungUp) {
-            // A master whose other side is closed polls as hung up at once: wait instead.
-            poll(nullptr, 0, std::max(timeout, 20));
+        // An armed cut: the device goes away for a while, as an adapter pulled out.
+        if (radio.takeCut(now)) {
+            const velka::Transceiver::Cut cut = *radio.lastCut();
+            const CutOption& how = opt.cuts.at(static_cast<size_t>(cut.number));
+            pending.clear();
+            line.letReaderCatchUp(kCatchUpMinMs, kCatchUpMaxMs);
+            line.close();
+            line.unlink();
+            std::fprintf(stderr, "velkasim: line cut at %s (the %s time); %s gone for %d ms\n",
+                         velka::cutPointName(cut.point).c_str(), ordinal(cut.occurrence).c_str(),
+                         opt.link.c_str(), how.dropMs);
+            pause(how.dropMs);
+            if (gStop) {
+                break;
+            }
+            if (!line.open()) {
+                status = 1;
+                break;
+            }
+            std::fprintf(stderr, "velkasim: now serving %s\n", line.device().c_str());
+            hungUp = true;
             continue;
         }
-        pollfd p{line.fd(), static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
-        if (poll(&p, 1, timeout) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0 &&
-            (p.revents & POLLIN) == 0) {
+        if (radio.takeHangup(now)) {
+            std::fprintf(stderr, "velkasim: line cut in the middle of a clone read\n");
+            pending.clear();
+            line.letReaderCatchUp(kCatchUpMinMs, kCatchUpMaxMs);
+            if (!line.open()) {
+                status = 1;
+                break;
+            }
+            std::fprintf(stderr, "velkasim: now serving %s\n", line.device().c_str());
             hungUp = true;
+            continue;
+        }
+
+        // Sleep until the next byte or cut is due, the computer's side has something or is
+        // opened or closed, or a short while has passed. Nobody listening, the bytes due are
+        // not waited for: they are lost all the same.
+        int timeout = kMaxWaitMs;
+        for (const auto due : {hungUp ? std::nullopt : radio.nextOutputMs(), radio.cutDueMs()}) {
+            if (due) {
+                timeout = std::min(
+                    timeout, static_cast<int>(std::clamp<int64_t>(*due - nowMs(), 0, kMaxWaitMs)));
+            }
+        }
+        std::array<pollfd, 2> fds{};
+        nfds_t count = 0;
+        if (!hungUp) {
+            // A master whose other side is closed polls as hung up at once: not then.
+            fds[count++] = {line.fd(), static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)),
+                            0};
+        }
+        if (line.watchFd() >= 0) {
+            fds[count++] = {line.watchFd(), POLLIN, 0};
+        } else if (hungUp) {
+            timeout = std::min(timeout, 20);  // no word of the port being opened: look again
+        }
+        if (poll(fds.data(), count, timeout) <= 0) {
+            continue;
+        }
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].fd == line.watchFd() && (fds[i].revents & POLLIN) != 0) {
+                line.drainWatch();
+            } else if (fds[i].fd == line.fd() && (fds[i].revents & (POLLHUP | POLLERR)) != 0 &&
+                       (fds[i].revents & POLLIN) == 0) {
+                hungUp = true;
+            }
         }
     }
 

@@ -46,6 +46,15 @@ int hexDigit(char c) {
     return -1;
 }
 
+// E8 commands that write a parameter into the EEPROM, and those of them that the guided
+// procedures write (band-pass filter tuning and the reference oscillator table).
+bool writesEeprom(int cmd) {
+    return (cmd >= 4 && cmd <= 13) || (cmd >= 17 && cmd <= 19) || (cmd >= 20 && cmd < 60);
+}
+bool procedureCommand(int cmd) {
+    return cmd == 12 || cmd == 13 || (cmd >= 20 && cmd < 60);
+}
+
 // Two ASCII hex characters as a byte value, or -1.
 int hexPair(const std::string& s, size_t pos) {
     if (pos + 1 >= s.size()) {
@@ -137,6 +146,9 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, int64_
         revertAtUs_.reset();
     }
     for (unsigned char b : data) {
+        if (lineDownAt(atUs)) {
+            break;  // a cut line carries nothing until the cut is taken
+        }
         if (echo_ && !fault(Fault::NoEcho)) {
             echoOut_.push_back({b, atUs});
         }
@@ -163,6 +175,15 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, int64_
 
 void Transceiver::hear(uint8_t b, int64_t atUs) {
     if (b == kPreamble) {
+        if (preambleFromUs_ && atUs >= *preambleFromUs_) {
+            // The first FE after a clone read, whether a run of FE or a frame's start.
+            preambleFromUs_.reset();
+            if (reach({CutPoint::Preamble}, atUs)) {
+                inFrame_ = false;
+                rxBody_.clear();
+                return;
+            }
+        }
         rxBody_.clear();
         inFrame_ = true;
         return;
@@ -190,7 +211,8 @@ void Transceiver::hear(uint8_t b, int64_t atUs) {
 
 std::string Transceiver::toComputer(int64_t nowMs) {
     noteClock(nowMs);
-    const int64_t nowUs = nowMs * 1000;
+    // Nothing due after a cut arrives.
+    const int64_t nowUs = cut_ ? std::min(nowMs * 1000, cut_->atUs) : nowMs * 1000;
     std::string out;
     for (;;) {
         const bool echoReady = !echoOut_.empty() && echoOut_.front().dueUs <= nowUs;
@@ -216,10 +238,54 @@ std::optional<int64_t> Transceiver::nextOutputMs() const {
     if (!radioOut_.empty()) {
         us = us ? std::min(*us, radioOut_.front().dueUs) : radioOut_.front().dueUs;
     }
-    if (!us) {
+    if (!us || (cut_ && *us > cut_->atUs)) {
         return std::nullopt;
     }
     return (*us + 999) / 1000;
+}
+
+std::optional<int64_t> Transceiver::cutDueMs() const {
+    if (!cut_) {
+        return std::nullopt;
+    }
+    return (cut_->atUs + 999) / 1000;
+}
+
+int Transceiver::cutAt(CutPoint p, int occurrence) {
+    if (occurrence < 1) {
+        throw std::invalid_argument("a cut's occurrence counts from 1, not " +
+                                    std::to_string(occurrence));
+    }
+    const int number = cutsArmedEver_++;
+    armed_.push_back({Cut{p, occurrence, number}, 0});
+    return number;
+}
+
+bool Transceiver::reach(std::initializer_list<CutPoint> points, int64_t atUs) {
+    if (cut_) {
+        return false;  // one cut at a time
+    }
+    for (auto it = armed_.begin(); it != armed_.end(); ++it) {
+        if (std::find(points.begin(), points.end(), it->cut.point) == points.end()) {
+            continue;
+        }
+        if (++it->seen >= it->cut.occurrence) {
+            cut_ = CutUnderWay{*it, atUs};
+            armed_.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Transceiver::takeCut(int64_t nowMs) {
+    if (!lineDownAt(nowMs * 1000)) {
+        return false;
+    }
+    lastCut_ = cut_->armed.cut;
+    cut_.reset();
+    lineCut(nowMs);
+    return true;
 }
 
 void Transceiver::lineCut(int64_t nowMs) {
@@ -229,11 +295,23 @@ void Transceiver::lineCut(int64_t nowMs) {
     txFreeUs_ = atUs;
     inFrame_ = false;
     rxBody_.clear();
-    writing_ = false;
-    hangupAtUs_.reset();
-    if (revertAtUs_) {
+    // A clone exchange in progress ends; so does the rate switched for it.
+    if (revertAtUs_ || writing_) {
         rate_ = kNormalBaud;
         revertAtUs_.reset();
+    }
+    writing_ = false;
+    hangupAtUs_.reset();
+    preambleFromUs_.reset();
+    if (cut_ && cut_->atUs > atUs) {
+        // A read cut whose clone read has just ended another way: armed again, as it was.
+        ArmedCut again = cut_->armed;
+        again.seen = again.cut.occurrence - 1;
+        const auto pos = std::find_if(armed_.begin(), armed_.end(), [&](const ArmedCut& a) {
+            return a.cut.number > again.cut.number;
+        });
+        armed_.insert(pos, again);
+        cut_.reset();
     }
 }
 
@@ -274,6 +352,7 @@ bool Transceiver::identityMatches(const std::string& payload) const {
 }
 
 void Transceiver::handleFrame(const std::string& body, int64_t atUs) {
+    preambleFromUs_.reset();  // a frame came before any preamble after a clone read
     if (body.size() < 3 || static_cast<uint8_t>(body[0]) != kRadioAdr ||
         static_cast<uint8_t>(body[1]) != kComputerAdr) {
         return;  // not for this radio
@@ -285,6 +364,9 @@ void Transceiver::handleFrame(const std::string& body, int64_t atUs) {
         case 0xE0:
             // Any model code is answered: identification is how the computer finds out.
             if (payload.size() >= 2) {
+                if (reach({CutPoint::Identify}, atUs)) {
+                    break;
+                }
                 writing_ = false;
                 answerIdentity(readyUs);
             }
@@ -292,7 +374,8 @@ void Transceiver::handleFrame(const std::string& body, int64_t atUs) {
         case 0xE2:
             if (identityMatches(payload)) {
                 writing_ = false;
-                sendCloneImage(readyUs);
+                // A read cut is set off here and drops the line half-way through the read.
+                sendCloneImage(readyUs, reach({CutPoint::Read}, atUs));
             }
             break;
         case 0xE3:
@@ -320,7 +403,16 @@ void Transceiver::handleFrame(const std::string& body, int64_t atUs) {
             if (value < 0) {
                 break;  // the value did not arrive as two hex digits
             }
-            adjust(static_cast<uint8_t>(payload[4]), value, readyUs);
+            const int command = static_cast<uint8_t>(payload[4]);
+            const bool cut = (command == 1 && reach({CutPoint::RateSwitch}, atUs)) ||
+                             (command == 3 && reach({CutPoint::Reading}, atUs)) ||
+                             (procedureCommand(command) &&
+                              reach({CutPoint::Adjust, CutPoint::Procedure}, atUs)) ||
+                             (writesEeprom(command) && !procedureCommand(command) &&
+                              reach({CutPoint::Adjust}, atUs));
+            if (!cut) {
+                adjust(command, value, readyUs);
+            }
             break;
         }
         default:
@@ -344,7 +436,7 @@ void Transceiver::answerIdentity(int64_t readyUs) {
     transmit(body, readyUs);
 }
 
-void Transceiver::sendCloneImage(int64_t readyUs) {
+void Transceiver::sendCloneImage(int64_t readyUs, bool cutHalfway) {
     int count = 0;
     int64_t endUs = readyUs;
     auto sendBlock = [&](int adr, const std::string& data, bool spoil) {
@@ -364,8 +456,18 @@ void Transceiver::sendCloneImage(int64_t readyUs) {
     for (int adr = 0; adr < kImageSize; adr += kBlockSize) {
         sendBlock(adr, image_.substr(adr, kBlockSize),
                   fault(Fault::BadChecksum) && adr == kSpoiledBlockAdr);
-        if (fault(Fault::Hangup) && count == kHangupAfterBlocks) {
-            hangupAtUs_ = endUs;
+        if ((fault(Fault::Hangup) || cutHalfway) && count == kHangupAfterBlocks) {
+            // The line is cut when this block has gone out: no more blocks, no E5, and the
+            // clone read (with a rate switched for it) ends there.
+            if (fault(Fault::Hangup)) {
+                hangupAtUs_ = endUs;
+            }
+            if (cutHalfway) {
+                cut_->atUs = endUs;
+            }
+            if (rate_ != kNormalBaud) {
+                revertAtUs_ = endUs;
+            }
             return;
         }
     }
@@ -379,6 +481,7 @@ void Transceiver::sendCloneImage(int64_t readyUs) {
     if (rate_ != kNormalBaud) {
         revertAtUs_ = endUs;
     }
+    preambleFromUs_ = endUs;
 }
 
 void Transceiver::takeCloneBlock(const std::string& payload) {

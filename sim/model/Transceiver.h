@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "model/BuiltInImage.h"
+#include "model/CutPoint.h"
 #include "model/Fault.h"
 
 namespace velka {
@@ -42,10 +45,37 @@ class Transceiver {
     // When the next waiting byte reaches the computer; nothing when none is waiting.
     std::optional<int64_t> nextOutputMs() const;
 
-    // The line was cut (the far side closed): pending answers are lost, a clone exchange ends.
+    // The line was cut (the far side closed): pending answers are lost, a clone exchange ends
+    // (a rate switched to 38400 for it returns to 9600). A read cut set off but not yet due is
+    // armed again, as it was.
     void lineCut(int64_t nowMs);
     // True once when the hang-up fault has cut the line by nowMs.
     bool takeHangup(int64_t nowMs);
+
+    // One armed line cut, and which call of cutAt armed it (0, 1, ... in order).
+    struct Cut {
+        CutPoint point;
+        int occurrence;
+        int number;
+    };
+    // Arms one line cut at the occurrence-th time (counting from 1, from now on) the radio
+    // reaches point p; returns the cut's number. Armed cuts are consulted in the order they
+    // were armed: each counts a frame that reaches its point, and the first to reach its
+    // occurrence cuts the line there; cuts armed after it do not count that frame. While one
+    // cut is under way (set off and not yet taken) no other counts anything. An occurrence
+    // below 1 throws std::invalid_argument.
+    int cutAt(CutPoint p, int occurrence = 1);
+    // True once when an armed cut has dropped the line by nowMs; the radio then behaves as
+    // after lineCut. From the moment of the cut until it is taken the line is dead: the
+    // radio hears nothing, the cable echoes nothing, and nothing due after the cut arrives.
+    bool takeCut(int64_t nowMs);
+    // When a cut that has been set off drops the line (a read cut is set off by the E2 and
+    // drops the line after its 52nd block); nothing when none is under way.
+    std::optional<int64_t> cutDueMs() const;
+    // The last cut takeCut reported.
+    std::optional<Cut> lastCut() const { return lastCut_; }
+    // Armed cuts that have not been set off yet.
+    int cutsArmed() const { return static_cast<int>(armed_.size()); }
 
     const std::string& image() const { return image_; }
     // Same size rule as the constructor.
@@ -92,7 +122,8 @@ class Transceiver {
     void handleFrame(const std::string& body, int64_t atUs);
     bool identityMatches(const std::string& payload) const;
     void answerIdentity(int64_t atUs);
-    void sendCloneImage(int64_t atUs);
+    // cutHalfway: an armed read cut was set off by this clone read.
+    void sendCloneImage(int64_t atUs, bool cutHalfway);
     void takeCloneBlock(const std::string& payload);
     void finishCloneWrite(const std::string& payload, int64_t atUs);
     void adjust(int cmd, int value, int64_t atUs);
@@ -102,6 +133,10 @@ class Transceiver {
     int64_t transmit(const std::string& body, int64_t readyUs);
     int32_t rateAtUs(int64_t us) const;
     void noteClock(int64_t nowMs);
+    // The radio reaches a point (a frame may reach two); true when an armed cut is set off,
+    // which then drops the line at atUs.
+    bool reach(std::initializer_list<CutPoint> points, int64_t atUs);
+    bool lineDownAt(int64_t us) const { return cut_ && us >= cut_->atUs; }
 
     std::string image_;
     std::set<Fault> faults_;
@@ -124,6 +159,22 @@ class Transceiver {
     int cloneWrites_ = 0;
 
     std::optional<int64_t> hangupAtUs_;
+
+    // Line cuts: armed, under way (set off; the line is dead from atUs until taken), taken.
+    struct ArmedCut {
+        Cut cut;
+        int seen = 0;
+    };
+    struct CutUnderWay {
+        ArmedCut armed;
+        int64_t atUs;
+    };
+    std::vector<ArmedCut> armed_;
+    int cutsArmedEver_ = 0;
+    std::optional<CutUnderWay> cut_;
+    std::optional<Cut> lastCut_;
+    // After a clone read's E5 the first FE heard from this time on reaches the preamble point.
+    std::optional<int64_t> preambleFromUs_;
 
     int lastCommand_ = -1;
     int lastValue_ = 0;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -11,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "sim/SimFrames.h"
 
@@ -61,20 +64,35 @@ class VelkasimTest : public ::testing::Test {
         rmdir(dir_.c_str());
     }
 
-    void start() {
+    void start(std::vector<std::string> options = {}) {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
+        const std::string program = programPath();
+        std::vector<std::string> args{"velkasim", "--link", link_};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
         pid_ = fork();
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
             dup2(fds[1], STDOUT_FILENO);
             close(fds[0]);
             close(fds[1]);
-            execl(programPath().c_str(), "velkasim", "--link", link_.c_str(), nullptr);
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
         close(fds[1]);
         out_ = fds[0];
+    }
+
+    // Where the link points, or "" when there is none.
+    std::string linkTarget() const {
+        char target[256] = {};
+        const ssize_t n = readlink(link_.c_str(), target, sizeof(target) - 1);
+        return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
     }
 
     // Opens the link as a serial port at 9600 baud, raw.
@@ -90,6 +108,25 @@ class VelkasimTest : public ::testing::Test {
         cfsetospeed(&t, B9600);
         tcsetattr(fd, TCSANOW, &t);
         return fd;
+    }
+
+    // Reads fd until the terminal side hangs up (end of file or EIO); what came before it.
+    std::string readUntilHangup(int fd, bool& hungUp) {
+        std::string got;
+        hungUp = waitFor([&] {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 0) <= 0) {
+                return false;
+            }
+            char buf[4096];
+            const ssize_t n = read(fd, buf, sizeof(buf));
+            if (n > 0) {
+                got.append(buf, static_cast<size_t>(n));
+                return false;
+            }
+            return n == 0 || errno == EIO;
+        });
+        return got;
     }
 
     std::vector<std::string> identifyOn(int fd) {
@@ -152,6 +189,102 @@ TEST_F(VelkasimTest, ServesAPtyUntilTerminatedThenRemovesTheLink) {
     pid_ = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_NE(lstat(link_.c_str(), &st), 0) << "link left behind";
+}
+
+TEST_F(VelkasimTest, CutDropsTheDeviceAndServesANewOneAtTheSameLink) {
+    start({"--cut", "identify@300"});
+    ASSERT_TRUE(waitFor([&] { return !linkTarget().empty(); })) << "link never appeared";
+    const std::string first = linkTarget();
+
+    // Changes to the link are watched, so that its short absence cannot be missed.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_DELETE | IN_CREATE | IN_MOVED_TO), 0);
+
+    const int fd = openLine();
+    ASSERT_GE(fd, 0);
+    const std::string req = identify();
+    ASSERT_EQ(write(fd, req.data(), req.size()), static_cast<ssize_t>(req.size()));
+
+    // The terminal side hangs up, with no answer to the frame that was cut.
+    bool hungUp = false;
+    const std::string got = readUntilHangup(fd, hungUp);
+    EXPECT_TRUE(hungUp) << "the port never hung up";
+    EXPECT_TRUE(radioFrames(got).empty());
+
+    // The link goes away, then comes back pointing at another device.
+    bool removed = false;
+    bool back = false;
+    waitFor([&] {
+        alignas(inotify_event) char events[4096];
+        ssize_t n;
+        while ((n = read(watch, events, sizeof(events))) > 0) {
+            for (ssize_t off = 0; off < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(events + off);
+                const std::string name = e->len > 0 ? e->name : "";
+                if (name == "velka" && (e->mask & IN_DELETE) != 0) {
+                    removed = true;
+                } else if (name == "velka" && (e->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+                    back = removed;
+                }
+                off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+        return back;
+    });
+    close(watch);
+    EXPECT_TRUE(removed) << "the link was never removed";
+    ASSERT_TRUE(back) << "the link never came back";
+    struct stat st {};
+    ASSERT_EQ(lstat(link_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    const std::string second = linkTarget();
+    EXPECT_EQ(second.rfind("/dev/pts/", 0), 0u) << second;
+    EXPECT_NE(second, first);
+    close(fd);
+
+    // The new device is served as usual.
+    const int again = openLine();
+    ASSERT_GE(again, 0);
+    const auto frames = identifyOn(again);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].substr(0, 7), bytes({0xEF, 0xEE, 0xE1, 0x26, 0x01, 0x01, 0x00}));
+    close(again);
+}
+
+TEST_F(VelkasimTest, HangupFaultServesANewPtyAtTheSameLinkAtOnce) {
+    start({"--fault", "hangup"});
+    ASSERT_TRUE(waitFor([&] { return !linkTarget().empty(); })) << "link never appeared";
+    const std::string first = linkTarget();
+    const int fd = openLine();
+    ASSERT_GE(fd, 0);
+    const std::string req = request(0xE2, kIdentity);
+    ASSERT_EQ(write(fd, req.data(), req.size()), static_cast<ssize_t>(req.size()));
+    bool hungUp = false;
+    const auto frames = radioFrames(readUntilHangup(fd, hungUp));
+    EXPECT_TRUE(hungUp) << "the port never hung up";
+    ASSERT_GT(frames.size(), 10u);
+    EXPECT_LT(frames.size(), 104u);
+    EXPECT_EQ(at(frames.back(), 3), 0xE4) << "no closing E5";
+    ASSERT_TRUE(waitFor([&] { return linkTarget() != first && !linkTarget().empty(); }));
+    close(fd);
+    const int again = openLine();
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(identifyOn(again).size(), 1u);
+    close(again);
+}
+
+TEST_F(VelkasimTest, RefusesACutItCannotMake) {
+    for (const char* spec : {"nowhere", "identify:0", "read:x", "adjust@", "reading@-5", ":2"}) {
+        start({"--cut", spec});
+        int status = -1;
+        ASSERT_TRUE(waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) << spec;
+        pid_ = -1;
+        close(out_);
+        out_ = -1;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << spec;
+    }
+    EXPECT_TRUE(linkTarget().empty());
 }
 
 }  // namespace
