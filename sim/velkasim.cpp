@@ -120,25 +120,25 @@ std::optional<int> parseInt(const std::string& s, int min, int max) {
 }
 
 // POINT[:OCCURRENCE][@MS]
-std::optional<CutOption> parseCut(std::string spec) {
+std::optional<CutOption> parseCut(std::string text) {
     CutOption c{};
-    if (const size_t at = spec.find('@'); at != std::string::npos) {
-        const auto ms = parseInt(spec.substr(at + 1), 0, kMaxDropMs);
+    if (const size_t at = text.find('@'); at != std::string::npos) {
+        const auto ms = parseInt(text.substr(at + 1), 0, kMaxDropMs);
         if (!ms) {
             return std::nullopt;
         }
         c.dropMs = *ms;
-        spec.erase(at);
+        text.erase(at);
     }
-    if (const size_t colon = spec.find(':'); colon != std::string::npos) {
-        const auto n = parseInt(spec.substr(colon + 1), 1, 1000000);
+    if (const size_t colon = text.find(':'); colon != std::string::npos) {
+        const auto n = parseInt(text.substr(colon + 1), 1, 1000000);
         if (!n) {
             return std::nullopt;
         }
         c.occurrence = *n;
-        spec.erase(colon);
+        text.erase(colon);
     }
-    const auto p = velka::cutPointFromName(spec);
+    const auto p = velka::cutPointFromName(text);
     if (!p) {
         return std::nullopt;
     }

@@ -275,14 +275,14 @@ TEST_F(VelkasimTest, HangupFaultServesANewPtyAtTheSameLinkAtOnce) {
 }
 
 TEST_F(VelkasimTest, RefusesACutItCannotMake) {
-    for (const char* spec : {"nowhere", "identify:0", "read:x", "adjust@", "reading@-5", ":2"}) {
-        start({"--cut", spec});
+    for (const char* option : {"nowhere", "identify:0", "read:x", "adjust@", "reading@-5", ":2"}) {
+        start({"--cut", option});
         int status = -1;
-        ASSERT_TRUE(waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) << spec;
+        ASSERT_TRUE(waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) << option;
         pid_ = -1;
         close(out_);
         out_ = -1;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << spec;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << option;
     }
     EXPECT_TRUE(linkTarget().empty());
 }
