@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,10 +63,14 @@ class FlowBench : public IMessageBox {
         return kButtonOk;
     }
 
+    // Runs after the line has delivered and before the timer fires (a test's line events).
+    std::function<void()> afterPoll;
+
     void tick() {
         clock.advance(50);
         ++ticks;
         port.poll();
+        if (afterPoll) afterPoll();
         core.Tick();
     }
     template <class Done>
