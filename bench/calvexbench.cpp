@@ -169,6 +169,7 @@ class Program {
         : port_([device](int16_t) { return device; }),
           timed_(port_),
           core_(timed_, systemTickSource(), box_, window_) {
+        window_.onCloneError = [this] { core_.MsgBoxCloneErr(); };
         port_.eventGuard([this](const std::function<void()>& e) { core_.RunTickEvent(e); });
         core_.onTaskDone([this] { ++ticks; });
         timer_.setInterval(50);
