@@ -30,8 +30,14 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     clsCmcCln3Sequence seq{com, radio, *this, clock};
     std::set<std::string> legalSubs{"0100", "0200"};
     std::vector<std::string> messages;
-    // What the port looked like when each box was shown (the reset runs before the box).
-    std::vector<bool> portOpenAtMessage;
+    // What each box saw when it was shown: the transceiver object is reset before it.
+    struct AtMessage {
+        bool portOpen;
+        int resets;
+        bool opRunning;
+        bool totalError;
+    };
+    std::vector<AtMessage> atMessage;
     int resets = 0;
 
     CloneBench() {
@@ -65,7 +71,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     }
     int16_t critical(const std::string& text, const std::string&) override {
         messages.push_back(text);
-        portOpenAtMessage.push_back(com.comOpen());
+        atMessage.push_back({com.comOpen(), resets, seq.OpRunning(), com.totalError()});
         return kButtonOk;
     }
 

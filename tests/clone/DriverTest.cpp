@@ -138,6 +138,61 @@ TEST_F(Driver, ResendsThenGivesUp) {
     EXPECT_EQ(peer.writes[0], peer.writes[2]);
 }
 
+TEST_F(Driver, AResendCountServesOneExchangeOnly) {
+    // An adjustment command that was allowed two resends is answered ...
+    drv.workMode(5);
+    drv.waitAnswer(true);
+    drv.retryCount(2);
+    ASSERT_EQ(drv.Send(Hex("E8260101000B3146")), 0);
+    drv.read(Frame(Hex("EFEEE8260101000B3041")));
+    ASSERT_FALSE(drv.Running());
+    EXPECT_EQ(drv.retryCount(), 0);
+    // ... so the identification after it, for which none was set, goes out once.
+    peer.writes.clear();
+    start(1);
+    advance(3 * 1200);
+    EXPECT_EQ(peer.writes.size(), 1u);
+    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrNoAnswer);
+}
+
+TEST_F(Driver, EveryDataBlockRestartsTheAnswerTimeOut) {
+    start(2, Hex("E226010100"));
+    for (int32_t adr = 0; adr < 5 * 16; adr += 16) {
+        advance(1000);
+        drv.read(Frame(ScriptedTransceiver::dataBlock(adr, std::string(16, 'z'))));
+        ASSERT_TRUE(drv.Running()) << adr;
+    }
+    advance(1150);
+    EXPECT_TRUE(drv.Running());
+    EXPECT_EQ(drv.nowError(), 0);
+    advance(50);
+    EXPECT_FALSE(drv.Running());
+    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrNoAnswer);
+    EXPECT_EQ(drv.lastEeAdr(), 79);
+}
+
+TEST_F(Driver, ChoosingAWorkModeForgetsTheLastAnswerAndAddress) {
+    for (int16_t mode = 0; mode <= 5; ++mode) {
+        SCOPED_TRACE(mode);
+        drv.Reset();
+        drv.workMode(5);
+        drv.waitAnswer(true);
+        ASSERT_EQ(drv.Send(Hex("E8260101000B3146")), 0);
+        drv.read(Frame(Hex("EFEEE8260101000B3041")));
+        ASSERT_EQ(drv.varLastE8Answer(), Hex("260101000B3041"));
+        drv.workMode(mode);
+        EXPECT_EQ(drv.varLastE8Answer(), "");
+
+        drv.Reset();
+        start(2, Hex("E226010100"));
+        drv.read(Frame(ScriptedTransceiver::dataBlock(0x10, "ab")));
+        ASSERT_EQ(drv.lastEeAdr(), 0x11);
+        drv.workMode(mode);
+        EXPECT_EQ(drv.lastEeAdr(), 0);
+        EXPECT_EQ(drv.waitAnswer(), mode == 1 || mode == 2 || mode == 4);
+    }
+}
+
 TEST_F(Driver, AfterSendFeTransmitIsRefusedUntilReset) {
     drv.SendFE(11);
     EXPECT_EQ(peer.writes.back(), std::string(11, '\xFE'));
@@ -220,6 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"E6WithoutResult", 4, Hex("EFEEE6"), 7},
                       AnswerCase{"E8Good", 5, Hex("EFEEE8260101000B3041"), 0},
                       AnswerCase{"E8WrongKey", 5, Hex("EFEEE8260101000C3041"), 3},
+                      AnswerCase{"E8HexLetter", 5, Hex("EFEEE82601A1000B3041"), 3},
+                      AnswerCase{"E8ExponentD", 5, Hex("EFEEE82601D1000B3041"), 0},
                       AnswerCase{"E8Short", 5, Hex("EFEEE826010100"), 3}),
     [](const ::testing::TestParamInfo<AnswerCase>& p) { return std::string(p.param.name); });
 

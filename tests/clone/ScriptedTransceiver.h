@@ -43,6 +43,12 @@ class ScriptedTransceiver : public ISerialPeer {
 
     std::vector<Write> writes;        // every write of the program, with its rate
     std::vector<std::string> frames;  // bodies of the program's frames, in order
+    // Clone write blocks refused, as received: text that is not upper-case hex, a byte count
+    // that disagrees with the data, a checksum that does not bring the sum to 0, or an address
+    // other than the one where the previous block ended (the first block starts at 0). One
+    // refused block makes the closing E6 report a failure.
+    std::vector<std::string> badBlocks;
+    static constexpr uint8_t kBadWriteResult = 0x01;
 
     ScriptedTransceiver() {
         for (int32_t a = 0; a < memory.eeSize(); ++a) {
@@ -172,6 +178,8 @@ class ScriptedTransceiver : public ISerialPeer {
             }
             case 0xE3:
                 writing_ = true;
+                writeBad_ = false;
+                nextBlockAdr_ = 0;
                 break;
             case 0xE4:
                 if (writing_) store(body);
@@ -179,7 +187,8 @@ class ScriptedTransceiver : public ISerialPeer {
             case 0xE5:
                 if (writing_) {
                     writing_ = false;
-                    out_ += frame(std::string("\xEF\xEE\xE6", 3) + static_cast<char>(e6Result));
+                    out_ += frame(std::string("\xEF\xEE\xE6", 3) +
+                                  static_cast<char>(writeBad_ ? kBadWriteResult : e6Result));
                 }
                 break;
             case 0xE8:
@@ -196,18 +205,32 @@ class ScriptedTransceiver : public ISerialPeer {
     }
 
     void store(const std::string& body) {
-        const std::string bytes = HexStrToByteStr(body.substr(3));
-        if (bytes.size() < 4) return;
-        const int32_t adr =
-            (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]);
+        const std::string text = body.substr(3);
+        const std::string bytes = HexStrToByteStr(text);
+        unsigned sum = 0;
+        for (char c : bytes)
+            sum += static_cast<unsigned char>(c);
+        const bool good =
+            ByteStrToHexStr(bytes) == text && bytes.size() >= 4 &&
+            bytes.size() == 4u + static_cast<unsigned char>(bytes[2]) && sum % 256 == 0 &&
+            ((static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1])) ==
+                nextBlockAdr_;
+        if (!good) {
+            badBlocks.push_back(body);
+            writeBad_ = true;
+            return;
+        }
         const auto n = static_cast<unsigned char>(bytes[2]);
-        memory.WriteBlock(adr, bytes.substr(3, n));
+        memory.WriteBlock(nextBlockAdr_, bytes.substr(3, n));
+        nextBlockAdr_ += n;
     }
 
     std::string out_;
     std::string body_;
     bool inFrame_ = false;
     bool writing_ = false;
+    bool writeBad_ = false;
+    int32_t nextBlockAdr_ = 0;
 };
 
 }  // namespace calvex::testing

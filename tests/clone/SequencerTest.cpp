@@ -97,6 +97,7 @@ TEST(Sequencer, WholeImageCloneWrite) {
                                                           IntToHex2(static_cast<int16_t>(i << 4))));
     }
     EXPECT_EQ(f.back(), Hex("EEEFE5") + clsCmcCln3Drv::signature());
+    EXPECT_EQ(b.peer.badBlocks, std::vector<std::string>{});
     EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), b.radio.eepImage.ReadBlock(0, 1664));
     EXPECT_FALSE(b.com.cln3D().Running());
     EXPECT_EQ(b.com.cln3D().lastError(), 0);
@@ -165,6 +166,23 @@ TEST(Sequencer, AutomaticPortRelease) {
     EXPECT_TRUE(b.messages.empty());
 }
 
+TEST(Sequencer, TheReleaseLeavesAPortThatClosedByItselfToItsReport) {
+    CloneBench b;
+    b.seq.comHoldReload(1000);
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_TRUE(b.com.comOpen());
+    // The device goes away while the port waits for its release; the next tick comes after
+    // the release time.
+    b.port.loseDevice("Input/output error");
+    b.clock.advance(1000);
+    b.tick();
+    EXPECT_EQ(b.messages,
+              std::vector<std::string>{Lines(
+                  {"Cannot access COM 1.", "", "Check the following:", "- The COM port settings.",
+                   "- Cloning cable connections.", "- Transceiver power is ON."})});
+}
+
 TEST(Sequencer, PortStaysOpenWithReleaseOff) {
     CloneBench b;
     b.seq.easySendE8NoAnswer("0B3146");
@@ -209,7 +227,10 @@ TEST_P(SequencerFailure, ShowsItsMessage) {
         b.tick();  // nothing is reported twice
     ASSERT_EQ(b.messages.size(), 1u);
     EXPECT_EQ(b.messages[0], c.message);
-    EXPECT_EQ(b.portOpenAtMessage[0], false);
+    // The box came after the reset: the system behind it was idle and its fault cleared.
+    EXPECT_EQ(b.atMessage[0].resets, 1);
+    EXPECT_FALSE(b.atMessage[0].opRunning);
+    EXPECT_FALSE(b.atMessage[0].totalError);
     EXPECT_EQ(b.seq.error(), c.seqError);
     EXPECT_EQ(b.resets, 1);
     EXPECT_FALSE(b.com.comOpen());

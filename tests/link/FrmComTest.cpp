@@ -121,6 +121,119 @@ TEST_F(SerialForm, TickRunsTheChainInOrder) {
     EXPECT_FALSE(com.comOpen());
 }
 
+// What the application task sees of an exchange whose answer time-out runs out in this tick:
+// the bytes already waiting at the port are taken first, then the driver checks its time-out,
+// then the task runs.
+struct TickOrderCase {
+    const char* name;
+    bool answerWaiting;
+    bool runningAtTask;
+    int16_t errorAtTask;
+};
+
+class TickOrder : public SerialForm, public ::testing::WithParamInterface<TickOrderCase> {};
+
+TEST_P(TickOrder, ReceiveThenDriverThenTask) {
+    const TickOrderCase& c = GetParam();
+    com.comOpen(true);
+    clsCmcCln3Drv& drv = com.cln3D();
+    drv.workMode(5);
+    drv.waitAnswer(true);
+    ASSERT_EQ(drv.Send(HexStrToByteStr("E8260101000B3146")), 0);
+    clock.advance(clsCmcCln3Drv::kAnswerTimeout);
+    if (c.answerWaiting) {
+        // Waiting without a receive event, as at a timer tick in the high-speed mode.
+        port.RThreshold(0);
+        peer.pending = HexStrToByteStr("FEFEEFEEE8260101000B3041FD");
+        port.poll();
+        ASSERT_EQ(port.InBufferCount(), 13);
+    }
+    bool running = false;
+    int16_t error = -1;
+    host.onTask = [&] {
+        running = drv.Running();
+        error = drv.nowError();
+    };
+    com.timSolid_Timer();
+    EXPECT_EQ(running, c.runningAtTask);
+    EXPECT_EQ(error, c.errorAtTask);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tick, TickOrder,
+    ::testing::Values(TickOrderCase{"AnswerWaitingIsTakenBeforeTheTimeOut", true, false, 0},
+                      TickOrderCase{"TimeOutIsSeenByTheTask", false, false,
+                                    clsCmcCln3Drv::kErrNoAnswer}),
+    [](const ::testing::TestParamInfo<TickOrderCase>& p) { return std::string(p.param.name); });
+
+TEST_F(SerialForm, ResetsClearThePortFlags) {
+    for (const auto& reset :
+         {+[](frmCom& c) { c.Reset(); }, +[](frmCom& c) { c.HighSpeedBRatioSet(); }}) {
+        com.errOverflow(true);
+        com.errCannotOpen(true);
+        reset(com);
+        EXPECT_FALSE(com.errOverflow());
+        EXPECT_FALSE(com.errCannotOpen());
+        EXPECT_FALSE(com.totalError());
+    }
+}
+
+TEST_F(SerialForm, ASettingTheControlRefusesLeavesThePortClosed) {
+    // The device itself would open; the rate it is given is refused.
+    com.comBaud(0);
+    com.comOpen(true);
+    EXPECT_FALSE(com.comOpen());
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_TRUE(com.errCannotOpen());
+}
+
+// A port event arrives while a frame is half received: line errors drop the partial frame (the
+// exchange then ends by its time-out), every other event leaves it alone.
+struct LineEventCase {
+    const char* name;
+    int16_t event;
+    bool dropsFrame;
+};
+
+class LineEvent : public SerialForm, public ::testing::WithParamInterface<LineEventCase> {};
+
+TEST_P(LineEvent, PartialFrame) {
+    const LineEventCase& c = GetParam();
+    com.comOpen(true);
+    clsCmcCln3Drv& drv = com.cln3D();
+    drv.workMode(1);
+    ASSERT_EQ(drv.Send(HexStrToByteStr("E026010000")), 0);
+    std::string answer = HexStrToByteStr("FEFEEFEEE126010100");
+    answer.push_back(static_cast<char>(43));
+    answer += std::string(42, '\x05') + HexStrToByteStr("FD");
+    peer.pending = answer.substr(0, 20);
+    port.poll();
+    port.raise(c.event);
+    peer.pending = answer.substr(20);
+    port.poll();
+    EXPECT_TRUE(com.comOpen());
+    EXPECT_EQ(drv.Running(), c.dropsFrame);
+    EXPECT_EQ(drv.ansInfo().empty(), c.dropsFrame);
+    EXPECT_FALSE(com.totalError());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, LineEvent,
+    ::testing::Values(LineEventCase{"Break", comm_event::kBreak, true},
+                      LineEventCase{"CtsTimeout", comm_event::kCtsTimeout, true},
+                      LineEventCase{"DsrTimeout", comm_event::kDsrTimeout, true},
+                      LineEventCase{"Framing", comm_event::kFrame, true},
+                      LineEventCase{"Overrun", comm_event::kOverrun, true},
+                      LineEventCase{"CdTimeout", comm_event::kCdTimeout, true},
+                      LineEventCase{"Parity", comm_event::kRxParity, true},
+                      LineEventCase{"TransmitBufferFull", comm_event::kTxFull, true},
+                      LineEventCase{"Dcb", comm_event::kDcb, true},
+                      LineEventCase{"Send", comm_event::kSend, false},
+                      LineEventCase{"Cts", 3, false}, LineEventCase{"Dsr", 4, false},
+                      LineEventCase{"Cd", 5, false}, LineEventCase{"Ring", 6, false},
+                      LineEventCase{"Eof", 7, false}, LineEventCase{"Unlisted", 1005, false}),
+    [](const ::testing::TestParamInfo<LineEventCase>& p) { return std::string(p.param.name); });
+
 TEST_F(SerialForm, Events) {
     com.comOpen(true);
     port.raise(comm_event::kReceive);  // nothing waiting: nothing runs

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +32,9 @@ class MemoryMapTest : public ::testing::Test {
         for (auto b : bytes)
             image.WriteByte(adr++, b);
     }
+    // Compares the whole dump with one built here from the image, line by line.
+    void expectDumpOfTheImage();
+
     clsCmcEeprom image;
     clsIndEep_RigVelka map{image};
 };
@@ -123,6 +128,108 @@ TEST_F(MemoryMapTest, ParameterDump) {
         EXPECT_EQ(lines[k].find(": "), 28u) << k;
     for (std::size_t k = 47; k < 108; ++k)
         EXPECT_EQ(lines[k].find(": "), 23u) << k;
+}
+
+TEST_F(MemoryMapTest, EveryLineOfTheDumpOfARandomImage) {
+    // Random bytes, and the same with every top bit set so that each signed byte shows negative.
+    for (const int top : {0x00, 0x80}) {
+        SCOPED_TRACE(top);
+        std::mt19937 rng(20240607);
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (int32_t a = 0; a < 1664; ++a)
+            image.WriteByte(a, static_cast<uint8_t>(byte(rng) | top));
+        expectDumpOfTheImage();
+    }
+}
+
+void MemoryMapTest::expectDumpOfTheImage() {
+    // Names of lines 1..46 with their byte; 's' marks a signed byte.
+    struct Line {
+        const char* name;
+        int32_t adr;
+        char kind;
+    };
+    const Line lines[] = {
+        {"POW HI Level", 79, 'u'},
+        {"POW L2 Level", 78, 'u'},
+        {"POW L1 Level", 77, 'u'},
+        {"BAL W Level", 106, 'u'},
+        {"BAL N Level", 107, 'u'},
+        {"MOD W Level", 72, 'u'},
+        {"MOD N Level", 73, 'u'},
+        {"CTCS/DTCS Level", 76, 'u'},
+        {"SQL Level", 274, 'u'},
+        {"BPF T1 Level", 68, 's'},
+        {"BPF T2 Level", 69, 's'},
+        {"AGC Start", 101, 'u'},
+        {"AGC End", 102, 'u'},
+        {"AGC Slant", 103, 'u'},
+        {"MOD Slant(Freq) Band0", 49, 's'},
+        {"MOD Slant(Freq) Band1", 50, 's'},
+        {"MOD Slant(Freq) Band2", 51, 's'},
+        {"MOD Slant(Freq) Band3", 52, 's'},
+        {"MOD Slant(Freq) Band4", 53, 's'},
+        {"Tone Slant(Freq) Band0", 54, 's'},
+        {"Tone Slant(Freq) Band1", 55, 's'},
+        {"Tone Slant(Freq) Band2", 56, 's'},
+        {"Tone Slant(Freq) Band3", 57, 's'},
+        {"Tone Slant(Freq) Band4", 58, 's'},
+        {"POW Slant(Freq) Band0", 59, 's'},
+        {"POW Slant(Freq) Band1", 60, 's'},
+        {"POW Slant(Freq) Band2", 61, 's'},
+        {"POW Slant(Freq) Band3", 62, 's'},
+        {"POW Slant(Freq) Band4", 63, 's'},
+        {"BAL Slant(Freq) Band0", 96, 's'},
+        {"BAL Slant(Freq) Band1", 97, 's'},
+        {"BAL Slant(Freq) Band2", 98, 's'},
+        {"BAL Slant(Freq) Band3", 99, 's'},
+        {"BAL Slant(Freq) Band4", 100, 's'},
+        {"MOD Slant(Temp) Area", 64, 's'},
+        {"Tone Slant(Temp) Area", 65, 's'},
+        {"SQL Slant(Temp) Area", 66, 's'},
+        {"BAL Slant(Temp) Area", 75, 's'},
+        {"CTCSS Tone Correction", 80, 'u'},
+        {"DTCS Tone Correction", 81, 'u'},
+        {"LTR W Tone Correction", 82, 'u'},
+        {"LTR N Tone Correction", 83, 'u'},
+        {"MOD W Correction", 84, 'u'},
+        {"MOD N Correction", 85, 'u'},
+        {"BAL W Correction", 104, 'u'},
+        {"BAL N Correction", 105, 'u'},
+    };
+    // A label right-aligned to its width, then the value in 4 columns.
+    const auto line = [](const std::string& name, std::size_t width, int value) {
+        char field[16];
+        std::snprintf(field, sizeof field, "%4d", value);
+        return std::string(width - name.size() - 2, ' ') + name + ": " + field + "\r\n";
+    };
+    const auto unsignedAt = [&](int32_t adr) { return static_cast<int>(image.ReadByte(adr)); };
+    const auto signedAt = [&](int32_t adr) {
+        return static_cast<int>(int8_t(image.ReadByte(adr)));
+    };
+
+    std::string expected;
+    for (const Line& l : lines)
+        expected += line(l.name, 30, l.kind == 's' ? signedAt(l.adr) : unsignedAt(l.adr));
+    char mhz[16];
+    std::snprintf(mhz, sizeof mhz, "%8.3f", (unsignedAt(92) * 256 + unsignedAt(93)) / 10.0);
+    expected += std::string("              Base Frequency: ") + mhz + "MHz\r\n";
+    for (int n = 0; n <= 20; ++n)
+        expected +=
+            line("REF Area " + std::to_string(n), 25, kBorders[static_cast<std::size_t>(n)]);
+    for (int n = 0; n <= 19; ++n)
+        expected += line("REF Initial " + std::to_string(n), 25, unsignedAt(217 + 2 * n));
+    for (int n = 0; n <= 19; ++n)
+        expected += line("REF Slant " + std::to_string(n), 25, signedAt(216 + 2 * n));
+
+    const std::string text = map.RigVelkaEep_DispPara(kBorders);
+    const auto got = splitCrLf(text);
+    const auto want = splitCrLf(expected);
+    ASSERT_EQ(want.size(), 108u);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k)
+        EXPECT_EQ(got[k], want[k]) << "line " << k + 1;
+    EXPECT_EQ(text, expected);
 }
 
 TEST_F(MemoryMapTest, DumpOfAnErasedImageStillShowsTheBaseFrequency) {

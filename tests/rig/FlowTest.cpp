@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
 
 #include "rig/FlowBench.h"
@@ -195,8 +196,35 @@ TEST_F(Flow, TxfWritesTheComputedTable) {
     for (int k = 0; k < 40; ++k) {
         EXPECT_EQ(adjustments[adjustments.size() - 40 + k].first, 20 + k);
     }
-    EXPECT_TRUE(console.DefaultString(kTxf).size() > 0);
+    // The procedure has ended: the line shows its prompt again.
+    EXPECT_EQ(window.console.List(kTxf), "       TXF: [Enter] to Start");
     EXPECT_EQ(console.ListCount(), 14);
+}
+
+TEST_F(Flow, TxfWritesTheTableWorkedOutByHand) {
+    ASSERT_TRUE(connect());
+    // The crystal's deviation in ppm at the 21 temperature borders.
+    Access::txfCoefs(rig) = std::array<float, 22>{-10, -8, -7, -6, -5, -4, -2, -1, 0, 0,  0,
+                                                  0,   0,  1,  2,  3,  4,  5,  6,  8, 10, 0};
+    radio.temperature(25.0);
+    // 10 ppm took 140 - 120 = 20 D/A steps, 2 per ppm: the value at border i is
+    // 120 - 2 coef(i), and the slant of area i per 32 counts is
+    // -64 (coef(i + 1) - coef(i)) / (border(i + 1) - border(i)); area 19 spans 15 counts, so
+    // its -128 / 15 rounds to -9. At raw 173 (area 12, from border 160) the table predicts
+    // 120 - 4 x 13 / 32 = 118.375, 2 below the setting: every initial value is raised by 2.
+    const int initial[20] = {142, 138, 136, 134, 132, 130, 126, 124, 122, 122,
+                             122, 122, 122, 120, 118, 116, 114, 112, 110, 106};
+    const int slant[20] = {-8, -8, -8, -8, -8, -8, -4, -4, 0,   0,
+                           0,  0,  -4, -4, -4, -8, -8, -8, -16, -9};
+    ASSERT_EQ(RunTxf(*this, 120, 140), 173);
+    ASSERT_TRUE(messages.empty());
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(::testing::Message() << "area " << i);
+        EXPECT_EQ(radio.imageByte(217 + 2 * i), initial[i]);
+        EXPECT_EQ(static_cast<int8_t>(radio.imageByte(216 + 2 * i)), slant[i]);
+        EXPECT_EQ(core.radio.eepImage.ReadByte(217 + 2 * i), initial[i]);
+        EXPECT_EQ(core.radio.eepImage.ReadByte(216 + 2 * i), slant[i] & 0xFF);
+    }
 }
 
 TEST_F(Flow, TxfWithoutCoefficientsWritesAFlatTableAndClamps) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace calvex {
 namespace {
 
@@ -90,6 +92,49 @@ TEST_F(RigLayout, OnlyTheFirstLayoutPlacesTheWindow) {
     EXPECT_EQ(window.placements, 1);
     EXPECT_EQ(window.layouts, 2);
     EXPECT_DOUBLE_EQ(window.layout.fra01[1].width, 9165);
+}
+
+void ExpectRect(const TwipRect& actual, const TwipRect& expected, const std::string& name) {
+    SCOPED_TRACE(name);
+    EXPECT_DOUBLE_EQ(actual.left, expected.left);
+    EXPECT_DOUBLE_EQ(actual.top, expected.top);
+    EXPECT_DOUBLE_EQ(actual.width, expected.width);
+    EXPECT_DOUBLE_EQ(actual.height, expected.height);
+}
+
+TEST_F(RigLayout, TheFirstLayoutPlacesTheWindowAndEveryControl) {
+    window.screen = {19200, 10800};
+    window.input.innerWidth = 9400;
+    window.input.innerHeight = 7800;
+    window.input.lineX1 = 40;
+    window.input.lineX2 = 9360;
+    window.input.lineY1 = 15;
+    window.input.titleWidth = 4000;
+    window.input.titleHeight = 700;
+    window.input.progressWidth = 3000;
+    rig.RigOpFunc_FormLayout();
+    ASSERT_EQ(window.layouts, 1);
+    const RigVelkaLayout& l = window.layout;
+
+    // 9720 twips of nine tenths is above 9000: 8500 high.
+    ExpectRect(window.placement, {4837.5, 690, 9525, 8500}, "window");
+    // The row of buttons: 3 x 1800 + 240 = 5640 wide, centred on the 9320 of the line.
+    ExpectRect(l.cmd00[0], {1880, 135, 1800, 330}, "cmd00(0)");
+    ExpectRect(l.cmd00[1], {3800, 135, 1800, 330}, "cmd00(1)");
+    ExpectRect(l.cmd00[2], {5720, 135, 1800, 330}, "cmd00(2)");
+    // Title, console and dump panels below the buttons: 9400 - 240 wide, 7800 - 465 - 120 high.
+    for (const std::size_t i : {0u, 1u, 3u}) {
+        ExpectRect(l.fra01[i], {120, 465, 9160, 7215}, "fra01(" + std::to_string(i) + ")");
+    }
+    ExpectRect(l.fra01[2], {120, 180, 8920, 2800}, "fra01(2)");
+    ExpectRect(l.lbo01[0], {120, 120, 4280, 2680}, "lbo01(0)");
+    ExpectRect(l.lbo01[1], {4520, 120, 4280, 2680}, "lbo01(1)");
+    ExpectRect(l.lboConsole, {240, 3100, 8680, 3935}, "lboConsole");
+    EXPECT_DOUBLE_EQ(l.lblTitleLeft, 2580);
+    EXPECT_DOUBLE_EQ(l.lblTitleTop, 240);
+    EXPECT_DOUBLE_EQ(l.lblProgressLeft, 3080);
+    EXPECT_DOUBLE_EQ(l.lblProgressTop, 1180);
+    ExpectRect(l.txtDispPara, {120, 240, 8920, 6855}, "txtDispPara");
 }
 
 }  // namespace

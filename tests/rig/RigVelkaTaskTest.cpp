@@ -101,5 +101,102 @@ TEST_F(RigTask, NothingRunsWhileTheSequencerIsBusy) {
     EXPECT_TRUE(Access::reloadRequest(rig));
 }
 
+TEST_F(RigTask, TheCycleStartsTheEnterActionOfAnItemThatHasOne) {
+    constexpr int16_t kPowerHi = 1, kTxf = 13;
+    struct Case {
+        const char* name;
+        int16_t pressed;  // -1: none
+        bool started;
+        bool stillPending;
+    } cases[] = {
+        {"Enter on TXF (event 0)", kTxf, true, false},
+        {"no Enter pending", -1, false, false},
+        {"Enter on an item without action", kPowerHi, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.RigOpFunc_ResetAll();
+        if (c.pressed >= 0) console.EnterPushed(c.pressed);
+        Access::opState(rig) = 17;
+        rig.task();
+        EXPECT_EQ(Access::procStep(rig) != 0, c.started);
+        if (c.started) {
+            EXPECT_TRUE(Access::procStep(rig) >= 1 && Access::procStep(rig) <= 5);
+        }
+        if (c.pressed >= 0) {
+            EXPECT_EQ(console.flgEnterOn(c.pressed), c.stillPending);
+        }
+    }
+}
+
+TEST_F(RigTask, WindowControlsFollowTheStateInEveryState) {
+    // The title panel while connecting, the console while editing, the dump in state 20.
+    struct Expected {
+        bool title, console, dump;
+        bool connect, reload, dispPara;  // enabled
+        bool dispParaDefault;            // default and cancel button
+    };
+    const Expected shielding{true, false, false, true, false, false, false};
+    const Expected editing{false, true, false, true, true, true, false};
+    const Expected dumping{false, false, true, false, false, true, true};
+    for (int16_t state = 0; state <= 20; ++state) {
+        const Expected& e = state <= 2 ? shielding : state <= 19 ? editing : dumping;
+        for (const bool before : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "state " << state << ", controls " << before);
+            window.panels = {before, before, !before, before};
+            for (auto& b : window.buttons) {
+                b.enabled = before;
+                b.isDefault = b.isCancel = before;
+            }
+            window.focus = "";
+            Access::opState(rig) = state;
+            Access::updateMainControls(rig);
+            EXPECT_EQ(window.panels[0], e.title);
+            EXPECT_EQ(window.panels[1], e.console);
+            EXPECT_EQ(window.panels[2], !before);  // the monitor panel is left alone
+            EXPECT_EQ(window.panels[3], e.dump);
+            EXPECT_EQ(window.button(0).enabled, e.connect);
+            EXPECT_EQ(window.button(1).enabled, e.reload);
+            EXPECT_EQ(window.button(2).enabled, e.dispPara);
+            EXPECT_EQ(window.button(2).isDefault, e.dispParaDefault);
+            EXPECT_EQ(window.button(2).isCancel, e.dispParaDefault);
+            // The console takes the focus when its panel appears, not while it stays.
+            EXPECT_EQ(window.focus, e.console && !before ? "lboConsole" : "");
+        }
+    }
+}
+
+TEST_F(RigTask, AReadingIsDrawnOnlyWhenItsValueChanges) {
+    struct Case {
+        const char* name;
+        int16_t list;
+        bool (*read)(clsIndOp_RigVelka&, int16_t, bool);
+        const char* text;  // row 2 for the raw value 0x80
+    } cases[] = {
+        {"A/D", 0, Access::readMonitor, "LVIN :128:80h:  2.51V"},
+        {"D/A", 1, Access::readAdjustMonitor, "REF    :128:80h:  2.51V"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto& box = window.monitors[static_cast<std::size_t>(c.list)];
+        const auto reading = [&](const char* raw) {
+            seq.e8Answer = std::string("\x26\x01\x01\x00\x03", 5) + raw;
+            ASSERT_FALSE(c.read(rig, 2, true));
+            ASSERT_TRUE(c.read(rig, 2, false));
+        };
+        const int before = box.replacements;
+        reading("80");
+        EXPECT_EQ(box.replacements, before + 1);
+        EXPECT_EQ(box.List(3), c.text);
+        reading("80");
+        EXPECT_EQ(box.replacements, before + 1);
+        reading("81");
+        EXPECT_EQ(box.replacements, before + 2);
+        reading("81");
+        reading("81");
+        EXPECT_EQ(box.replacements, before + 2);
+    }
+}
+
 }  // namespace
 }  // namespace calvex

@@ -25,6 +25,17 @@ struct RigVelkaTestAccess {
     static bool& rssiS1Phase(clsIndOp_RigVelka& r) { return r.rssiS1Phase; }
     static const std::array<int16_t, 5>& lastMon(const clsIndOp_RigVelka& r) { return r.lastMon; }
     static const std::array<int16_t, 9>& lastAdj(const clsIndOp_RigVelka& r) { return r.lastAdj; }
+    static int16_t& txfFirstValue(clsIndOp_RigVelka& r) { return r.txfFirstValue; }
+
+    // Single pieces of the task, driven one call at a time.
+    static bool runProcedureStep(clsIndOp_RigVelka& r) { return r.RunProcedureStep(); }
+    static void updateMainControls(clsIndOp_RigVelka& r) { r.UpdateMainControls(); }
+    static bool readMonitor(clsIndOp_RigVelka& r, int16_t row, bool first) {
+        return r.ReadMonitor(row, first);
+    }
+    static bool readAdjustMonitor(clsIndOp_RigVelka& r, int16_t row, bool first) {
+        return r.ReadAdjustMonitor(row, first);
+    }
 };
 
 }  // namespace calvex

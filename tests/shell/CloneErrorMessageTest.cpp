@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "clone/CloneBench.h"
 
 namespace calvex {
@@ -71,17 +73,39 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<MessageCase>& p) { return std::string(p.param.name); });
 
 TEST(CloneMessage, ResetsBeforeTheBoxAndClearsTheFlags) {
-    CloneBench b;
-    b.com.comPortNum(4);
-    b.port.failOpen("No such file or directory");
-    b.com.comOpen(true);
-    ASSERT_TRUE(b.com.totalError());
-    b.MsgBoxCloneErr();
-    ASSERT_EQ(b.messages.size(), 1u);
-    EXPECT_EQ(b.messages[0], Lines({"Cannot access COM 4.", "", kChk, kCom, kCbl, kPwr}));
-    EXPECT_EQ(b.resets, 1);
-    EXPECT_FALSE(b.com.totalError());
-    EXPECT_FALSE(b.portOpenAtMessage[0]);
+    struct Case {
+        const char* name;
+        std::function<void(CloneBench&)> fault;
+        std::string text;
+    } cases[] = {
+        {"port that cannot be opened",
+         [](CloneBench& b) {
+             b.com.comPortNum(4);
+             b.port.failOpen("No such file or directory");
+             b.com.comOpen(true);
+         },
+         Lines({"Cannot access COM 4.", "", kChk, kCom, kCbl, kPwr})},
+        {"no answer on an open port",
+         [](CloneBench& b) {
+             b.com.comOpen(true);
+             b.com.cln3D().nowError(clsCmcCln3Drv::kErrNoAnswer);
+         },
+         Lines({"No answer from transceiver.", "", kChk, kCom, kCbl, kPwr})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CloneBench b;
+        c.fault(b);
+        ASSERT_TRUE(b.com.totalError());
+        b.MsgBoxCloneErr();
+        ASSERT_EQ(b.messages.size(), 1u);
+        EXPECT_EQ(b.messages[0], c.text);
+        // What the box saw: the reset had run, the port was closed and the fault cleared.
+        EXPECT_EQ(b.atMessage[0].resets, 1);
+        EXPECT_FALSE(b.atMessage[0].portOpen);
+        EXPECT_FALSE(b.atMessage[0].totalError);
+        EXPECT_FALSE(b.com.totalError());
+    }
 }
 
 }  // namespace
