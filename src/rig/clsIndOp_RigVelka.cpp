@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -185,10 +187,45 @@ int16_t clsIndOp_RigVelka::RigVelkaOp_Table_Txf_TempBorder(int16_t i) const {
     return txfBorder[static_cast<std::size_t>(i)];
 }
 
+std::vector<std::string> ConstFileCandidates(const std::string& cwd, const char* xdgConfigHome,
+                                             const char* home) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths;
+    const auto add = [&paths](const fs::path& dir) {
+        auto path = (dir / clsIndOp_RigVelka::kConstFileName).lexically_normal().string();
+        if (std::find(paths.begin(), paths.end(), path) == paths.end()) {
+            paths.push_back(std::move(path));
+        }
+    };
+    add(cwd.empty() ? fs::path(".") : fs::path(cwd));
+    if (xdgConfigHome != nullptr && *xdgConfigHome == '/') {
+        add(fs::path(xdgConfigHome) / "calvexadj");
+    } else if (home != nullptr && *home != '\0') {
+        add(fs::path(home) / ".config" / "calvexadj");
+    }
+    return paths;
+}
+
 bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
-    std::ifstream in(kConstFileName);
-    if (!in) return false;
-    return ReadParameters(in);
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    const auto candidates = ConstFileCandidates(
+        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    for (const auto& path : candidates) {
+        if (!std::filesystem::exists(path, ec)) continue;
+        std::ifstream in(path);
+        if (!in) {
+            constFileProblem = path + " cannot be opened.";
+            return false;
+        }
+        return ReadParameters(in);
+    }
+    constFileProblem = "Not found at ";
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        constFileProblem += (k == 0 ? "" : " or at ") + candidates[k];
+    }
+    constFileProblem += ".";
+    return false;
 }
 
 bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {

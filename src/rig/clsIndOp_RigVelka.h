@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "clone/ICloneSequencer.h"
 #include "console/IConsoleEvents.h"
@@ -29,9 +30,12 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void RigOpFunc_ResetAll();
     // TXF temperature border i (0..21); std::out_of_range otherwise.
     int16_t RigVelkaOp_Table_Txf_TempBorder(int16_t i) const;
-    // Reads "Const.ini" from the current directory; true when it was read completely.
+    // Reads "Const.ini" from the first of ConstFileCandidates that exists (for the current
+    // directory and the environment); true when it was read completely. A file found but
+    // refused is the end of the search: a calibration elsewhere is not a stand-in for it.
     bool RigVelkaProp_ReadParametersFromExtFile();
-    // Why the constants file was refused (the line and its value), when a line was the reason.
+    // Why the constants file was refused (the line and its value) when a line was the reason, or
+    // every place it was looked for when there was none.
     const std::string& ConstFileProblem() const { return constFileProblem; }
     bool RigVelkaProp_Shielding() const {
         return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
@@ -169,5 +173,12 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // The window is sized and placed by the first layout only.
     bool layoutDone = false;
 };
+
+// Where "Const.ini" is looked for, in this order: the current directory cwd, then the user's
+// config folder ($XDG_CONFIG_HOME/calvexadj, else $HOME/.config/calvexadj; a relative
+// XDG_CONFIG_HOME counts as unset, and without a home there is no such folder). A place
+// named twice is listed once. An empty cwd stands for the bare name.
+std::vector<std::string> ConstFileCandidates(const std::string& cwd, const char* xdgConfigHome,
+                                             const char* home);
 
 }  // namespace calvex

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,8 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RigVelkaFixture;
 
-// Runs each case in an empty directory of its own, which becomes the current one: the program
-// opens the constants file by its bare name.
+// Runs each case in an empty directory of its own, which becomes the current one, with the
+// user's config folder ($XDG_CONFIG_HOME) inside it as well: the program looks for the constants
+// file in the current directory, then in that folder.
 class ConstFile : public RigVelkaFixture {
   protected:
     void SetUp() override {
@@ -23,17 +26,25 @@ class ConstFile : public RigVelkaFixture {
         dir_ =
             fs::temp_directory_path() / ("calvex-const-" + std::to_string(std::random_device{}()) +
                                          "-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
+        fs::create_directories(dir_ / "cfg" / "calvexadj");
         fs::current_path(dir_);
+        if (const char* v = std::getenv("XDG_CONFIG_HOME")) previousConfig_ = v;
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "cfg").c_str(), 1);
     }
     void TearDown() override {
+        if (previousConfig_) {
+            ::setenv("XDG_CONFIG_HOME", previousConfig_->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
         fs::current_path(previous_);
         fs::remove_all(dir_);
     }
-    void write(const std::string& content) {
-        std::ofstream out("Const.ini", std::ios::binary);
+    static void write(const std::string& content, const fs::path& path = "Const.ini") {
+        std::ofstream out(path, std::ios::binary);
         out << content;
     }
+    fs::path userFile() const { return dir_ / "cfg" / "calvexadj" / "Const.ini"; }
     static std::string constants(int count, const std::string& eol = "\n") {
         std::string text;
         for (int k = 0; k < count; ++k)
@@ -43,10 +54,81 @@ class ConstFile : public RigVelkaFixture {
 
     fs::path previous_;
     fs::path dir_;
+    std::optional<std::string> previousConfig_;
 };
 
-TEST_F(ConstFile, MissingFileIsRefused) {
+TEST(ConstFileCandidates, CurrentDirectoryThenTheUsersConfigFolder) {
+    struct Case {
+        const char* cwd;
+        const char* xdgConfigHome;
+        const char* home;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {"/w", "/cfg", "/home/u", {"/w/Const.ini", "/cfg/calvexadj/Const.ini"}},
+        {"/w", "/cfg/", "/home/u", {"/w/Const.ini", "/cfg/calvexadj/Const.ini"}},
+        {"/w/", nullptr, "/home/u", {"/w/Const.ini", "/home/u/.config/calvexadj/Const.ini"}},
+        // Only an absolute XDG_CONFIG_HOME counts.
+        {"/w", "", "/home/u", {"/w/Const.ini", "/home/u/.config/calvexadj/Const.ini"}},
+        {"/w", "cfg", "/home/u", {"/w/Const.ini", "/home/u/.config/calvexadj/Const.ini"}},
+        {"/w", "/cfg", nullptr, {"/w/Const.ini", "/cfg/calvexadj/Const.ini"}},
+        // No config folder without a home.
+        {"/w", nullptr, nullptr, {"/w/Const.ini"}},
+        {"/w", "", "", {"/w/Const.ini"}},
+        // Started from the config folder itself: one place.
+        {"/home/u/.config/calvexadj", nullptr, "/home/u", {"/home/u/.config/calvexadj/Const.ini"}},
+        {"/cfg/calvexadj/", "/cfg", "/home/u", {"/cfg/calvexadj/Const.ini"}},
+        {"/", nullptr, "/", {"/Const.ini", "/.config/calvexadj/Const.ini"}},
+        // An unknown current directory: the bare name, as opened relative to it.
+        {"", "/cfg", "/home/u", {"Const.ini", "/cfg/calvexadj/Const.ini"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConstFileCandidates(c.cwd, c.xdgConfigHome, c.home), c.paths)
+            << "cwd " << c.cwd << ", XDG_CONFIG_HOME " << (c.xdgConfigHome ? c.xdgConfigHome : "-")
+            << ", HOME " << (c.home ? c.home : "-");
+    }
+}
+
+TEST_F(ConstFile, MissingFileIsRefusedNamingEveryPlaceLookedAt) {
     EXPECT_FALSE(rig.RigVelkaProp_ReadParametersFromExtFile());
+    const auto cwd = fs::current_path();  // as the system names it
+    EXPECT_EQ(rig.ConstFileProblem(), "Not found at " + (cwd / "Const.ini").string() + " or at " +
+                                          (cwd / "cfg" / "calvexadj" / "Const.ini").string() + ".");
+}
+
+TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
+    const std::string good = "Calvex ADJ Rev.1.0\n" + constants(21);
+    const std::string beyond = "Calvex ADJ Rev.1.0\n" + constants(5) + "3e38\n" + constants(15);
+    const std::string badTitle = "Calvex ADJ Rev.9\n" + constants(21);
+    struct Case {
+        const char* name;
+        std::optional<std::string> here;  // in the current directory
+        std::optional<std::string> user;  // in the user's config folder
+        bool accepted;
+        float first;  // the first constant, when accepted
+        std::string problem;
+    } cases[] = {
+        {"only the user's", std::nullopt, "Calvex ADJ Rev.1.0\n7.5\n" + constants(20), true, 7.5f,
+         ""},
+        {"both", good, "Calvex ADJ Rev.1.0\n7.5\n" + constants(20), true, 0.25f, ""},
+        {"only here", good, std::nullopt, true, 0.25f, ""},
+        {"user's refused", std::nullopt, beyond, false, 0,
+         "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
+        {"here refused, user's good", beyond, good, false, 0,
+         "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
+        {"here with a wrong title, user's good", badTitle, good, false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove("Const.ini");
+        fs::remove(userFile());
+        if (c.here) write(*c.here);
+        if (c.user) write(*c.user, userFile());
+        ASSERT_EQ(rig.RigVelkaProp_ReadParametersFromExtFile(), c.accepted);
+        if (c.accepted) {
+            EXPECT_FLOAT_EQ(Access::txfCoef(rig, 0), c.first);
+        }
+        EXPECT_EQ(rig.ConstFileProblem(), c.problem);
+    }
 }
 
 TEST_F(ConstFile, TitleAndLineCount) {
