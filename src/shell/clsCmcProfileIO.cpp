@@ -23,6 +23,9 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// C++20 deduces this for aggregates by itself; clang before 17 still needs the guide.
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // A number text as the standard conversions read it: blanks around it, sign, digits, point,
 // exponent. Anything else does not convert.
