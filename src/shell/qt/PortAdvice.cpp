@@ -116,7 +116,9 @@ std::string Advice(const PortFacts& f) {
         }
         s += ". Close it, then press Connect again.";
     } else {
-        s = dev + " is there and you may use it, but it is busy: another program may hold it.";
+        s = dev +
+            " is there and you may use it, but it could not be opened: another program may hold "
+            "it.";
     }
     // What holds the device cannot always be seen (ModemManager runs as another user).
     if (modemManagerHolds || f.holders.empty()) {
