@@ -96,9 +96,13 @@ void CalvexCore::MsgBoxCloneErr() {
 void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
     // The reset before the box clears the port's flags; the detail is taken first.
     if ((com.errCannotOpen() || com.lineLost()) && !com.openErrorReason().empty()) {
-        box_.nextDetail(com.openErrorDevice().empty()
-                            ? com.openErrorReason()
-                            : com.openErrorDevice() + ": " + com.openErrorReason());
+        const std::string& device = com.openErrorDevice();
+        const std::string& reason = com.openErrorReason();
+        if (portDetail_ && !device.empty()) {
+            box_.nextDetail(portDetail_(com.comPortNum(), device, reason));
+        } else {
+            box_.nextDetail(device.empty() ? reason : device + ": " + reason);
+        }
     }
     calvex::MsgBoxCloneErr(com, s, *this, box_);
 }

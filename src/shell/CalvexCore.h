@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "clone/ISequencerHost.h"
 #include "clone/clsCmcCln3Sequence.h"
@@ -67,6 +68,11 @@ class CalvexCore final : public IComHost, public ISequencerHost, public IRigRese
     }
     // Explains the current communication fault, after resetting the transceiver object.
     void MsgBoxCloneErr() override;
+    // Composes the detail shown for a port that cannot be opened or was lost, from the port
+    // number, the device and the system's reason; without one it is "device: reason".
+    using PortDetail = std::function<std::string(int16_t port, const std::string& device,
+                                                 const std::string& reason)>;
+    void portDetail(PortDetail compose) { portDetail_ = std::move(compose); }
     void MsgBoxCloneErr(clsCmcCln3Sequence& seq) override;
     bool RigOpFunc_CheckSubNameLegal(const std::string& subName) override;
     void RigOpFunc_ResetAll() override { rig.RigOpFunc_ResetAll(); }
@@ -83,6 +89,7 @@ class CalvexCore final : public IComHost, public ISequencerHost, public IRigRese
     int16_t comPortNo_ = 1;
     int16_t comAutoRelease_ = 0;
     std::function<void()> onTaskDone_;
+    PortDetail portDetail_;
 };
 
 }  // namespace calvex

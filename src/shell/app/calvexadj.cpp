@@ -100,6 +100,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QtMessageBox box;
 
+    // A termination signal before the window is up ends the start-up: a start-up message on
+    // screen closes as by OK (the program then ends as it would after OK), and a window about
+    // to show closes again at once.
+    bool stopRequested = false;
+    std::function<void()> onStop = [&stopRequested, &box] {
+        stopRequested = true;
+        box.dismiss();
+    };
+    TerminationSignals stopSignals([&onStop] { onStop(); });
+
     // A second copy would fight the first for the port.
     QLockFile lock(lockPath());
     if (!lock.tryLock(0)) {
@@ -139,7 +149,11 @@ int main(int argc, char** argv) {
     });
     // From here a termination signal closes the window as File > Exit does: the port is closed,
     // the settings are saved and the program ends with status 0.
-    TerminationSignals stopSignals([&window] { window.close(); });
+    onStop = [&window] { window.close(); };
+    if (stopRequested) {
+        QMetaObject::invokeMethod(
+            &window, [&window] { window.close(); }, Qt::QueuedConnection);
+    }
     window.show();
     // From here on a message box must not stall the tick chain behind it.
     box.blocking(false);

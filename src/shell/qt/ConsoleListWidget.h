@@ -5,8 +5,9 @@
 
 namespace calvex {
 
-// The console list: the arrow keys step the selected item (Shift: by 5), Enter starts its
-// action; every other key is the list's own. Gaining the focus selects line 0 if none is.
+// The console list: the arrow keys step the selected item (Shift: by 5; Ctrl and Alt change
+// nothing), Enter (Return, the keypad's Enter, the keypad's separator) starts its action; every
+// other key is the list's own. Gaining the focus selects line 0 if none is.
 class ConsoleListWidget final : public QListWidget {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "shell/qt/QtMessageBox.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace calvex {
 
@@ -19,7 +20,13 @@ int16_t QtMessageBox::critical(const std::string& text, const std::string& title
     detail_.clear();
 
     if (blocking_) {
+        QString line = m.title + QStringLiteral(": ") + m.text;
+        if (!m.detail.isEmpty()) line += QStringLiteral("\n") + m.detail;
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+        if (dismissed_) return kButtonOk;
         QMessageBox* box = Make(m);
+        open_ = box;
         box->exec();
         delete box;
         return kButtonOk;
@@ -32,6 +39,12 @@ int16_t QtMessageBox::critical(const std::string& text, const std::string& title
     queue_.push_back(m);
     if (open_ == nullptr) ShowNext();
     return kButtonOk;
+}
+
+void QtMessageBox::dismiss() {
+    dismissed_ = true;
+    queue_.clear();
+    if (open_ != nullptr) open_->done(QMessageBox::Ok);
 }
 
 void QtMessageBox::ShowNext() {

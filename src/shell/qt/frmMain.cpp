@@ -10,6 +10,7 @@
 #include "shell/CalvexCore.h"
 #include "shell/Common.h"
 #include "shell/RunGuarded.h"
+#include "shell/qt/PortAdvice.h"
 
 namespace calvex {
 
@@ -68,10 +69,12 @@ void frmMain::BuildControls() {
 
     lblComBusy_ = new QLabel(central_);
     lblComBusy_->setFont(monospace(9, true));
+    PaintPortLabel(false);  // no port is open before the first tick
 
     for (std::size_t i = 0; i < cmd00_.size(); ++i) {
         cmd00_[i] = new QPushButton(central_);
         cmd00_[i]->setAutoDefault(false);
+        cmd00_[i]->setFocusPolicy(Qt::StrongFocus);
         const auto index = static_cast<int16_t>(i);
         connect(cmd00_[i], &QPushButton::clicked, this,
                 [this, index] { Guard([&] { core_->rig.RigOpFunc_ClickCmd00(index); }); });
@@ -111,6 +114,14 @@ void frmMain::BuildControls() {
     txtDispPara_->setReadOnly(true);
     txtDispPara_->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtDispPara_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtDispPara_->setFocusPolicy(Qt::StrongFocus);
+    txtDispPara_->setTabChangesFocus(true);
+
+    // The console list first; the buttons and the dump close the chain.
+    QWidget::setTabOrder(lboConsole_, cmd00_[0]);
+    QWidget::setTabOrder(cmd00_[0], cmd00_[1]);
+    QWidget::setTabOrder(cmd00_[1], cmd00_[2]);
+    QWidget::setTabOrder(cmd00_[2], txtDispPara_);
 
     // Idle: the title panel is shown until a connection is made.
     fra01_[1]->hide();
@@ -123,28 +134,77 @@ void frmMain::BuildMenus() {
             [this] { close(); });
 
     QMenu* option = menuBar()->addMenu(QStringLiteral("&Option"));
-    QMenu* port = option->addMenu(QStringLiteral("&Port"));
+    // A click only chooses; the marks are the task's, which shows what the core took. Qt
+    // toggles a checkable action before it reports the click, so the mark is put back first.
+    mnuOptPort_ = option->addMenu(QStringLiteral("&Port"));
     for (int i = 1; i <= 4; ++i) {
-        QAction* a = port->addAction(QStringLiteral("COM &%1").arg(i));
+        QAction* a = mnuOptPort_->addAction(QStringLiteral("COM &%1").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this,
-                [this, i] { Guard([&] { core_->ComPortNo(static_cast<int16_t>(i)); }); });
+        connect(a, &QAction::triggered, this, [this, a, i](bool checked) {
+            a->setChecked(!checked);
+            Guard([&] { core_->ComPortNo(static_cast<int16_t>(i)); });
+        });
         mnuOptSelCom_[static_cast<std::size_t>(i)] = a;
     }
+    mnuOptPort_->addSeparator();
+    mnuOptSerialDevices_ = mnuOptPort_->addAction(QStringLiteral("&Serial devices\u2026"));
+    connect(mnuOptSerialDevices_, &QAction::triggered, this, [this] { ShowSerialDevices(); });
+    connect(mnuOptPort_, &QMenu::aboutToShow, this, [this] { RefreshPortCaptions(); });
+
     QMenu* release = option->addMenu(QStringLiteral("&Auto port release"));
     for (int i = 0; i <= 5; ++i) {
         QAction* a =
             release->addAction(i == 0 ? QStringLiteral("&OFF") : QStringLiteral("&%1 sec").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this,
-                [this, i] { Guard([&] { core_->ComAutoRelease(static_cast<int16_t>(i)); }); });
+        connect(a, &QAction::triggered, this, [this, a, i](bool checked) {
+            a->setChecked(!checked);
+            Guard([&] { core_->ComAutoRelease(static_cast<int16_t>(i)); });
+        });
         mnuOptionSelAutoRelease_[static_cast<std::size_t>(i)] = a;
     }
+}
+
+void frmMain::RefreshPortCaptions() {
+    if (core_ == nullptr) return;
+    const std::vector<SerialDevice> present =
+        deviceSource_ ? deviceSource_() : std::vector<SerialDevice>{};
+    for (std::size_t i = 1; i < mnuOptSelCom_.size(); ++i) {
+        const auto n = static_cast<int16_t>(i);
+        mnuOptSelCom_[i]->setText(
+            QString::fromStdString(PortMenuCaption(n, core_->profMain.ComPortDevice(n), present)));
+    }
+}
+
+void frmMain::ShowSerialDevices() {
+    if (core_ == nullptr) return;
+    if (serialDevices_ == nullptr) {
+        serialDevices_ = new SerialDevicesDialog(
+            deviceSource_, [this](int16_t n) { return core_->profMain.ComPortDevice(n); },
+            core_->profMain.FullPath(), core_->ComPortNo(), this);
+        serialDevices_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(serialDevices_, &SerialDevicesDialog::assigned, this,
+                [this](int n, const QString& before, const QString& after) {
+                    // What was read from one radio must not be sent to another one.
+                    if (n == core_->ComPortNo() && before != after) {
+                        Guard([&] { core_->rig.RigOpFunc_ResetAll(); });
+                    }
+                });
+    } else {
+        serialDevices_->choosePort(core_->ComPortNo());
+    }
+    serialDevices_->show();
+    serialDevices_->raise();
+    serialDevices_->activateWindow();
 }
 
 void frmMain::attach(CalvexCore& core, IMessageBox& box) {
     core_ = &core;
     box_ = &box;
+    core.portDetail([this](int16_t port, const std::string& device, const std::string& reason) {
+        return PortAdvice(GatherPortFacts(
+            port, device, reason, deviceSource_ ? deviceSource_() : std::vector<SerialDevice>{},
+            core_->profMain.FullPath()));
+    });
 }
 
 void frmMain::Guard(const std::function<void()>& event) {
@@ -177,17 +237,18 @@ void frmMain::task() {
         mnuOptionSelAutoRelease_[i]->setChecked(core_->ComAutoRelease() == static_cast<int16_t>(i));
     }
     const bool open = core_->com.comOpen();
-    const QString text =
-        QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE");
-    if (lblComBusy_->text() != text) {
-        lblComBusy_->setText(text);
-        lblComBusy_->adjustSize();
-        QPalette p = lblComBusy_->palette();
-        p.setColor(QPalette::WindowText,
-                   palette().color(open ? QPalette::Active : QPalette::Disabled,
-                                   open ? QPalette::ButtonText : QPalette::WindowText));
-        lblComBusy_->setPalette(p);
-    }
+    lblComBusy_->setText(
+        QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE"));
+    lblComBusy_->adjustSize();
+    PaintPortLabel(open);
+}
+
+void frmMain::PaintPortLabel(bool open) {
+    QPalette p = lblComBusy_->palette();
+    p.setColor(QPalette::WindowText,
+               palette().color(open ? QPalette::Active : QPalette::Disabled,
+                               open ? QPalette::ButtonText : QPalette::WindowText));
+    lblComBusy_->setPalette(p);
 }
 
 void frmMain::cmd00Caption(int16_t i, const std::string& caption) {
@@ -265,8 +326,10 @@ double frmMain::screenHeight() const {
 }
 
 void frmMain::windowPlacement(const TwipRect& r) {
+    // The place is within the window's own screen, which need not be the first one.
+    const QPoint origin = screen() ? screen()->geometry().topLeft() : QPoint();
     resize(px(r.width), px(r.height));
-    move(px(r.left), px(r.top));
+    move(origin + QPoint(px(r.left), px(r.top)));
 }
 
 LayoutInput frmMain::layoutInput() const {
@@ -287,7 +350,6 @@ LayoutInput frmMain::layoutInput() const {
 void frmMain::applyLayout(const RigVelkaLayout& l) {
     for (std::size_t i = 0; i < cmd00_.size(); ++i) {
         place(cmd00_[i], l.cmd00[i]);
-        cmd00_[i]->setFocusPolicy(Qt::StrongFocus);
         cmd00_[i]->show();
     }
     place(fra01_[0], l.fra01[0]);

@@ -4,15 +4,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <memory>
 #include <string>
 
+#include "link/qt/SerialDevices.h"
 #include "rig/IRigWindow.h"
 #include "shell/qt/ConsoleListWidget.h"
 #include "shell/qt/QtListBox.h"
+#include "shell/qt/SerialDevicesDialog.h"
 
 namespace calvex {
 
@@ -29,8 +33,11 @@ class frmMain final : public QMainWindow, public IRigWindow {
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // Wires the window to the core; until then events do nothing.
+    // Wires the window to the core; until then events do nothing. The core's message for a port
+    // that fails gets its advice from here.
     void attach(CalvexCore& core, IMessageBox& box);
+    // Where the serial devices present come from (QSerialPortInfo unless a test says).
+    void deviceSource(SerialDeviceSource source) { deviceSource_ = std::move(source); }
     // Reads the constants file, sets the captions and lays the window out. False when the
     // constants file cannot be read (the message has been shown).
     bool Form_Load();
@@ -69,6 +76,9 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QAction* releaseAction(int i) const {
         return mnuOptionSelAutoRelease_.at(static_cast<std::size_t>(i));
     }
+    QMenu* portMenu() const { return mnuOptPort_; }
+    QAction* serialDevicesAction() const { return mnuOptSerialDevices_; }
+    SerialDevicesDialog* serialDevicesDialog() const { return serialDevices_.data(); }
     QPlainTextEdit* dispPara() const { return txtDispPara_; }
 
   signals:
@@ -85,6 +95,9 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void BuildMenus();
     void Guard(const std::function<void()>& event);
     void KeyTypedOnButton(const QString& text);
+    void PaintPortLabel(bool open);
+    void RefreshPortCaptions();
+    void ShowSerialDevices();
     int px(double twips) const;
     double twips(int px) const;
     void place(QWidget* w, const TwipRect& r) const;
@@ -106,7 +119,11 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QLabel* lblTitle_ = nullptr;
     QLabel* lblProgress_ = nullptr;
     QPlainTextEdit* txtDispPara_ = nullptr;
+    QMenu* mnuOptPort_ = nullptr;
     std::array<QAction*, 5> mnuOptSelCom_{};
+    QAction* mnuOptSerialDevices_ = nullptr;
+    QPointer<SerialDevicesDialog> serialDevices_;
+    SerialDeviceSource deviceSource_ = PresentSerialDevices;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
     std::unique_ptr<QtListBox> consoleBox_;
     std::array<std::unique_ptr<QtListBox>, 2> monitorBoxes_;
