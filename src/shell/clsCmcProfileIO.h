@@ -67,7 +67,8 @@ class clsCmcProfileIO {
     // The device of port number n: the environment variable CALVEXADJ_COM<n>, else the "PORTS"
     // section ("COM1=/dev/ttyS0") of the settings file, else of the defaults file, else
     // /dev/ttyUSB<n-1> (also for an empty entry). The program writes that section only to carry
-    // the defaults file's entries over.
+    // the defaults file's entries over and when the technician picks a device in the serial
+    // devices dialog.
     std::string ComPortDevice(int16_t n) const;
 
     static std::string StripTerminator(const std::string& s);

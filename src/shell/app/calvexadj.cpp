@@ -98,6 +98,8 @@ class TerminationSignals {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Lets the desktop tie the window to its menu entry and icon (Wayland docks need it).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.calvex.CalvexAdj"));
     QtMessageBox box;
 
     // A termination signal before the window is up ends the start-up: a start-up message on
