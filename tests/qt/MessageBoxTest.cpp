@@ -2,60 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QTest>
-#include <QTimer>
 
-#include "link/FakeTickSource.h"
-#include "link/LoopbackSerialControl.h"
-#include "model/Transceiver.h"
-#include "model/TransceiverPeer.h"
-#include "shell/CalvexCore.h"
-#include "shell/qt/frmMain.h"
+#include "DesktopBench.h"
 
 namespace calvex {
 namespace {
 
-// The desktop's own wiring over the in-process line to the simulated transceiver, with the
-// real window, the real message box and a real 50 ms timer.
-struct Desktop {
-    testing::FakeTickSource clock{1000};
-    velka::Transceiver radio;
-    velka::TransceiverPeer peer{radio, clock};
-    LoopbackSerialControl port{peer};
-    frmMain window;
-    QtMessageBox box;
-    CalvexCore core{port, clock, box, window};
-    QTimer timSolid;
-    int ticks = 0;
-
-    Desktop() {
-        box.parent(&window);
-        box.blocking(false);
-        window.attach(core, box);
-        core.onTaskDone([this] {
-            ++ticks;
-            window.task();
-        });
-        port.eventGuard([this](const std::function<void()>& event) { core.RunTickEvent(event); });
-        timSolid.setInterval(50);
-        QObject::connect(&timSolid, &QTimer::timeout, [this] {
-            clock.advance(50);
-            port.poll();
-            core.Tick();
-        });
-        window.show();
-        timSolid.start();
-    }
-    ~Desktop() {
-        timSolid.stop();
-        if (box.openBox() != nullptr) box.openBox()->close();
-    }
-};
-
 TEST(DesktopMessageBox, TicksRunBehindAnOpenCloneErrorBox) {
-    Desktop d;
+    testing::Desktop d;
+    d.start();
     d.port.failOpen("No such file or directory");
     d.core.rig.RigOpFunc_ClickCmd00(0);  // Connect
     ASSERT_TRUE(QTest::qWaitFor(
