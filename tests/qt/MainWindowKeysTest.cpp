@@ -63,7 +63,7 @@ TEST_F(ConnectedDesktop, ArrowsStepTheLineByOneShiftByFiveCtrlAndAltChangeNothin
         {Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier, -5},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(QTest::toString(QKeySequence(c.key | c.modifiers)));
+        SCOPED_TRACE(QKeySequence(c.key | c.modifiers).toString().toStdString());
         const int before = d.core.console.Value(item);
         QTest::keyClick(list, c.key, c.modifiers);
         EXPECT_EQ(d.core.console.Value(item) - before, c.step);
@@ -89,7 +89,7 @@ TEST_F(ConnectedDesktop, ReturnKeypadEnterAndTheKeypadSeparatorPressEnterOnTheLi
         {Qt::Key_Period, Qt::KeypadModifier, ".", false},  // KP_Decimal
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(QTest::toString(QKeySequence(c.key | c.modifiers)));
+        SCOPED_TRACE(QKeySequence(c.key | c.modifiers).toString().toStdString());
         d.core.console.flgEnterOn(item, false);
         list->setCurrentRow(sweep);
         QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, QString::fromLatin1(c.text));
