@@ -393,6 +393,7 @@ int main(int argc, char** argv) {
 
         // TXF procedure: both settings confirmed at once.
         const auto txf = Clock::now();
+        const int beepsBefore = p.window().beeps;  // the sweep beeps at its end too
         const int16_t kTxf = 13;
         p.core().console.EnterPushed(kTxf);
         p.runUntil([&] { return p.procStep() == 3 || p.procStep() == 5; });
@@ -400,8 +401,16 @@ int main(int argc, char** argv) {
         p.runUntil([&] { return RigVelkaTestAccess::txfSecondPhase(p.core().rig); });
         p.runUntil([&] { return p.procStep() == 3 || p.procStep() == 5; });
         p.core().console.EnterPushed(kTxf);
-        p.runUntil([&] { return p.window().beeps > 0; }, 120000);
-        rows.push_back(Paced(p, "TXF procedure (40 table writes)", txf, Clock::now()));
+        p.runUntil([&] { return p.window().beeps > beepsBefore; }, 120000);
+        int tableWrites = 0;
+        for (const Traffic& t : p.log()) {
+            if (!t.sent || t.at < txf || t.bytes.size() < 10) continue;
+            const auto cmd = static_cast<uint8_t>(t.bytes[9]);
+            if (static_cast<uint8_t>(t.bytes[4]) == 0xE8 && cmd >= 0x14 && cmd <= 0x3B)
+                ++tableWrites;
+        }
+        rows.push_back(Paced(p, "TXF procedure (" + std::to_string(tableWrites) + " table writes)",
+                             txf, Clock::now()));
 
         if (!p.messages().empty()) {
             std::fprintf(stderr, "calvexbench: a message appeared: %s\n", p.messages()[0].c_str());
