@@ -180,6 +180,28 @@ void clsIndOp_RigVelka::StopProcedures() {
     }
 }
 
+std::vector<ComparedItem> clsIndOp_RigVelka::RigVelkaOp_ComparedItems() const {
+    std::vector<ComparedItem> items;
+    for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
+        ComparedItem item;
+        item.title = myConsole.Title(i);
+        item.eeAdr = myConsole.EeAdr(i);
+        item.eeSigned = myConsole.EeDataSigned(i);
+        item.min = myConsole.Min(i);
+        item.max = myConsole.Max(i);
+        // The ratio items' values come from two bytes, as the read loads them.
+        if (i == idxBalRatio) {
+            item.ratioWideAdr = 106;
+            item.ratioNarrowAdr = 107;
+        } else if (i == idxModRatio) {
+            item.ratioWideAdr = 72;
+            item.ratioNarrowAdr = 73;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
 int16_t clsIndOp_RigVelka::RigVelkaOp_Table_Txf_TempBorder(int16_t i) const {
     if (i < 0 || static_cast<std::size_t>(i) >= txfBorder.size()) {
         throw std::out_of_range("TXF border index out of range");

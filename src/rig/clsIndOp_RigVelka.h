@@ -14,6 +14,7 @@
 #include "memory/clsCmcRadio.h"
 #include "memory/clsIndEep_RigVelka.h"
 #include "rig/IRigWindow.h"
+#include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
 
 namespace calvex {
@@ -53,6 +54,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void RigOpFunc_ClickCmd00(int16_t index);
     // One pass of the connection's state machine; called once per timer tick.
     void task();
+    // The item table as a comparison of two images needs it (see ImageComparison).
+    std::vector<ComparedItem> RigVelkaOp_ComparedItems() const;
 
     std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
                             int16_t value) override;

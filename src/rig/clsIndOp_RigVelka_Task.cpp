@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rig/NarrowRatio.h"
 #include "rig/clsIndOp_RigVelka.h"
 #include "shell/Common.h"
 
@@ -13,19 +14,6 @@ constexpr int16_t kStateCount = 21;
 constexpr int16_t kStateCycleEnd = 19;
 constexpr int32_t kImageSize = 1664;
 constexpr int kProgressWidth = 32;
-
-// Narrow level from the wide level and the ratio in 1/255 steps.
-int16_t NarrowLevel(int16_t wide, int16_t ratio) {
-    return static_cast<int16_t>(std::floor(wide * ratio / 255.0 + 0.5));
-}
-
-// The ratio item's value after a read: narrow as a fraction of wide in 1/255 steps. A narrow
-// level above a zero wide level has no ratio; the item's maximum stands for it.
-int16_t RatioOf(int16_t wide, int16_t narrow, int16_t maxValue) {
-    if (narrow == 0) return 0;
-    if (wide == 0) return maxValue;
-    return static_cast<int16_t>(std::floor(narrow * 255.0 / wide + 0.5));
-}
 
 }  // namespace
 
