@@ -77,6 +77,14 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
+    // A reset ends a restore under way (a clone error, Connect, another port): it failed.
+    restoreRequest = false;
+    FinishRestore(RestoreResult::Outcome::Failed, {},
+                  restoreWriteStarted
+                      ? "The restore did not complete. The transceiver may not hold the backup: "
+                        "Connect again to read what it holds."
+                      : "The restore was stopped before anything was written. The "
+                        "transceiver's memory is unchanged.");
     myCln3Seq.easyReset(comPortNo);
     opState = 0;
     opFirst = true;

@@ -19,7 +19,9 @@ constexpr int kProgressWidth = 32;
 
 void clsIndOp_RigVelka::task() {
     if (myCln3Seq.OpRunning()) {
-        if (opState == 2) ShowReadProgress();
+        if (opState == 2 || opState == kStateRestoreRead || opState == kStateRestoreVerify) {
+            ShowReadProgress();
+        }
         return;
     }
     if (waitE8Ms > 0) {
@@ -65,6 +67,9 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
                 RigOpFunc_ResetAll();
                 return false;
             }
+            // Kept before the first adjustment goes out, so that the backup is the radio's
+            // memory as it was found.
+            KeepReadImage();
             PrepareAfterRead();
             return true;
         case 3:
@@ -93,7 +98,11 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 18:
             return RunProcedureStep();
         case 19:
-            if (dispParaRequest) {
+            if (restoreRequest) {
+                restoreRequest = false;
+                StopProcedures();
+                next = kStateRestoreRead;
+            } else if (dispParaRequest) {
                 StopProcedures();
                 next = 20;
             } else {
@@ -108,6 +117,10 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             next = kStateCycleEnd;
             myWindow.cmd00SetFocus(2);
             return true;
+        case kStateRestoreRead:
+        case kStateRestoreWrite:
+        case kStateRestoreVerify:
+            return RunRestoreState(next);
         default:
             return false;
     }
