@@ -69,6 +69,7 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
                              : Saved::Failed;
     }
 
+    lastSave_ = result;
     if (result.outcome == Saved::Failed) {
         if (!failing_) {
             const std::string folder = store_->folder().empty() ? "(no folder)" : store_->folder();

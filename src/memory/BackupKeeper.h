@@ -42,6 +42,8 @@ class BackupKeeper {
     };
     // answer: the identification answer of the read; image: the kBackupImageSize bytes read.
     SaveResult SaveAfterRead(const std::string& answer, const std::string& image);
+    // How the last save went (a window may show it); Failed with no name before the first.
+    const SaveResult& lastSave() const { return lastSave_; }
 
     // A failed save, for the technician. Given out once: the failures that follow it are not
     // reported again until a save has succeeded.
@@ -70,6 +72,7 @@ class BackupKeeper {
     std::string model_ = "2601";
     bool failing_ = false;
     std::optional<Report> report_;
+    SaveResult lastSave_;
 };
 
 }  // namespace calvex

@@ -70,6 +70,8 @@ TEST_F(Keeper, AnIdenticalReadAddsNothingAChangedOneAddsAFile) {
     const auto same = Save("20417735", '\x11');
     EXPECT_EQ(same.outcome, BackupKeeper::Saved::Unchanged);
     EXPECT_EQ(same.name, first.name);
+    EXPECT_EQ(keeper.lastSave().outcome, BackupKeeper::Saved::Unchanged);
+    EXPECT_EQ(keeper.lastSave().name, first.name);
     EXPECT_EQ(store.writes, 1);
 
     clock.now += 600;
@@ -128,6 +130,7 @@ TEST_F(Keeper, AFailedSaveIsToldOnceUntilASaveSucceeds) {
     const auto failed = Save("20417735", '\x11');
     EXPECT_EQ(failed.outcome, BackupKeeper::Saved::Failed);
     EXPECT_EQ(failed.reason, "No space left on device");
+    EXPECT_EQ(keeper.lastSave().reason, "No space left on device");
     EXPECT_TRUE(store.backups().empty());
     const auto report = keeper.TakeReport();
     ASSERT_TRUE(report.has_value());
