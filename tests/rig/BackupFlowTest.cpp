@@ -385,6 +385,8 @@ TEST_F(BackupFlow, ALineLostBeforeTheWriteLeavesTheRadioUnchanged) {
     EXPECT_EQ(radio.cloneWrites(), 0);
     EXPECT_TRUE(SameImage(radio.image(), present));
     EXPECT_TRUE(idleAndClosed());
+    ASSERT_TRUE(reconnect());
+    EXPECT_TRUE(SameImage(core.radio.eepImage.ReadBlock(0, kBackupImageSize), present));
 }
 
 TEST_F(BackupFlow, AVerifyingReadThatDiffersListsTheAddressesAndNeverSucceeds) {
@@ -413,6 +415,10 @@ TEST_F(BackupFlow, AVerifyingReadThatDiffersListsTheAddressesAndNeverSucceeds) {
               "Differing addresses: 79, 1000\r\n\r\nConnect again to read what the transceiver "
               "holds.");
     EXPECT_TRUE(idleAndClosed());
+    const std::string held = radio.image();
+    ASSERT_TRUE(reconnect());
+    EXPECT_TRUE(SameImage(core.radio.eepImage.ReadBlock(0, kBackupImageSize), held));
+    EXPECT_EQ(core.radio.eepImage.ReadByte(79), 0);
 }
 
 TEST_F(BackupFlow, AFolderThatCannotBeWrittenIsToldOnceAndAdjustingGoesOn) {
