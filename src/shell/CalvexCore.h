@@ -92,6 +92,9 @@ class CalvexCore final : public IComHost,
     // pass of the task that tried, and the adjustment goes on.
     BackupKeeper backups;
 
+    // The connected transceiver as its last identification answer gives it (the history of its
+    // backups is the files whose names begin with its key()).
+    BackupIdentity ConnectedIdentity() const { return BackupIdentity::FromAnswer(seq.ansInfo()); }
     // A backup against the program's image, which while connected is the last verified read
     // with the adjustments made since.
     ImageComparison CompareWithBackup(const BackupRecord& record) const;

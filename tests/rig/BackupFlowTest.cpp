@@ -124,6 +124,7 @@ TEST_F(BackupFlow, AReadIsBackedUpOnceBeforeAnythingIsSentToTheRadio) {
     ASSERT_TRUE(load.usable()) << load.reason;
     EXPECT_TRUE(SameImage(load.record->image, velka::builtInImage()));
     EXPECT_EQ(load.record->identity.answer, core.seq.ansInfo());
+    EXPECT_EQ(core.ConnectedIdentity().key(), "26010100-20417735");
     EXPECT_EQ(load.record->utcSeconds, utc.now);
     // Only the rate switch of the read had been heard: no adjustment had gone out.
     EXPECT_EQ(adjustmentsAtBackup, 1);
