@@ -287,6 +287,8 @@ int main(int argc, char** argv) {
     const QString velkasim = QCoreApplication::applicationDirPath() + "/velkasim";
     QTemporaryDir dir;
     const std::string link = (dir.path() + "/velka").toStdString();
+    // The backups of the bench's reads go with its temporary folder, not into the user's.
+    qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
 
     QProcess sim;
     sim.setProgram(velkasim);

@@ -7,7 +7,7 @@ namespace velka {
 
 namespace {
 
-constexpr std::array<std::pair<CutPoint, const char*>, 7> kNames{{
+constexpr std::array<std::pair<CutPoint, const char*>, 8> kNames{{
     {CutPoint::Identify, "identify"},
     {CutPoint::RateSwitch, "rate-switch"},
     {CutPoint::Read, "read"},
@@ -15,6 +15,7 @@ constexpr std::array<std::pair<CutPoint, const char*>, 7> kNames{{
     {CutPoint::Adjust, "adjust"},
     {CutPoint::Reading, "reading"},
     {CutPoint::Procedure, "procedure"},
+    {CutPoint::Write, "write"},
 }};
 
 }  // namespace

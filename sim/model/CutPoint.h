@@ -17,6 +17,7 @@ enum class CutPoint {
     Adjust,      // an E8 command that writes the EEPROM: 04..0D, 11..13, 14..3B
     Reading,     // E8 command 03 (a reading)
     Procedure,   // E8 command 14..3B (oscillator table) or 0C/0D (band-pass filter tuning)
+    Write,       // a clone write, on hearing its 53rd E4 block (52 have been taken)
 };
 
 // The option name of a cut point ("rate-switch") and back.

@@ -382,11 +382,18 @@ void Transceiver::handleFrame(const std::string& body, int64_t atUs) {
             if (identityMatches(payload)) {
                 writing_ = true;
                 writeBad_ = false;
+                writeBlocks_ = 0;
                 writeImage_ = image_;
             }
             break;
         case 0xE4:
             if (writing_) {
+                // A write cut drops the line half-way: the write is never finished, so the
+                // image stays as it was.
+                if (writeBlocks_ == kHangupAfterBlocks && reach({CutPoint::Write}, atUs)) {
+                    break;
+                }
+                ++writeBlocks_;
                 takeCloneBlock(payload);
             }
             break;

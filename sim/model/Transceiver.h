@@ -155,6 +155,7 @@ class Transceiver {
     // Clone write in progress.
     bool writing_ = false;
     bool writeBad_ = false;
+    int writeBlocks_ = 0;
     std::string writeImage_;
     int cloneWrites_ = 0;
 

@@ -12,14 +12,8 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-struct ParaLine {
-    const char* label;
-    int32_t adr;
-    bool isSigned;
-};
-
 // Lines 1..46 of the dump; the base frequency follows them as line 47.
-constexpr ParaLine kParaLines[] = {
+constexpr clsIndEep_RigVelka::ParaByte kParaLines[] = {
     {"                POW HI Level: ", 79, false},  {"                POW L2 Level: ", 78, false},
     {"                POW L1 Level: ", 77, false},  {"                 BAL W Level: ", 106, false},
     {"                 BAL N Level: ", 107, false}, {"                 MOD W Level: ", 72, false},
@@ -57,6 +51,10 @@ std::string hex2(int v) {
 }
 
 }  // namespace
+
+std::span<const clsIndEep_RigVelka::ParaByte> clsIndEep_RigVelka::RigVelkaEep_ParaBytes() {
+    return kParaLines;
+}
 
 int32_t clsIndEep_RigVelka::recordAdr(int16_t ch, int32_t offset) {
     if (ch < 0) throw std::out_of_range("memory channel number must not be negative");

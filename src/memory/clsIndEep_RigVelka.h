@@ -40,6 +40,16 @@ class clsIndEep_RigVelka {
     // Appends a hex dump of the whole image.
     void RigVelkaEep_DispDebug(std::string& text) const;
 
+    // A single-byte parameter of the dump: its label as the dump writes it (leading blanks and
+    // the colon included), its address and whether it holds a two's-complement value.
+    struct ParaByte {
+        const char* label;
+        int32_t adr;
+        bool isSigned;
+    };
+    // The 46 parameter lines of the dump, in its order.
+    static std::span<const ParaByte> RigVelkaEep_ParaBytes();
+
     static constexpr int32_t kChannelBase = 606;
     static constexpr int32_t kChannelSize = 24;
 

@@ -77,6 +77,14 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
+    // A reset ends a restore under way (a clone error, Connect, another port): it failed.
+    restoreRequest = false;
+    FinishRestore(RestoreResult::Outcome::Failed, {},
+                  restoreWriteStarted
+                      ? "The restore did not complete. The transceiver may not hold the backup: "
+                        "Connect again to read what it holds."
+                      : "The restore was stopped before anything was written. The "
+                        "transceiver's memory is unchanged.");
     myCln3Seq.easyReset(comPortNo);
     opState = 0;
     opFirst = true;
@@ -178,6 +186,28 @@ void clsIndOp_RigVelka::StopProcedures() {
         myConsole.flgEnterOn(i, false);
         myConsole.Disp(i);
     }
+}
+
+std::vector<ComparedItem> clsIndOp_RigVelka::RigVelkaOp_ComparedItems() const {
+    std::vector<ComparedItem> items;
+    for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
+        ComparedItem item;
+        item.title = myConsole.Title(i);
+        item.eeAdr = myConsole.EeAdr(i);
+        item.eeSigned = myConsole.EeDataSigned(i);
+        item.min = myConsole.Min(i);
+        item.max = myConsole.Max(i);
+        // The ratio items' values come from two bytes, as the read loads them.
+        if (i == idxBalRatio) {
+            item.ratioWideAdr = 106;
+            item.ratioNarrowAdr = 107;
+        } else if (i == idxModRatio) {
+            item.ratioWideAdr = 72;
+            item.ratioNarrowAdr = 73;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
 }
 
 int16_t clsIndOp_RigVelka::RigVelkaOp_Table_Txf_TempBorder(int16_t i) const {

@@ -13,7 +13,9 @@
 #include "link/clsCmcTick.h"
 #include "memory/clsCmcRadio.h"
 #include "memory/clsIndEep_RigVelka.h"
+#include "rig/IRigBackups.h"
 #include "rig/IRigWindow.h"
+#include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
 
 namespace calvex {
@@ -54,6 +56,29 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // One pass of the connection's state machine; called once per timer tick.
     void task();
 
+    // Where every completed clone read is backed up before anything is sent after it, and
+    // where restores report how they ended; none: nothing is kept.
+    void RigOpFunc_Backups(IRigBackups* backups) { myBackups = backups; }
+    // A restore may start: connected with the console shown, no procedure, no restore.
+    bool RigVelkaProp_RestoreAllowed() const;
+    // Starts the restore of image (the whole EEPROM image) made of a transceiver with the
+    // given model and sub code. At the end of the current cycle the task reads the radio (the
+    // read is backed up as every read is), checks that it is still a radio of that model and
+    // sub code, writes image with a clone write of the whole image and reads it back; only
+    // a read that agrees with image at every address is a success, and the console then
+    // shows it as after Connect. False, and nothing changes, when not allowed now.
+    bool RigOpFunc_StartRestore(const std::string& image, const std::string& model,
+                                const std::string& sub);
+    // From the start of a restore until it has reported its end.
+    bool RigVelkaProp_Restoring() const { return restoreActive; }
+    // The item table as a comparison of two images needs it (see ImageComparison).
+    std::vector<ComparedItem> RigVelkaOp_ComparedItems() const;
+
+    // The task's states of a restore, outside the adjustment cycle.
+    static constexpr int16_t kStateRestoreRead = 21;
+    static constexpr int16_t kStateRestoreWrite = 22;
+    static constexpr int16_t kStateRestoreVerify = 23;
+
     std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
                             int16_t value) override;
     void ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
@@ -71,6 +96,11 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool RunState(int16_t& next);
     void ShowReadProgress();
     void PrepareAfterRead();
+    // Hands a completed read to the backups; true when a backup of it is kept.
+    bool KeepReadImage();
+    bool RunRestoreState(int16_t& next);
+    void FinishRestore(RestoreResult::Outcome outcome, std::vector<int32_t> differing,
+                       std::string text);
     bool SendChangedItems();
     void StartEnterAction();
     void UpdateMainControls();
@@ -172,6 +202,15 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     int16_t idxRssi = -1;
     // The window is sized and placed by the first layout only.
     bool layoutDone = false;
+
+    IRigBackups* myBackups = nullptr;
+    // A restore: asked for (it starts at the cycle's end), under way until it reports.
+    bool restoreRequest = false;
+    bool restoreActive = false;
+    bool restoreWriteStarted = false;
+    std::string restoreImage;
+    std::string restoreModel;
+    std::string restoreSub;
 };
 
 // Where "Const.ini" is looked for, in this order: the current directory cwd, then the user's

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rig/NarrowRatio.h"
 #include "rig/clsIndOp_RigVelka.h"
 #include "shell/Common.h"
 
@@ -14,24 +15,13 @@ constexpr int16_t kStateCycleEnd = 19;
 constexpr int32_t kImageSize = 1664;
 constexpr int kProgressWidth = 32;
 
-// Narrow level from the wide level and the ratio in 1/255 steps.
-int16_t NarrowLevel(int16_t wide, int16_t ratio) {
-    return static_cast<int16_t>(std::floor(wide * ratio / 255.0 + 0.5));
-}
-
-// The ratio item's value after a read: narrow as a fraction of wide in 1/255 steps. A narrow
-// level above a zero wide level has no ratio; the item's maximum stands for it.
-int16_t RatioOf(int16_t wide, int16_t narrow, int16_t maxValue) {
-    if (narrow == 0) return 0;
-    if (wide == 0) return maxValue;
-    return static_cast<int16_t>(std::floor(narrow * 255.0 / wide + 0.5));
-}
-
 }  // namespace
 
 void clsIndOp_RigVelka::task() {
     if (myCln3Seq.OpRunning()) {
-        if (opState == 2) ShowReadProgress();
+        if (opState == 2 || opState == kStateRestoreRead || opState == kStateRestoreVerify) {
+            ShowReadProgress();
+        }
         return;
     }
     if (waitE8Ms > 0) {
@@ -77,6 +67,9 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
                 RigOpFunc_ResetAll();
                 return false;
             }
+            // Kept before the first adjustment goes out, so that the backup is the radio's
+            // memory as it was found.
+            KeepReadImage();
             PrepareAfterRead();
             return true;
         case 3:
@@ -105,7 +98,11 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 18:
             return RunProcedureStep();
         case 19:
-            if (dispParaRequest) {
+            if (restoreRequest) {
+                restoreRequest = false;
+                StopProcedures();
+                next = kStateRestoreRead;
+            } else if (dispParaRequest) {
                 StopProcedures();
                 next = 20;
             } else {
@@ -120,6 +117,10 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             next = kStateCycleEnd;
             myWindow.cmd00SetFocus(2);
             return true;
+        case kStateRestoreRead:
+        case kStateRestoreWrite:
+        case kStateRestoreVerify:
+            return RunRestoreState(next);
         default:
             return false;
     }

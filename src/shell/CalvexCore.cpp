@@ -10,6 +10,20 @@ namespace calvex {
 
 namespace {
 
+constexpr const char* kCrLf = "\r\n";
+
+// Counts a message box as open for as long as it lives.
+class BoxOpen {
+  public:
+    explicit BoxOpen(int& count) : count_(count) { ++count_; }
+    ~BoxOpen() { --count_; }
+    BoxOpen(const BoxOpen&) = delete;
+    BoxOpen& operator=(const BoxOpen&) = delete;
+
+  private:
+    int& count_;
+};
+
 // The radio's fixed identity and the one range a clone write sends.
 void GiveIdentity(clsCmcRadio& radio) {
     radio.radioNameM("2601");
@@ -32,6 +46,8 @@ CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& bo
     com.saveProfileHook([this] { SaveProfile(); });
 
     GiveIdentity(radio);
+    backups.model(radio.radioNameM());
+    rig.RigOpFunc_Backups(this);
     com.comPortNum(1);
     com.comBaud(frmCom::kNormalBaud);
     com.cln3D().Reset();
@@ -82,6 +98,7 @@ void CalvexCore::task() {
     seq.task();
     rig.task();
     if (seq.OpRunning()) seq.task();
+    ShowPendingReports();
     if (onTaskDone_) onTaskDone_();
 }
 
@@ -104,7 +121,65 @@ void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
             box_.nextDetail(device.empty() ? reason : device + ": " + reason);
         }
     }
+    const BoxOpen open(boxesOpen_);
     calvex::MsgBoxCloneErr(com, s, *this, box_);
+}
+
+bool CalvexCore::verifiedRead(const clsCmcEeprom& image) {
+    // The identification answer is the one this read began with.
+    const auto saved = backups.SaveAfterRead(seq.ansInfo(), image.ReadBlock(0, kBackupImageSize));
+    return saved.outcome != BackupKeeper::Saved::Failed;
+}
+
+ImageComparison CalvexCore::CompareWithBackup(const BackupRecord& record) const {
+    clsCmcEeprom backup;
+    backup.WriteBlock(0, record.image);
+    return CompareImages(backup, radio.eepImage, rig.RigVelkaOp_ComparedItems());
+}
+
+bool CalvexCore::StartRestore(const std::string& name) {
+    const std::string cannot = std::string("Cannot restore this backup.") + kCrLf + kCrLf;
+    if (!rig.RigVelkaProp_RestoreAllowed()) {
+        ShowCritical(std::string("Cannot restore a backup now.") + kCrLf + kCrLf +
+                         "Connect the transceiver first, and let any procedure end.",
+                     {});
+        return false;
+    }
+    const BackupLoad load = backups.Load(name);
+    if (!load.usable()) {
+        ShowCritical(cannot + name + ": " + load.reason, {});
+        return false;
+    }
+    const BackupIdentity& id = load.record->identity;
+    if (id.model != radio.radioNameM() || id.sub != radio.radionameS()) {
+        ShowCritical(cannot + "It was made of a transceiver with model code " + id.model +
+                         " and sub code " + id.sub + "; the transceiver connected has model code " +
+                         radio.radioNameM() + " and sub code " + radio.radionameS() + ".",
+                     {});
+        return false;
+    }
+    return rig.RigOpFunc_StartRestore(load.record->image, id.model, id.sub);
+}
+
+void CalvexCore::ShowCritical(const std::string& text, const std::string& detail) {
+    if (!detail.empty()) box_.nextDetail(detail);
+    const BoxOpen open(boxesOpen_);
+    MsgBoxCritical(box_, text);
+}
+
+void CalvexCore::ShowPendingReports() {
+    // Ticks go on behind an open box; what they find waits until it is closed.
+    if (boxesOpen_ > 0) return;
+    if (const auto report = backups.TakeReport()) ShowCritical(report->text, report->detail);
+    if (restoreDone_) {
+        const RestoreResult result = std::move(*restoreDone_);
+        restoreDone_.reset();
+        if (result.outcome == RestoreResult::Outcome::NotStarted ||
+            result.outcome == RestoreResult::Outcome::Mismatch) {
+            ShowCritical(result.text, {});
+        }
+        if (onRestoreDone_) onRestoreDone_(result);
+    }
 }
 
 bool CalvexCore::RigOpFunc_CheckSubNameLegal(const std::string& subName) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "clone/ISequencerHost.h"
@@ -11,8 +12,11 @@
 #include "link/ISerialControl.h"
 #include "link/ITickSource.h"
 #include "link/frmCom.h"
+#include "memory/BackupKeeper.h"
 #include "memory/clsCmcRadio.h"
+#include "rig/IRigBackups.h"
 #include "rig/IRigWindow.h"
+#include "rig/ImageComparison.h"
 #include "rig/clsIndOp_RigVelka.h"
 #include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
@@ -24,7 +28,10 @@ namespace calvex {
 // start-up wires them, and the main window's non-visual half (its two settings, the task chain
 // run by every tick, the clone error report). The desktop program and the tests build one over
 // their own serial control, clock, message box and window controls.
-class CalvexCore final : public IComHost, public ISequencerHost, public IRigReset {
+class CalvexCore final : public IComHost,
+                         public ISequencerHost,
+                         public IRigReset,
+                         public IRigBackups {
   public:
     static constexpr const char* kSettingsFileName = "CALVEXADJ.rs";
     static constexpr const char* kSettingsSection = "OPTION";
@@ -84,12 +91,49 @@ class CalvexCore final : public IComHost, public ISequencerHost, public IRigRese
     clsConsole console;
     clsIndOp_RigVelka rig;
 
+    // Backups of the transceiver's memory, one after every clone read that completed (see
+    // the README, "Backups"). The folder comes from the environment; tests give it a store
+    // and a clock of their own. A backup that cannot be saved is reported once, after the
+    // pass of the task that tried, and the adjustment goes on.
+    BackupKeeper backups;
+
+    // The connected transceiver as its last identification answer gives it (the history of its
+    // backups is the files whose names begin with its key()).
+    BackupIdentity ConnectedIdentity() const { return BackupIdentity::FromAnswer(seq.ansInfo()); }
+    // A backup against the program's image, which while connected is the last verified read
+    // with the adjustments made since.
+    ImageComparison CompareWithBackup(const BackupRecord& record) const;
+    // Loads the backup file name and starts its verified restore (see
+    // clsIndOp_RigVelka::RigOpFunc_StartRestore). Refused with a message, and false, when the
+    // program is not connected and idle, the file is not usable, or the backup's model or sub
+    // code is not the connected transceiver's.
+    bool StartRestore(const std::string& name);
+    bool RestoreRunning() const { return rig.RigVelkaProp_Restoring(); }
+    // Runs once at the end of every restore, after the pass of the task in which it ended and
+    // after its message (if any) has been closed: Restored (tell the technician, with
+    // result.text), NotStarted and Mismatch (their message has been shown), Failed (the clone
+    // error or the reset that ended it has been shown).
+    void onRestoreDone(std::function<void(const RestoreResult&)> hook) {
+        onRestoreDone_ = std::move(hook);
+    }
+
+    bool verifiedRead(const clsCmcEeprom& image) override;
+    void restoreFinished(const RestoreResult& result) override { restoreDone_ = result; }
+
   private:
+    // Shows a critical message; reports wait while one is open.
+    void ShowCritical(const std::string& text, const std::string& detail);
+    // A failed backup and the end of a restore, once no message is open.
+    void ShowPendingReports();
+
     IMessageBox& box_;
     int16_t comPortNo_ = 1;
     int16_t comAutoRelease_ = 0;
     std::function<void()> onTaskDone_;
     PortDetail portDetail_;
+    std::function<void(const RestoreResult&)> onRestoreDone_;
+    std::optional<RestoreResult> restoreDone_;
+    int boxesOpen_ = 0;
 };
 
 }  // namespace calvex

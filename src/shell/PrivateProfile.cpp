@@ -1,16 +1,14 @@
 #include "shell/PrivateProfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <vector>
+
+#include "shell/AtomicFile.h"
 
 namespace calvex {
 
@@ -146,53 +144,6 @@ std::string joinLines(const std::vector<std::string>& lines, bool crlf, bool end
     return contents;
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool replaceFileAtomically(const std::string& path, const std::string& contents,
-                           const std::function<bool()>& beforeRename) {
-    std::string tmpl = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return false;
-    // Keep the old file's permissions; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && beforeRename) ok = beforeRename();
-    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const auto slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string> FindPrivateProfileString(const std::string& section,
@@ -244,7 +195,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     } else {
         appendEntries(lines, endsWithNewline, section, {entry});
     }
-    return replaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename);
+    return ReplaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename);
 }
 
 bool CopyMissingPrivateProfileEntries(const std::string& section, const std::string& fromPath,
@@ -265,7 +216,7 @@ bool CopyMissingPrivateProfileEntries(const std::string& section, const std::str
     }
     if (missing.empty()) return true;
     appendEntries(*to, endsWithNewline, section, missing);
-    return replaceFileAtomically(toPath, joinLines(*to, crlf, endsWithNewline), {});
+    return ReplaceFileAtomically(toPath, joinLines(*to, crlf, endsWithNewline), {});
 }
 
 }  // namespace calvex

@@ -7,6 +7,7 @@
 
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
+#include "memory/MemoryBackupStore.h"
 #include "model/Transceiver.h"
 #include "model/TransceiverPeer.h"
 #include "rig/FakeRigWindow.h"
@@ -31,6 +32,8 @@ class FlowBench : public IMessageBox {
     velka::TransceiverPeer peer{radio, clock};
     LoopbackSerialControl port{peer};
     FakeRigWindow window;
+    MemoryBackupStore backups;
+    FakeUtcClock utc;
     CalvexCore core{port, clock, *this, window};
     clsIndOp_RigVelka& rig = core.rig;
     clsConsole& console = core.console;
@@ -42,10 +45,13 @@ class FlowBench : public IMessageBox {
     int nestedTicks = 0;
 
     FlowBench() {
+        core.backups.UseStore(backups);
+        core.backups.UseClock(utc);
         window.onCloneError = [this] { core.MsgBoxCloneErr(); };
         // As the desktop runs them: every event of the tick chain guarded.
         port.eventGuard([this](const std::function<void()>& event) { core.RunTickEvent(event); });
         radio.trace([this](int64_t, velka::Transceiver::TraceKind kind, const std::string& f) {
+            if (kind == velka::Transceiver::TraceKind::Received && onHeard) onHeard(f);
             // FE FE EE EF E8, identity, command, value as two ASCII hex digits, FD
             if (kind == velka::Transceiver::TraceKind::Received && f.size() == 13 &&
                 static_cast<uint8_t>(f[4]) == 0xE8) {
@@ -65,6 +71,8 @@ class FlowBench : public IMessageBox {
 
     // Runs after the line has delivered and before the timer fires (a test's line events).
     std::function<void()> afterPoll;
+    // Every frame the radio hears (FE FE ... FD), before it acts on it.
+    std::function<void(const std::string&)> onHeard;
 
     void tick() {
         clock.advance(50);

@@ -131,6 +131,14 @@ TEST_P(CutPointTest, DropsTheLineBeforeTheRadioActsAndServesAFreshExchangeAfterw
 
 const std::string kCloneRead = request(0xE2, kIdentity);
 
+// A whole clone write of an image of 11s.
+std::string cloneWriteOf11() {
+    std::string out = request(0xE3, kIdentity);
+    for (int adr = 0; adr < 1664; adr += 16)
+        out += writeBlock(adr, std::string(16, '\x11'));
+    return out + request(0xE5, kSignature);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Points, CutPointTest,
     ::testing::Values(
@@ -150,12 +158,13 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"procedure_oscillator", CutPoint::Procedure,
                 adjust(4, 0x33) + adjust(0x11, 0x1F) + adjust(3, 12), adjust(0x3B, 0x11)},
         CutCase{"procedure_filter", CutPoint::Procedure, adjust(5, 0xC8) + adjust(3, 4),
-                adjust(0x0D, 0x7F)}),
+                adjust(0x0D, 0x7F)},
+        CutCase{"write", CutPoint::Write, identify(), cloneWriteOf11()}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(LineCutTest, PointNamesRoundTrip) {
     const auto points = velka::allCutPoints();
-    EXPECT_EQ(points.size(), 7u);
+    EXPECT_EQ(points.size(), 8u);
     for (CutPoint p : points) {
         EXPECT_EQ(velka::cutPointFromName(velka::cutPointName(p)), p);
     }

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace calvex {
+
+// The backup file of one transceiver's memory: a short text header, an empty line, then the
+// raw image. The header names the radio as its identification answer gives it, the UTC time of
+// the read, the program that made it, the image length and a CRC-32 of the image, so that a
+// truncated, altered or foreign file is recognised before anything of it is used.
+inline constexpr int32_t kBackupImageSize = 1664;
+inline constexpr const char* kBackupExtension = ".vbk";
+inline constexpr const char* kBackupMagic = "Calvex ADJ backup 1";
+
+// The radio a backup belongs to.
+struct BackupIdentity {
+    std::string model;   // 4 hex digits: bytes 4..5 of the identification answer
+    std::string sub;     // 4 hex digits: bytes 6..7
+    std::string serial;  // bytes 9..16, each not in [0-9A-Za-z] (or missing) as '_'
+    std::string answer;  // the whole identification answer, as received
+
+    static BackupIdentity FromAnswer(const std::string& answer);
+    // "<model><sub>-<serial>": how every backup file name of this radio begins.
+    std::string key() const { return model + sub + "-" + serial; }
+};
+
+struct BackupRecord {
+    BackupIdentity identity;
+    int64_t utcSeconds = 0;  // when the image was read, seconds since 1970-01-01 UTC
+    std::string program;     // the program that wrote the file
+    std::string image;       // kBackupImageSize bytes
+};
+
+// Why a file cannot be used; each kind comes with a reason in words.
+enum class BackupProblem { None, Foreign, OtherModel, Truncated, Oversized, Corrupt, Unreadable };
+
+struct BackupLoad {
+    std::optional<BackupRecord> record;
+    BackupProblem problem = BackupProblem::None;
+    std::string reason;
+    bool usable() const { return record.has_value(); }
+};
+
+// CRC-32 (the polynomial of zip and PNG).
+uint32_t Crc32(std::string_view bytes);
+
+// "YYYYMMDDTHHMMSSZ" and "YYYY-MM-DDTHH:MM:SSZ"; nothing for a text that is not one.
+std::string UtcStamp(int64_t utcSeconds);
+std::string UtcIsoTime(int64_t utcSeconds);
+std::optional<int64_t> ParseUtcStamp(std::string_view text);
+std::optional<int64_t> ParseUtcIsoTime(std::string_view text);
+
+// "<model><sub>-<serial>-<YYYYMMDDTHHMMSSZ>.vbk"; a copy number above 1 (a second image of the
+// same radio read within the same second) is added as "-<n>" before the extension.
+std::string BackupFileName(const BackupIdentity& id, int64_t utcSeconds, int copy = 1);
+struct BackupFileNameParts {
+    std::string key;
+    int64_t utcSeconds = 0;
+    int copy = 1;
+};
+// The parts of a name BackupFileName makes; nothing for any other name.
+std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name);
+
+std::string FormatBackupFile(const BackupRecord& record);
+// Checks the header, the image length, the checksum and the identity (consistent with its
+// identification answer, and of expectedModel) before a record is given out.
+BackupLoad ParseBackupFile(const std::string& contents, const std::string& expectedModel);
+
+}  // namespace calvex

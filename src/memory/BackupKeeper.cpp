@@ -1,0 +1,153 @@
+#include "memory/BackupKeeper.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+
+#include "memory/FileBackupStore.h"
+#include "shell/Common.h"
+
+namespace calvex {
+
+namespace {
+
+bool hasBackupExtension(const std::string& name) {
+    const std::string ext = kBackupExtension;
+    return name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0;
+}
+
+// Newer first: the time, then the copy made within the same second.
+bool newer(const BackupFileNameParts& a, const BackupFileNameParts& b) {
+    return std::tie(a.utcSeconds, a.copy) > std::tie(b.utcSeconds, b.copy);
+}
+
+}  // namespace
+
+BackupKeeper::BackupKeeper()
+    : ownStore_(std::make_unique<FileBackupStore>(
+          DefaultBackupFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))),
+      ownClock_(std::make_unique<SystemUtcClock>()),
+      store_(ownStore_.get()),
+      clock_(ownClock_.get()) {}
+
+BackupKeeper::~BackupKeeper() = default;
+
+BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
+                                                     const std::string& image) {
+    SaveResult result;
+    BackupRecord record;
+    record.identity = BackupIdentity::FromAnswer(answer);
+    record.utcSeconds = clock_->utcSeconds();
+    record.program = kProgramTitle;
+    record.image = image;
+    const std::string key = record.identity.key();
+
+    const std::vector<std::string> names = store_->list();
+    std::optional<BackupFileNameParts> newest;
+    std::string newestName;
+    for (const auto& name : names) {
+        const auto parts = ParseBackupFileName(name);
+        if (parts && parts->key == key && (!newest || newer(*parts, *newest))) {
+            newest = parts;
+            newestName = name;
+        }
+    }
+    const BackupLoad last = newest ? Load(newestName) : BackupLoad{};
+    if (last.usable() && last.record->image == image) {
+        result.outcome = Saved::Unchanged;
+        result.name = newestName;
+    } else {
+        // A second image of the radio within the same second gets a copy number.
+        int copy = 1;
+        while (std::find(names.begin(), names.end(),
+                         BackupFileName(record.identity, record.utcSeconds, copy)) != names.end())
+            ++copy;
+        result.name = BackupFileName(record.identity, record.utcSeconds, copy);
+        result.outcome = store_->write(result.name, FormatBackupFile(record), result.reason)
+                             ? Saved::New
+                             : Saved::Failed;
+    }
+
+    lastSave_ = result;
+    if (result.outcome == Saved::Failed) {
+        if (!failing_) {
+            const std::string folder = store_->folder().empty() ? "(no folder)" : store_->folder();
+            report_ = Report{"Cannot save the backup of the transceiver's memory.",
+                             folder + ": " + result.reason};
+        }
+        failing_ = true;
+        return result;
+    }
+    failing_ = false;
+    Prune(result.outcome == Saved::New ? store_->list() : names, record.utcSeconds);
+    return result;
+}
+
+std::optional<BackupKeeper::Report> BackupKeeper::TakeReport() {
+    std::optional<Report> r;
+    r.swap(report_);
+    return r;
+}
+
+void BackupKeeper::Prune(const std::vector<std::string>& names, int64_t now) {
+    std::map<std::string, BackupFileNameParts> newestOf;
+    for (const auto& name : names) {
+        const auto parts = ParseBackupFileName(name);
+        if (!parts) continue;
+        auto [it, added] = newestOf.emplace(parts->key, *parts);
+        if (!added && newer(*parts, it->second)) it->second = *parts;
+    }
+    for (const auto& name : names) {
+        const auto parts = ParseBackupFileName(name);
+        if (!parts) continue;  // not a name of ours: never touched
+        const auto& newest = newestOf.at(parts->key);
+        const bool isNewest = parts->utcSeconds == newest.utcSeconds && parts->copy == newest.copy;
+        // A file that cannot be removed is simply kept.
+        if (!isNewest && now - parts->utcSeconds > kKeepSeconds) store_->remove(name);
+    }
+}
+
+std::vector<BackupKeeper::Entry> BackupKeeper::List() const {
+    struct Sorted {
+        std::optional<BackupFileNameParts> parts;
+        Entry entry;
+    };
+    std::vector<Sorted> all;
+    for (const auto& name : store_->list()) {
+        if (!hasBackupExtension(name)) continue;
+        all.push_back({ParseBackupFileName(name), {name, Load(name)}});
+    }
+    std::sort(all.begin(), all.end(), [](const Sorted& a, const Sorted& b) {
+        // Names of ours first, by radio, newest first; any other name after them.
+        if (a.parts.has_value() != b.parts.has_value()) return a.parts.has_value();
+        if (!a.parts) return a.entry.name < b.entry.name;
+        if (a.parts->key != b.parts->key) return a.parts->key < b.parts->key;
+        return newer(*a.parts, *b.parts);
+    });
+    std::vector<Entry> out;
+    out.reserve(all.size());
+    for (auto& s : all)
+        out.push_back(std::move(s.entry));
+    return out;
+}
+
+BackupLoad BackupKeeper::Load(const std::string& name) const {
+    std::string reason;
+    const auto contents = store_->read(name, kMaxFileBytes, reason);
+    if (!contents) {
+        BackupLoad load;
+        load.problem = BackupProblem::Unreadable;
+        load.reason = "cannot be read: " + reason;
+        return load;
+    }
+    if (contents->size() > kMaxFileBytes) {
+        BackupLoad load;
+        load.problem = BackupProblem::Oversized;
+        load.reason = "oversized: more than " + std::to_string(kMaxFileBytes) + " bytes";
+        return load;
+    }
+    return ParseBackupFile(*contents, model_);
+}
+
+}  // namespace calvex

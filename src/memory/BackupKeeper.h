@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "memory/BackupFile.h"
+#include "memory/IBackupStore.h"
+
+namespace calvex {
+
+// Keeps a backup of the transceiver's memory after every clone read that completed, one
+// history per radio, in a folder of the store. A read identical to the newest backup of the
+// same radio adds nothing; backups older than a year are removed, never the newest of a radio.
+class BackupKeeper {
+  public:
+    static constexpr int64_t kKeepSeconds = int64_t{365} * 86400;
+    // No backup file comes near this size; anything larger is not read whole.
+    static constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+    // The folder of DefaultBackupFolder (from the environment) and the system clock.
+    BackupKeeper();
+    BackupKeeper(const BackupKeeper&) = delete;
+    BackupKeeper& operator=(const BackupKeeper&) = delete;
+    ~BackupKeeper();
+
+    // Another store or clock (tests, or another folder); the keeper only refers to them.
+    void UseStore(IBackupStore& store) { store_ = &store; }
+    void UseClock(IUtcClock& clock) { clock_ = &clock; }
+    IBackupStore& store() const { return *store_; }
+    // The model code every usable backup must carry (this program's transceiver).
+    void model(const std::string& code) { model_ = code; }
+    const std::string& model() const { return model_; }
+
+    enum class Saved { New, Unchanged, Failed };
+    struct SaveResult {
+        Saved outcome = Saved::Failed;
+        std::string name;    // the file written, or the newest backup when unchanged
+        std::string reason;  // why it failed
+    };
+    // answer: the identification answer of the read; image: the kBackupImageSize bytes read.
+    SaveResult SaveAfterRead(const std::string& answer, const std::string& image);
+    // How the last save went (a window may show it); Failed with no name before the first.
+    const SaveResult& lastSave() const { return lastSave_; }
+
+    // A failed save, for the technician. Given out once: the failures that follow it are not
+    // reported again until a save has succeeded.
+    struct Report {
+        std::string text;
+        std::string detail;
+    };
+    std::optional<Report> TakeReport();
+
+    struct Entry {
+        std::string name;
+        BackupLoad load;
+    };
+    // Every backup file of the folder (named *.vbk), each checked as Load checks it: radios in
+    // the order of their names, each radio's newest first.
+    std::vector<Entry> List() const;
+    BackupLoad Load(const std::string& name) const;
+
+  private:
+    void Prune(const std::vector<std::string>& names, int64_t now);
+
+    std::unique_ptr<IBackupStore> ownStore_;
+    std::unique_ptr<IUtcClock> ownClock_;
+    IBackupStore* store_ = nullptr;
+    IUtcClock* clock_ = nullptr;
+    std::string model_ = "2601";
+    bool failing_ = false;
+    std::optional<Report> report_;
+    SaveResult lastSave_;
+};
+
+}  // namespace calvex

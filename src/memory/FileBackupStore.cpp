@@ -1,0 +1,82 @@
+#include "memory/FileBackupStore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "shell/AtomicFile.h"
+
+namespace calvex {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> FileBackupStore::list() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (folder_.empty()) return names;
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes,
+                                                 std::string& reason) const {
+    std::ifstream in(path(name), std::ios::binary);
+    if (!in) {
+        reason = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string data(maxBytes + 1, '\0');
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    if (in.bad()) {
+        reason = "read error";
+        return std::nullopt;
+    }
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    return data;
+}
+
+bool FileBackupStore::write(const std::string& name, const std::string& contents,
+                            std::string& reason) {
+    if (folder_.empty()) {
+        reason = "neither XDG_DATA_HOME nor HOME names a folder for it";
+        return false;
+    }
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    if (ec) {
+        reason = ec.message();
+        return false;
+    }
+    return ReplaceFileAtomically(path(name), contents, {}, &reason);
+}
+
+bool FileBackupStore::remove(const std::string& name) {
+    std::error_code ec;
+    return fs::remove(path(name), ec);
+}
+
+int64_t SystemUtcClock::utcSeconds() const {
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string DefaultBackupFolder(const char* xdgDataHome, const char* home) {
+    if (xdgDataHome != nullptr && *xdgDataHome == '/') {
+        return (fs::path(xdgDataHome) / "calvexadj" / "backups").lexically_normal().string();
+    }
+    if (home != nullptr && *home != '\0') {
+        return (fs::path(home) / ".local" / "share" / "calvexadj" / "backups")
+            .lexically_normal()
+            .string();
+    }
+    return {};
+}
+
+}  // namespace calvex

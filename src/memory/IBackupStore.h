@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace calvex {
+
+// The folder the backups are kept in. Names are plain file names inside it.
+class IBackupStore {
+  public:
+    virtual ~IBackupStore() = default;
+    // Where the backups are kept, as the technician is told.
+    virtual std::string folder() const = 0;
+    // The names of the regular files in the folder; none when there is no folder yet.
+    virtual std::vector<std::string> list() const = 0;
+    // The file's contents, at most maxBytes + 1 bytes of it (so that a longer file shows as
+    // longer); nothing, and the reason, when it cannot be read.
+    virtual std::optional<std::string> read(const std::string& name, std::size_t maxBytes,
+                                            std::string& reason) const = 0;
+    // Creates the folder when needed and writes the file in one step (never half-written);
+    // false, and the reason, when it cannot.
+    virtual bool write(const std::string& name, const std::string& contents,
+                       std::string& reason) = 0;
+    virtual bool remove(const std::string& name) = 0;
+};
+
+// The wall clock, in seconds since 1970-01-01 UTC.
+class IUtcClock {
+  public:
+    virtual ~IUtcClock() = default;
+    virtual int64_t utcSeconds() const = 0;
+};
+
+}  // namespace calvex

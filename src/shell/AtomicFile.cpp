@@ -1,0 +1,74 @@
+#include "shell/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace calvex {
+
+namespace {
+
+bool writeAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                           const std::function<bool()>& beforeRename, std::string* reason) {
+    // The first system error met is the one reported.
+    int error = 0;
+    const auto note = [&error](bool ok) {
+        if (!ok && error == 0) error = errno;
+        return ok;
+    };
+    std::string tmpl = path + ".XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        if (reason != nullptr) *reason = std::strerror(errno);
+        return false;
+    }
+    // Keep the old file's permissions; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok =
+        note(::fchmod(fd, mode) == 0) && note(writeAll(fd, contents)) && note(::fsync(fd) == 0);
+    ok = note(::close(fd) == 0) && ok;
+    if (ok && beforeRename) ok = beforeRename();
+    if (ok) ok = note(::rename(tmpl.c_str(), path.c_str()) == 0);
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        if (reason != nullptr) *reason = error != 0 ? std::strerror(error) : "abandoned";
+        return false;
+    }
+    // Make the rename itself durable.
+    const auto slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+}  // namespace calvex

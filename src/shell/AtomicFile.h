@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace calvex {
+
+// Replaces the file at path with contents in one step: a temporary file in the same folder is
+// written, flushed to the disk and renamed over it, so a crash or a full disk never leaves a
+// half-written file. The old file's permissions are kept; a new file gets the usual ones.
+// beforeRename lets tests interrupt the save once the temporary file is complete: returning
+// false abandons it. On failure the temporary file is removed, the old file is as it was,
+// false is returned and reason (when given) tells why in the system's words.
+bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                           const std::function<bool()>& beforeRename = {},
+                           std::string* reason = nullptr);
+
+}  // namespace calvex

@@ -1,0 +1,255 @@
+// The backup file: its name, its header, and every way a file can be unfit for use.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "memory/BackupFile.h"
+
+namespace calvex {
+namespace {
+
+// The identification answer of the simulated transceiver: EF EE E1, 26 01 01 00, the count 43,
+// the serial number, firmware, band plan, and 05 at byte 43.
+std::string Answer(const std::string& serial = "20417735") {
+    std::string a("\xEF\xEE\xE1\x26\x01\x01\x00", 7);
+    a += static_cast<char>(43);
+    a += serial;
+    a += std::string("\x01\x07\x05\x50\x06\xCC\x08\x00\x19\x00\x32", 11);
+    a.resize(42, '\0');
+    a += '\x05';
+    a.resize(50, '\0');
+    return a;
+}
+
+// 2024-05-01T12:00:00Z
+constexpr int64_t kMay1 = 1714564800;
+
+std::string Image() {
+    std::string image(kBackupImageSize, '\0');
+    for (std::size_t a = 0; a < image.size(); ++a)
+        image[a] = static_cast<char>((a * 7 + 3) & 0xFF);
+    return image;
+}
+
+BackupRecord Record() {
+    return {BackupIdentity::FromAnswer(Answer()), kMay1, "Calvex ADJ Rev.1.0", Image()};
+}
+
+TEST(BackupFile, IdentityIsTakenFromTheIdentificationAnswer) {
+    const BackupIdentity id = BackupIdentity::FromAnswer(Answer());
+    EXPECT_EQ(id.model, "2601");
+    EXPECT_EQ(id.sub, "0100");
+    EXPECT_EQ(id.serial, "20417735");
+    EXPECT_EQ(id.answer, Answer());
+    EXPECT_EQ(id.key(), "26010100-20417735");
+}
+
+struct SerialCase {
+    const char* name;
+    std::string answer;
+    std::string serial;
+};
+
+class BackupSerial : public ::testing::TestWithParam<SerialCase> {};
+
+// Whatever the answer carries, the serial is 8 characters a file name can hold.
+TEST_P(BackupSerial, IsEightSafeCharacters) {
+    EXPECT_EQ(BackupIdentity::FromAnswer(GetParam().answer).serial, GetParam().serial);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, BackupSerial,
+    ::testing::Values(SerialCase{"Digits", Answer("20417735"), "20417735"},
+                      SerialCase{"Letters", Answer("AB12cd34"), "AB12cd34"},
+                      SerialCase{"PathAndBlanks", Answer("../ 7\\:*"), "____7___"},
+                      SerialCase{"ControlBytes",
+                                 Answer(std::string("12\xFE\n\0"
+                                                    "678",
+                                                    8)),
+                                 "12___678"},
+                      SerialCase{"ShortAnswer", Answer().substr(0, 12), "2041____"},
+                      SerialCase{"NoSerial", Answer().substr(0, 8), "________"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct TimeCase {
+    const char* name;
+    int64_t seconds;
+    const char* stamp;
+    const char* iso;
+};
+
+class BackupTime : public ::testing::TestWithParam<TimeCase> {};
+
+TEST_P(BackupTime, WritesAndReadsUtcTimes) {
+    const TimeCase& c = GetParam();
+    EXPECT_EQ(UtcStamp(c.seconds), c.stamp);
+    EXPECT_EQ(UtcIsoTime(c.seconds), c.iso);
+    EXPECT_EQ(ParseUtcStamp(c.stamp), c.seconds);
+    EXPECT_EQ(ParseUtcIsoTime(c.iso), c.seconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, BackupTime,
+    ::testing::Values(TimeCase{"Epoch", 0, "19700101T000000Z", "1970-01-01T00:00:00Z"},
+                      TimeCase{"May2024", kMay1, "20240501T120000Z", "2024-05-01T12:00:00Z"},
+                      TimeCase{"LeapDay", 1709251199, "20240229T235959Z", "2024-02-29T23:59:59Z"},
+                      TimeCase{"Y2K", 946684800, "20000101T000000Z", "2000-01-01T00:00:00Z"},
+                      TimeCase{"EndOf2099", 4102444799, "20991231T235959Z",
+                               "2099-12-31T23:59:59Z"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(BackupFile, RefusesTimesThatAreNone) {
+    for (const char* t :
+         {"20240230T120000Z", "20241301T120000Z", "20240501T240000Z", "20240501T120060Z",
+          "20240501 120000Z", "20240501T120000", "2024051T1200", "2O240501T120000Z", ""}) {
+        EXPECT_FALSE(ParseUtcStamp(t).has_value()) << t;
+    }
+    EXPECT_FALSE(ParseUtcIsoTime("2024-05-01 12:00:00Z").has_value());
+    EXPECT_FALSE(ParseUtcIsoTime("2024-02-30T12:00:00Z").has_value());
+}
+
+TEST(BackupFile, NameHoldsTheRadioAndTheTime) {
+    const BackupIdentity id = BackupIdentity::FromAnswer(Answer());
+    EXPECT_EQ(BackupFileName(id, kMay1), "26010100-20417735-20240501T120000Z.vbk");
+    EXPECT_EQ(BackupFileName(id, kMay1, 2), "26010100-20417735-20240501T120000Z-2.vbk");
+
+    const auto parts = ParseBackupFileName("26010100-20417735-20240501T120000Z-2.vbk");
+    ASSERT_TRUE(parts.has_value());
+    EXPECT_EQ(parts->key, "26010100-20417735");
+    EXPECT_EQ(parts->utcSeconds, kMay1);
+    EXPECT_EQ(parts->copy, 2);
+    EXPECT_EQ(ParseBackupFileName(BackupFileName(id, kMay1))->copy, 1);
+}
+
+TEST(BackupFile, OtherNamesAreNotBackupNames) {
+    for (const char* name :
+         {"26010100-20417735-20240501T120000Z.txt", "26010100-20417735-20240501T120000Z",
+          "2601010-20417735-20240501T120000Z.vbk", "26010100-2041773-20240501T120000Z.vbk",
+          "26010100-2041/735-20240501T120000Z.vbk", "26010100-20417735-20241301T120000Z.vbk",
+          "26010100-20417735-20240501T120000Z-1.vbk", "26010100-20417735-20240501T120000Z-02.vbk",
+          "26010100-20417735-20240501T120000Z-x.vbk", "2601o100-20417735-20240501T120000Z.vbk",
+          "26010100-20417735-20240501T120000Z.vbk.Ab12Cd", ".vbk", ""}) {
+        EXPECT_FALSE(ParseBackupFileName(name).has_value()) << name;
+    }
+}
+
+TEST(BackupFile, Crc32IsTheUsualOne) {
+    EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(Crc32(""), 0u);
+}
+
+TEST(BackupFile, HeaderThenTheRawImage) {
+    const std::string text = FormatBackupFile(Record());
+    const std::string header = std::string(
+        "Calvex ADJ backup 1\n"
+        "program: Calvex ADJ Rev.1.0\n"
+        "model: 2601\n"
+        "sub: 0100\n"
+        "serial: 20417735\n"
+        "identification: EFEEE1260101002B32303431373733350107055006CC080019003200000000000000"
+        "00000000000000000500000000000000\n"
+        "time: 2024-05-01T12:00:00Z\n"
+        "length: 1664\n");
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    char crc[32];
+    std::snprintf(crc, sizeof crc, "crc32: %08X\n\n", Crc32(Image()));
+    EXPECT_EQ(text.substr(header.size(), 17), crc);
+    EXPECT_EQ(text.substr(header.size() + 17), Image());
+}
+
+TEST(BackupFile, ReadsBackWhatItWrote) {
+    const BackupLoad load = ParseBackupFile(FormatBackupFile(Record()), "2601");
+    ASSERT_TRUE(load.usable()) << load.reason;
+    EXPECT_EQ(load.problem, BackupProblem::None);
+    const BackupRecord& r = *load.record;
+    EXPECT_EQ(r.image, Image());
+    EXPECT_EQ(r.utcSeconds, kMay1);
+    EXPECT_EQ(r.program, "Calvex ADJ Rev.1.0");
+    EXPECT_EQ(r.identity.model, "2601");
+    EXPECT_EQ(r.identity.sub, "0100");
+    EXPECT_EQ(r.identity.serial, "20417735");
+    EXPECT_EQ(r.identity.answer, Answer());
+}
+
+// Replaces the first "from" in the header by "to".
+std::function<std::string(std::string)> Header(std::string from, std::string to) {
+    return [from, to](std::string text) {
+        const auto at = text.find(from);
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+}
+
+struct UnfitCase {
+    const char* name;
+    std::function<std::string(std::string)> spoil;
+    BackupProblem problem;
+    const char* reason;
+};
+
+class UnfitBackup : public ::testing::TestWithParam<UnfitCase> {};
+
+// A file that is not exactly what was written is never given out as a record.
+TEST_P(UnfitBackup, IsRefusedWithItsReason) {
+    const UnfitCase& c = GetParam();
+    const BackupLoad load = ParseBackupFile(c.spoil(FormatBackupFile(Record())), "2601");
+    EXPECT_FALSE(load.usable());
+    EXPECT_EQ(load.problem, c.problem);
+    EXPECT_EQ(load.reason, c.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, UnfitBackup,
+    ::testing::Values(
+        UnfitCase{"Empty", [](std::string) { return std::string(); }, BackupProblem::Foreign,
+                  "not a backup file of this program"},
+        UnfitCase{"RawImage", [](std::string) { return Image(); }, BackupProblem::Foreign,
+                  "not a backup file of this program"},
+        UnfitCase{"AnotherFormat", Header("backup 1", "backup 2"), BackupProblem::Foreign,
+                  "not a backup file of this program"},
+        UnfitCase{"CutInTheHeader", [](std::string text) { return text.substr(0, 60); },
+                  BackupProblem::Truncated, "the header has no end"},
+        UnfitCase{"LastByteMissing",
+                  [](std::string text) { return text.substr(0, text.size() - 1); },
+                  BackupProblem::Truncated, "truncated: 1663 of 1664 image bytes"},
+        UnfitCase{"HalfTheImage",
+                  [](std::string text) { return text.substr(0, text.size() - 832); },
+                  BackupProblem::Truncated, "truncated: 832 of 1664 image bytes"},
+        UnfitCase{"OneByteMore", [](std::string text) { return text + '\0'; },
+                  BackupProblem::Oversized,
+                  "oversized: 1665 bytes after the header, 1664 expected"},
+        UnfitCase{"ImageOfAnotherSize", Header("length: 1664", "length: 2048"),
+                  BackupProblem::Foreign, "the image holds 2048 bytes, not 1664"},
+        UnfitCase{"OneImageByteAltered",
+                  [](std::string text) {
+                      text[text.size() - 100] = static_cast<char>(text[text.size() - 100] ^ 0x01);
+                      return text;
+                  },
+                  BackupProblem::Corrupt, "the checksum does not match the image"},
+        UnfitCase{"ChecksumAltered", Header("crc32: ", "crc32: 0"), BackupProblem::Corrupt,
+                  "the checksum does not match the image"},
+        UnfitCase{"NoChecksum", Header("crc32: ", "crc: "), BackupProblem::Corrupt,
+                  "the header lacks \"crc32\""},
+        UnfitCase{"SubCodeAltered", Header("sub: 0100", "sub: 0000"), BackupProblem::Corrupt,
+                  "the identity in the header does not match its identification answer"},
+        UnfitCase{"SerialAltered", Header("serial: 20417735", "serial: 20417736"),
+                  BackupProblem::Corrupt,
+                  "the identity in the header does not match its identification answer"},
+        UnfitCase{"AnswerNotHex", Header("identification: EF", "identification: XY"),
+                  BackupProblem::Corrupt, "the identification answer is not hex"},
+        UnfitCase{"AnotherModel",
+                  [](std::string text) {
+                      return Header("identification: EFEEE12601", "identification: EFEEE12701")(
+                          Header("model: 2601", "model: 2701")(text));
+                  },
+                  BackupProblem::OtherModel, "a backup of another transceiver model (2701)"},
+        UnfitCase{"NoTime", Header("time: 2024-05-01T12:00:00Z", "time: yesterday"),
+                  BackupProblem::Corrupt, "the time is not a UTC time"},
+        UnfitCase{"FieldTwice", Header("model: 2601\n", "model: 2601\nmodel: 2601\n"),
+                  BackupProblem::Corrupt, "the header names \"model\" twice"},
+        UnfitCase{"LineWithoutValue", Header("sub: 0100", "sub 0100"), BackupProblem::Corrupt,
+                  "a header line is not \"name: value\""}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace calvex

@@ -1,0 +1,194 @@
+// The backups kept after every completed read: one history per radio, nothing twice, a year
+// kept, a failed save told once.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "memory/BackupKeeper.h"
+#include "memory/MemoryBackupStore.h"
+
+namespace calvex {
+namespace {
+
+using testing::FakeUtcClock;
+using testing::MemoryBackupStore;
+
+constexpr int64_t kDay = 86400;
+
+std::string Answer(const std::string& serial, const std::string& sub = std::string("\x01\x00", 2)) {
+    std::string a = std::string("\xEF\xEE\xE1\x26\x01", 5) + sub;
+    a += static_cast<char>(43);
+    a += serial;
+    a.resize(42, '\0');
+    a += '\x05';
+    a.resize(50, '\0');
+    return a;
+}
+
+std::string Image(char fill) {
+    return std::string(kBackupImageSize, fill);
+}
+
+class Keeper : public ::testing::Test {
+  protected:
+    Keeper() {
+        keeper.UseStore(store);
+        keeper.UseClock(clock);
+    }
+    BackupKeeper::SaveResult Save(const std::string& serial, char fill) {
+        return keeper.SaveAfterRead(Answer(serial), Image(fill));
+    }
+    // A backup written as the keeper would have written it at that time.
+    void Put(const std::string& serial, int64_t when, char fill, int copy = 1) {
+        const BackupRecord r{BackupIdentity::FromAnswer(Answer(serial)), when, "Calvex ADJ Rev.1.0",
+                             Image(fill)};
+        store.files[BackupFileName(r.identity, when, copy)] = FormatBackupFile(r);
+    }
+
+    MemoryBackupStore store;
+    FakeUtcClock clock;
+    BackupKeeper keeper;
+};
+
+TEST_F(Keeper, FirstReadOfARadioIsKept) {
+    const auto saved = Save("20417735", '\x11');
+    EXPECT_EQ(saved.outcome, BackupKeeper::Saved::New);
+    EXPECT_EQ(saved.name, "26010100-20417735-20240501T120000Z.vbk");
+    EXPECT_EQ(store.backups(), std::vector<std::string>{saved.name});
+    const BackupLoad load = keeper.Load(saved.name);
+    ASSERT_TRUE(load.usable()) << load.reason;
+    EXPECT_EQ(load.record->image, Image('\x11'));
+    EXPECT_EQ(load.record->utcSeconds, clock.now);
+    EXPECT_EQ(load.record->identity.answer, Answer("20417735"));
+    EXPECT_FALSE(keeper.TakeReport().has_value());
+}
+
+TEST_F(Keeper, AnIdenticalReadAddsNothingAChangedOneAddsAFile) {
+    const auto first = Save("20417735", '\x11');
+    clock.now += 600;
+    const auto same = Save("20417735", '\x11');
+    EXPECT_EQ(same.outcome, BackupKeeper::Saved::Unchanged);
+    EXPECT_EQ(same.name, first.name);
+    EXPECT_EQ(keeper.lastSave().outcome, BackupKeeper::Saved::Unchanged);
+    EXPECT_EQ(keeper.lastSave().name, first.name);
+    EXPECT_EQ(store.writes, 1);
+
+    clock.now += 600;
+    const auto changed = Save("20417735", '\x22');
+    EXPECT_EQ(changed.outcome, BackupKeeper::Saved::New);
+    EXPECT_EQ(changed.name, "26010100-20417735-20240501T122000Z.vbk");
+
+    // Identical to the newest, not to an older one: back to the first image is a new file.
+    clock.now += 600;
+    EXPECT_EQ(Save("20417735", '\x11').outcome, BackupKeeper::Saved::New);
+    // Another radio has a history of its own.
+    EXPECT_EQ(Save("20417736", '\x11').outcome, BackupKeeper::Saved::New);
+    EXPECT_EQ(store.backups().size(), 4u);
+}
+
+TEST_F(Keeper, TwoImagesWithinOneSecondAreBothKept) {
+    Save("20417735", '\x11');
+    const auto second = Save("20417735", '\x22');
+    const auto third = Save("20417735", '\x33');
+    EXPECT_EQ(second.name, "26010100-20417735-20240501T120000Z-2.vbk");
+    EXPECT_EQ(third.name, "26010100-20417735-20240501T120000Z-3.vbk");
+    // The newest of that second is the one an identical read is compared with.
+    EXPECT_EQ(Save("20417735", '\x33').outcome, BackupKeeper::Saved::Unchanged);
+    EXPECT_EQ(Save("20417735", '\x22').outcome, BackupKeeper::Saved::New);
+}
+
+TEST_F(Keeper, AYearIsKeptAndTheNewestOfEveryRadioForEver) {
+    const int64_t now = clock.now;
+    Put("20417735", now - 900 * kDay, '\x01');  // older than a year
+    Put("20417735", now - 366 * kDay, '\x02');  // older than a year
+    Put("20417735", now - 365 * kDay, '\x03');  // exactly a year: kept
+    Put("20417735", now - 10 * kDay, '\x04');   // recent
+    Put("11111111", now - 800 * kDay, '\x05');  // another radio, long ago
+    Put("11111111", now - 700 * kDay, '\x06');  // its newest: kept however old
+    store.files["26010100-20417735-20190101T000000Z.txt"] = "notes";  // not a backup name
+    store.files["old.vbk"] = "whatever";                              // not a backup name
+
+    Save("20417735", '\x07');
+    std::vector<std::string> kept;
+    for (const auto& entry : store.files)
+        kept.push_back(entry.first);
+    const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
+    const BackupIdentity other = BackupIdentity::FromAnswer(Answer("11111111"));
+    EXPECT_EQ(kept, (std::vector<std::string>{
+                        BackupFileName(other, now - 700 * kDay),
+                        "26010100-20417735-20190101T000000Z.txt",
+                        BackupFileName(id, now - 365 * kDay),
+                        BackupFileName(id, now - 10 * kDay),
+                        BackupFileName(id, now),
+                        "old.vbk",
+                    }));
+}
+
+TEST_F(Keeper, AFailedSaveIsToldOnceUntilASaveSucceeds) {
+    store.failWrites = "No space left on device";
+    const auto failed = Save("20417735", '\x11');
+    EXPECT_EQ(failed.outcome, BackupKeeper::Saved::Failed);
+    EXPECT_EQ(failed.reason, "No space left on device");
+    EXPECT_EQ(keeper.lastSave().reason, "No space left on device");
+    EXPECT_TRUE(store.backups().empty());
+    const auto report = keeper.TakeReport();
+    ASSERT_TRUE(report.has_value());
+    EXPECT_EQ(report->text, "Cannot save the backup of the transceiver's memory.");
+    EXPECT_EQ(report->detail, "/data/calvexadj/backups: No space left on device");
+    EXPECT_FALSE(keeper.TakeReport().has_value()) << "taken once";
+
+    // The same fault again: not told again.
+    clock.now += 60;
+    EXPECT_EQ(Save("20417736", '\x11').outcome, BackupKeeper::Saved::Failed);
+    EXPECT_FALSE(keeper.TakeReport().has_value());
+
+    store.failWrites.clear();
+    clock.now += 60;
+    EXPECT_EQ(Save("20417735", '\x11').outcome, BackupKeeper::Saved::New);
+    store.failWrites = "Permission denied";
+    clock.now += 60;
+    EXPECT_EQ(Save("20417735", '\x22').outcome, BackupKeeper::Saved::Failed);
+    ASSERT_TRUE(keeper.TakeReport().has_value()) << "a new fault after a success is told";
+}
+
+TEST_F(Keeper, ListsEveryBackupFileRadioByRadioNewestFirstWithWhyOnesAreUnusable) {
+    const int64_t now = clock.now;
+    Put("20417735", now - 2 * kDay, '\x01');
+    Put("20417735", now - 1 * kDay, '\x02');
+    Put("11111111", now - 3 * kDay, '\x03');
+    const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
+    const std::string cut = BackupFileName(id, now - 5 * kDay);
+    store.files[cut] = FormatBackupFile({id, now - 5 * kDay, "x", Image('\x04')}).substr(0, 900);
+    store.files["copied by hand.vbk"] = FormatBackupFile({id, now, "x", Image('\x05')});
+    store.files["26010100-20417735-20240501T120000Z.vbk.Xy12Ab"] = "a temporary file";
+
+    const auto list = keeper.List();
+    std::vector<std::string> names;
+    for (const auto& e : list)
+        names.push_back(e.name);
+    const BackupIdentity other = BackupIdentity::FromAnswer(Answer("11111111"));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         BackupFileName(other, now - 3 * kDay),
+                         BackupFileName(id, now - 1 * kDay),
+                         BackupFileName(id, now - 2 * kDay),
+                         cut,
+                         "copied by hand.vbk",
+                     }));
+    EXPECT_TRUE(list[1].load.usable());
+    EXPECT_EQ(list[1].load.record->image, Image('\x02'));
+    EXPECT_FALSE(list[3].load.usable());
+    EXPECT_EQ(list[3].load.problem, BackupProblem::Truncated);
+    EXPECT_TRUE(list[4].load.usable()) << "the contents decide, not the name";
+}
+
+TEST_F(Keeper, AFileFarTooLargeIsNotReadWhole) {
+    store.files["big.vbk"] = std::string(BackupKeeper::kMaxFileBytes + 5000, 'x');
+    const BackupLoad load = keeper.Load("big.vbk");
+    EXPECT_FALSE(load.usable());
+    EXPECT_EQ(load.problem, BackupProblem::Oversized);
+    EXPECT_EQ(keeper.Load("missing.vbk").problem, BackupProblem::Unreadable);
+}
+
+}  // namespace
+}  // namespace calvex

@@ -1,0 +1,102 @@
+// The backups folder on a real disk, in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "memory/BackupKeeper.h"
+#include "memory/FileBackupStore.h"
+#include "shell/TempDir.h"
+
+namespace calvex {
+namespace {
+
+using testing::TempDir;
+
+TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
+    TempDir dir;
+    const std::string folder = dir.path() + "/data/calvexadj/backups";
+    FileBackupStore store(folder);
+    EXPECT_TRUE(store.list().empty()) << "no folder yet";
+
+    std::string reason;
+    const std::string contents("binary\0\xFF\n", 10);
+    ASSERT_TRUE(store.write("a.vbk", contents, reason)) << reason;
+    ASSERT_TRUE(store.write("b.vbk", "second", reason)) << reason;
+    ASSERT_TRUE(store.write("a.vbk", "replaced", reason)) << reason;
+    // Only the files themselves: no temporary file is left behind.
+    EXPECT_EQ(store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
+    EXPECT_EQ(TempDir::read(folder + "/a.vbk"), "replaced");
+    EXPECT_EQ(store.read("b.vbk", 100, reason), "second");
+    EXPECT_EQ(store.read("b.vbk", 3, reason), "seco") << "at most one byte past the limit";
+    EXPECT_FALSE(store.read("c.vbk", 100, reason).has_value());
+    EXPECT_FALSE(reason.empty());
+
+    std::filesystem::create_directory(folder + "/sub");
+    EXPECT_EQ(store.list().size(), 2u) << "folders are not files";
+    EXPECT_TRUE(store.remove("a.vbk"));
+    EXPECT_EQ(store.list(), std::vector<std::string>{"b.vbk"});
+}
+
+TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
+    TempDir dir;
+    TempDir::write(dir.file("plain"), "a file where the folder should be");
+    FileBackupStore store(dir.file("plain") + "/backups");
+    std::string reason;
+    EXPECT_FALSE(store.write("a.vbk", "x", reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(store.list().empty());
+
+    FileBackupStore nowhere("");
+    EXPECT_FALSE(nowhere.write("a.vbk", "x", reason));
+    EXPECT_EQ(reason, "neither XDG_DATA_HOME nor HOME names a folder for it");
+}
+
+TEST(FileBackupStore, KeeperSavesThroughItAndReadsItBack) {
+    TempDir dir;
+    FileBackupStore store(dir.path() + "/backups");
+    BackupKeeper keeper;
+    keeper.UseStore(store);
+    std::string answer = std::string("\xEF\xEE\xE1\x26\x01\x01\x00\x2B", 8) + "20417735";
+    answer.resize(50, '\0');
+    const std::string image(kBackupImageSize, '\xA5');
+    const auto saved = keeper.SaveAfterRead(answer, image);
+    ASSERT_EQ(saved.outcome, BackupKeeper::Saved::New) << saved.reason;
+    const BackupLoad load = keeper.Load(saved.name);
+    ASSERT_TRUE(load.usable()) << load.reason;
+    EXPECT_EQ(load.record->image, image);
+    EXPECT_EQ(keeper.SaveAfterRead(answer, image).outcome, BackupKeeper::Saved::Unchanged);
+}
+
+struct FolderCase {
+    const char* name;
+    const char* xdg;
+    const char* home;
+    const char* folder;
+};
+
+class BackupFolder : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(BackupFolder, FollowsTheDataHome) {
+    const FolderCase& c = GetParam();
+    EXPECT_EQ(DefaultBackupFolder(c.xdg, c.home), c.folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, BackupFolder,
+    ::testing::Values(
+        FolderCase{"DataHome", "/srv/data", "/home/tech", "/srv/data/calvexadj/backups"},
+        FolderCase{"DataHomeWithSlash", "/srv/data/", "/home/tech", "/srv/data/calvexadj/backups"},
+        FolderCase{"NoDataHome", nullptr, "/home/tech",
+                   "/home/tech/.local/share/calvexadj/backups"},
+        FolderCase{"RelativeDataHome", "data", "/home/tech",
+                   "/home/tech/.local/share/calvexadj/backups"},
+        FolderCase{"EmptyDataHome", "", "/home/tech", "/home/tech/.local/share/calvexadj/backups"},
+        FolderCase{"Nowhere", nullptr, nullptr, ""}, FolderCase{"EmptyHome", nullptr, "", ""}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace calvex
