@@ -2,11 +2,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QUrl>
 #include <cmath>
 
+#include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
 #include "shell/Common.h"
 #include "shell/RunGuarded.h"
@@ -130,6 +136,20 @@ void frmMain::BuildControls() {
 
 void frmMain::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    // Enabled by the task, as the connection and a restore allow.
+    mnuFileSaveImage_ = file->addAction(QStringLiteral("Save image &as\u2026"));
+    connect(mnuFileSaveImage_, &QAction::triggered, this, [this] { SaveImageAs(); });
+    mnuFileBackupsFolder_ = file->addAction(QStringLiteral("Open &backups folder"));
+    connect(mnuFileBackupsFolder_, &QAction::triggered, this, [this] { OpenBackupsFolder(); });
+    mnuFileCompare_ = file->addAction(QStringLiteral("&Compare with backup\u2026"));
+    connect(mnuFileCompare_, &QAction::triggered, this,
+            [this] { ShowBackups(BackupsDialog::Mode::Compare); });
+    mnuFileRestore_ = file->addAction(QStringLiteral("&Restore backup to radio\u2026"));
+    connect(mnuFileRestore_, &QAction::triggered, this,
+            [this] { ShowBackups(BackupsDialog::Mode::Restore); });
+    for (QAction* a : {mnuFileSaveImage_, mnuFileCompare_, mnuFileRestore_})
+        a->setEnabled(false);
+    file->addSeparator();
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             [this] { close(); });
 
@@ -197,9 +217,71 @@ void frmMain::ShowSerialDevices() {
     serialDevices_->activateWindow();
 }
 
+void frmMain::SaveImageAs() {
+    if (core_ == nullptr || !core_->rig.RigVelkaProp_EditEnabled()) return;
+    BackupRecord record;
+    record.identity = core_->ConnectedIdentity();
+    record.utcSeconds = QDateTime::currentSecsSinceEpoch();
+    record.program = kProgramTitle;
+    record.image = core_->radio.eepImage.ReadBlock(0, kBackupImageSize);
+    const QString suggested = QDir::home().filePath(
+        QString::fromStdString(BackupFileName(record.identity, record.utcSeconds)));
+    const QString path = saveFileChooser_ ? saveFileChooser_(suggested)
+                                          : QFileDialog::getSaveFileName(
+                                                this, QStringLiteral("Save image as"), suggested,
+                                                QStringLiteral("Calvex ADJ backups (*.vbk)"));
+    if (path.isEmpty()) return;
+    std::string reason;
+    if (!ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record), {}, &reason)) {
+        Guard([&] {
+            box_->nextDetail(path.toStdString() + ": " + reason);
+            MsgBoxCritical(*box_, "Cannot save the image.");
+        });
+    }
+}
+
+void frmMain::OpenBackupsFolder() {
+    if (core_ == nullptr) return;
+    const QString folder = QString::fromStdString(core_->backups.store().folder());
+    // Before the first read there is no folder yet; the file manager shows it empty.
+    QDir().mkpath(folder);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void frmMain::ShowBackups(BackupsDialog::Mode mode) {
+    if (core_ == nullptr) return;
+    if (backupsDialog_ != nullptr && backupsDialog_->mode() != mode) {
+        backupsDialog_->close();
+        backupsDialog_ = nullptr;
+    }
+    if (backupsDialog_ == nullptr) {
+        backupsDialog_ = new BackupsDialog(*core_, mode, this);
+        backupsDialog_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(backupsDialog_, &BackupsDialog::restoreConfirmed, this,
+                [this](const QString& name) {
+                    Guard([&] { core_->StartRestore(name.toStdString()); });
+                });
+    } else {
+        backupsDialog_->Refresh();
+    }
+    backupsDialog_->show();
+    backupsDialog_->raise();
+    backupsDialog_->activateWindow();
+}
+
+void frmMain::RestoreDone(const RestoreResult& result) {
+    // The other outcomes have shown their message already.
+    if (result.outcome != RestoreResult::Outcome::Restored) return;
+    restoredBox_ = new QMessageBox(QMessageBox::Information, QString::fromLatin1(kProgramTitle),
+                                   QString::fromStdString(result.text), QMessageBox::Ok, this);
+    restoredBox_->setAttribute(Qt::WA_DeleteOnClose);
+    restoredBox_->open();
+}
+
 void frmMain::attach(CalvexCore& core, IMessageBox& box) {
     core_ = &core;
     box_ = &box;
+    core.onRestoreDone([this](const RestoreResult& result) { RestoreDone(result); });
     core.portDetail([this](int16_t port, const std::string& device, const std::string& reason) {
         return PortAdvice(GatherPortFacts(
             port, device, reason, deviceSource_ ? deviceSource_() : std::vector<SerialDevice>{},
@@ -236,6 +318,12 @@ void frmMain::task() {
     for (std::size_t i = 0; i < mnuOptionSelAutoRelease_.size(); ++i) {
         mnuOptionSelAutoRelease_[i]->setChecked(core_->ComAutoRelease() == static_cast<int16_t>(i));
     }
+    const bool connected = core_->rig.RigVelkaProp_EditEnabled();
+    const bool restoring = core_->RestoreRunning();
+    mnuFileSaveImage_->setEnabled(connected);
+    mnuFileCompare_->setEnabled(connected && !restoring);
+    mnuFileRestore_->setEnabled(connected && !restoring &&
+                                core_->rig.RigVelkaProp_RestoreAllowed());
     const bool open = core_->com.comOpen();
     lblComBusy_->setText(
         QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE"));

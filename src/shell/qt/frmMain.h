@@ -5,15 +5,19 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "link/qt/SerialDevices.h"
+#include "rig/IRigBackups.h"
 #include "rig/IRigWindow.h"
+#include "shell/qt/BackupsDialog.h"
 #include "shell/qt/ConsoleListWidget.h"
 #include "shell/qt/QtListBox.h"
 #include "shell/qt/SerialDevicesDialog.h"
@@ -38,6 +42,10 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void attach(CalvexCore& core, IMessageBox& box);
     // Where the serial devices present come from (QSerialPortInfo unless a test says).
     void deviceSource(SerialDeviceSource source) { deviceSource_ = std::move(source); }
+    // Asks where File > Save image as writes, given the name suggested (a file dialog unless a
+    // test says); an empty answer saves nothing.
+    using SaveFileChooser = std::function<QString(const QString& suggested)>;
+    void saveFileChooser(SaveFileChooser choose) { saveFileChooser_ = std::move(choose); }
     // Reads the constants file, sets the captions and lays the window out. False when the
     // constants file cannot be read (the message has been shown).
     bool Form_Load();
@@ -80,6 +88,12 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QAction* serialDevicesAction() const { return mnuOptSerialDevices_; }
     SerialDevicesDialog* serialDevicesDialog() const { return serialDevices_.data(); }
     QPlainTextEdit* dispPara() const { return txtDispPara_; }
+    QAction* saveImageAction() const { return mnuFileSaveImage_; }
+    QAction* backupsFolderAction() const { return mnuFileBackupsFolder_; }
+    QAction* compareAction() const { return mnuFileCompare_; }
+    QAction* restoreAction() const { return mnuFileRestore_; }
+    BackupsDialog* backupsDialog() const { return backupsDialog_.data(); }
+    QMessageBox* restoredBox() const { return restoredBox_.data(); }
 
   signals:
     // The window has closed: the port is closed and the settings are saved.
@@ -98,6 +112,10 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void PaintPortLabel(bool open);
     void RefreshPortCaptions();
     void ShowSerialDevices();
+    void SaveImageAs();
+    void OpenBackupsFolder();
+    void ShowBackups(BackupsDialog::Mode mode);
+    void RestoreDone(const RestoreResult& result);
     int px(double twips) const;
     double twips(int px) const;
     void place(QWidget* w, const TwipRect& r) const;
@@ -124,6 +142,13 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QAction* mnuOptSerialDevices_ = nullptr;
     QPointer<SerialDevicesDialog> serialDevices_;
     SerialDeviceSource deviceSource_ = PresentSerialDevices;
+    SaveFileChooser saveFileChooser_;
+    QAction* mnuFileSaveImage_ = nullptr;
+    QAction* mnuFileBackupsFolder_ = nullptr;
+    QAction* mnuFileCompare_ = nullptr;
+    QAction* mnuFileRestore_ = nullptr;
+    QPointer<BackupsDialog> backupsDialog_;
+    QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
     std::unique_ptr<QtListBox> consoleBox_;
     std::array<std::unique_ptr<QtListBox>, 2> monitorBoxes_;
