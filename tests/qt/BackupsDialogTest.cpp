@@ -153,7 +153,8 @@ TEST_F(BackupsDesktop, ListsThisRadiosBackupAndGreysTheOthersWithTheirReason) {
         {BackupFileName(other.identity, utc.now), "another radio (" + other.identity.key() + ")"},
         {corruptName, "the checksum does not match the image"},
     };
-    for (const auto& [name, reason] : greyed) {
+    for (const auto& [file, reason] : greyed) {
+        const std::string name = file;
         const auto row =
             std::find_if(rows.begin(), rows.end(), [&name](const auto& r) { return r[0] == name; });
         ASSERT_NE(row, rows.end()) << name;

@@ -46,6 +46,7 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
         {QStringLiteral("Item"), QStringLiteral("Backup"), QStringLiteral("Now")});
     differences_->setSelectionMode(QAbstractItemView::NoSelection);
     differences_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    differences_->header()->setMinimumSectionSize(140);
     differences_->setMinimumHeight(240);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
