@@ -98,6 +98,9 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void PrepareAfterRead();
     // Hands a completed read to the backups; true when a backup of it is kept.
     bool KeepReadImage();
+    // A state that reads the whole image: starts the read on its first tick, then true only when
+    // that read was vouched for in full (otherwise it has been reported and the task reset).
+    bool ReadWholeImage();
     bool RunRestoreState(int16_t& next);
     void FinishRestore(RestoreResult::Outcome outcome, std::vector<int32_t> differing,
                        std::string text);

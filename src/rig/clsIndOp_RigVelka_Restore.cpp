@@ -36,15 +36,7 @@ bool clsIndOp_RigVelka::RigOpFunc_StartRestore(const std::string& image, const s
 bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
     switch (opState) {
         case kStateRestoreRead: {
-            if (opFirst) {
-                myCln3Seq.easyCloneRead();
-                return false;
-            }
-            if (!myCln3Seq.cloneReadVerified()) {
-                myWindow.MsgBoxCloneErr(myCln3Seq);
-                RigOpFunc_ResetAll();
-                return false;
-            }
+            if (!ReadWholeImage()) return false;
             // The radio's present memory is kept before anything is written over it; without
             // that backup nothing is written.
             const bool kept = KeepReadImage();
@@ -81,15 +73,7 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             next = kStateRestoreVerify;
             return true;
         case kStateRestoreVerify: {
-            if (opFirst) {
-                myCln3Seq.easyCloneRead();
-                return false;
-            }
-            if (!myCln3Seq.cloneReadVerified()) {
-                myWindow.MsgBoxCloneErr(myCln3Seq);
-                RigOpFunc_ResetAll();
-                return false;
-            }
+            if (!ReadWholeImage()) return false;
             KeepReadImage();
             std::vector<int32_t> differing;
             for (int32_t a = 0; a < kImageSize; ++a) {

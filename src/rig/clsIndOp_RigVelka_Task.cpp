@@ -49,6 +49,20 @@ void clsIndOp_RigVelka::task() {
     UpdateMainControls();
 }
 
+bool clsIndOp_RigVelka::ReadWholeImage() {
+    if (opFirst) {
+        myCln3Seq.easyCloneRead();
+        return false;
+    }
+    // A read that ended any other way has been (or is now) reported.
+    if (!myCln3Seq.cloneReadVerified()) {
+        myWindow.MsgBoxCloneErr(myCln3Seq);
+        RigOpFunc_ResetAll();
+        return false;
+    }
+    return true;
+}
+
 bool clsIndOp_RigVelka::RunState(int16_t& next) {
     switch (opState) {
         case 0:
@@ -56,17 +70,9 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 1:
             return true;
         case 2:
-            if (opFirst) {
-                myCln3Seq.easyCloneRead();
-                return false;
-            }
             // Only an image read in full by this very read may be shown and sent back as
-            // adjustments; a read that ended any other way has been (or is now) reported.
-            if (!myCln3Seq.cloneReadVerified()) {
-                myWindow.MsgBoxCloneErr(myCln3Seq);
-                RigOpFunc_ResetAll();
-                return false;
-            }
+            // adjustments.
+            if (!ReadWholeImage()) return false;
             // Kept before the first adjustment goes out, so that the backup is the radio's
             // memory as it was found.
             KeepReadImage();
