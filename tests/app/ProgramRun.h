@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "shell/PrivateProfile.h"
 #include "shell/TempDir.h"
 
 extern char** environ;
@@ -49,6 +50,12 @@ inline unsigned long long caughtSignals(pid_t pid) {
 
 inline bool catches(pid_t pid, int sig) {
     return (caughtSignals(pid) >> (sig - 1) & 1ULL) != 0;
+}
+
+// A value the program left in its settings file, or "<missing>".
+inline std::string savedValue(const std::string& path, const std::string& section,
+                              const std::string& key) {
+    return FindPrivateProfileString(section, key, path).value_or("<missing>");
 }
 
 // The program under test in a folder of its own.

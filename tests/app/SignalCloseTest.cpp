@@ -6,17 +6,13 @@
 #include <string>
 
 #include "ProgramRun.h"
-#include "shell/PrivateProfile.h"
 
 namespace calvex {
 namespace {
 
 using testing::ProgramRun;
+using testing::savedValue;
 using testing::TempDir;
-
-std::string value(const std::string& path, const std::string& section, const std::string& key) {
-    return FindPrivateProfileString(section, key, path).value_or("<missing>");
-}
 
 TEST(ProgramSignals, ATerminationSignalClosesThePortSavesTheSettingsAndExitsNormally) {
     struct Case {
@@ -42,10 +38,10 @@ TEST(ProgramSignals, ATerminationSignalClosesThePortSavesTheSettingsAndExitsNorm
                                         << run.log();
         EXPECT_EQ(WEXITSTATUS(*status), 0) << run.log();
 
-        EXPECT_EQ(value(run.settings(), "OPTION", "ComPort"), c.port);
-        EXPECT_EQ(value(run.settings(), "OPTION", "ComAutoRelease"), c.release);
+        EXPECT_EQ(savedValue(run.settings(), "OPTION", "ComPort"), c.port);
+        EXPECT_EQ(savedValue(run.settings(), "OPTION", "ComAutoRelease"), c.release);
         if (std::string(c.settings).find("[PORTS]") != std::string::npos) {
-            EXPECT_EQ(value(run.settings(), "PORTS", "COM2"), "/tmp/velka");  // kept
+            EXPECT_EQ(savedValue(run.settings(), "PORTS", "COM2"), "/tmp/velka");  // kept
         }
     }
 }

@@ -8,17 +8,13 @@
 #include <string>
 
 #include "ProgramRun.h"
-#include "shell/PrivateProfile.h"
 
 namespace calvex {
 namespace {
 
 using testing::ProgramRun;
+using testing::savedValue;
 using testing::TempDir;
-
-std::string value(const std::string& path, const std::string& section, const std::string& key) {
-    return FindPrivateProfileString(section, key, path).value_or("<missing>");
-}
 
 TEST(ProgramStart, ASecondCopyIsRefusedWhileTheFirstKeepsRunning) {
     ProgramRun first;
@@ -69,8 +65,8 @@ TEST(ProgramStart, WithoutConstIniTheMessageShowsTheSettingsAreSavedAndNoWindowS
         ASSERT_TRUE(status.has_value()) << "the program did not end\n" << run.log();
         ASSERT_TRUE(WIFEXITED(*status)) << run.log();
         EXPECT_EQ(WEXITSTATUS(*status), 1) << run.log();
-        EXPECT_EQ(value(run.settings(), "OPTION", "ComPort"), c.port);
-        EXPECT_EQ(value(run.settings(), "OPTION", "ComAutoRelease"), c.release);
+        EXPECT_EQ(savedValue(run.settings(), "OPTION", "ComPort"), c.port);
+        EXPECT_EQ(savedValue(run.settings(), "OPTION", "ComAutoRelease"), c.release);
         if (c.settings != nullptr) {
             EXPECT_EQ(TempDir::read(run.settings()).rfind("; bench 2\n", 0), 0u);
         }
