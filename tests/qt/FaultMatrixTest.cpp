@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -145,15 +146,15 @@ bool LostOrGone(const std::string& d, const std::string& device) {
            d.rfind(device + ": ", 0) == 0;  // gone already when the port was opened again
 }
 
-// How many frames of one kind the program sends from Connect until its first cycle has ended:
-// the line cut after Connect is the next one.
-int FramesAtConnect(const std::function<bool(int)>& isKind) {
+// The adjustment commands the program sends from Connect until its first cycle has ended: a
+// line cut after Connect is the next frame of its kind.
+std::vector<int> CommandsAtConnect() {
     testing::FlowBench b;
-    if (!b.connect()) return -1;  // the rows that use it then fail plainly
-    int n = 0;
+    std::vector<int> commands;
+    if (!b.connect()) return commands;  // the rows that count on them then fail plainly
     for (const auto& a : b.adjustments)
-        n += isKind(a.first) ? 1 : 0;
-    return n;
+        commands.push_back(a.first);
+    return commands;
 }
 
 std::vector<Row> Rows() {
@@ -161,8 +162,9 @@ std::vector<Row> Rows() {
         return (c >= 0x04 && c <= 0x0D) || (c >= 0x11 && c <= 0x13) || (c >= 0x14 && c <= 0x3B);
     };
     const auto procedure = [](int c) { return c == 0x0C || c == 0x0D || (c >= 0x14 && c <= 0x3B); };
-    const int adjustAtConnect = FramesAtConnect(adjust);
-    const int procedureAtConnect = FramesAtConnect(procedure);
+    const std::vector<int> atConnect = CommandsAtConnect();
+    const auto adjustAtConnect = std::count_if(atConnect.begin(), atConnect.end(), adjust);
+    const auto procedureAtConnect = std::count_if(atConnect.begin(), atConnect.end(), procedure);
     const auto cut = [](const std::string& point) {
         return QStringList{"--cut", QString::fromStdString(point + "@100")};
     };
