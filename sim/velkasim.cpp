@@ -33,6 +33,8 @@
 namespace {
 
 volatile std::sig_atomic_t gStop = 0;
+// SIGUSR1 writes a byte here for each swap of the unit on the line, which wakes the loop's poll.
+int gSwapPipe = -1;
 
 // How long a cut line stays gone unless --cut says otherwise.
 constexpr int kDefaultDropMs = 100;
@@ -47,14 +49,29 @@ void onSignal(int) {
     gStop = 1;
 }
 
+void onSwapSignal(int) {
+    const int saved = errno;
+    const char c = 's';
+    [[maybe_unused]] const ssize_t n = write(gSwapPipe, &c, 1);
+    errno = saved;
+}
+
 void usage(std::ostream& os) {
     os << "usage: velkasim --link PATH [options]\n"
           "Serves a simulated Velka transceiver on a pseudo-terminal and makes PATH a\n"
           "symbolic link to it; runs until SIGINT or SIGTERM, then removes the link.\n"
+          "SIGUSR1 moves the cable to the other unit (see --other) and back.\n"
           "\n"
           "  --link PATH       symbolic link to create (required)\n"
           "  --image FILE      start from this 1664-byte EEPROM image (default: built-in)\n"
-          "  --save FILE       write the EEPROM image to FILE on exit\n"
+          "  --save FILE       write the (first unit's) EEPROM image to FILE on exit\n"
+          "  --other SERIAL[:IMAGEFILE]\n"
+          "                    a second transceiver beside the first, with this 8-character\n"
+          "                    serial number and 1664-byte image (default: built-in); each\n"
+          "                    SIGUSR1 swaps the unit on the line, between frames, ending a\n"
+          "                    clone exchange in progress as a line cut does. It has no\n"
+          "                    faults or cuts; --no-echo, --temp and --drift apply to it too\n"
+          "  --other-save FILE write the other unit's EEPROM image to FILE on exit\n"
           "  --no-echo         the cable does not echo the computer's bytes\n"
           "  --fault NAME      misbehave; repeatable. NAME is one of:\n"
           "                   ";
@@ -76,6 +93,7 @@ void usage(std::ostream& os) {
           "  --temp CELSIUS    case temperature (default 25)\n"
           "  --drift C_PER_MIN let the temperature drift by this much a minute\n"
           "  --trace           print one line per frame: time in ms, direction, bytes\n"
+          "                    (and one per swap of the unit on the line)\n"
           "  --help            show this text\n";
 }
 
@@ -85,10 +103,17 @@ struct CutOption {
     int dropMs = kDefaultDropMs;
 };
 
+struct OtherUnit {
+    std::string serial;
+    std::string imageFile;  // empty: the built-in image
+};
+
 struct Options {
     std::string link;
     std::string imageFile;
     std::string saveFile;
+    std::optional<OtherUnit> other;
+    std::string otherSaveFile;
     bool echo = true;
     std::vector<velka::Fault> faults;
     std::vector<CutOption> cuts;  // in the order given: a cut's number indexes this
@@ -146,6 +171,18 @@ std::optional<CutOption> parseCut(std::string text) {
     return c;
 }
 
+// SERIAL[:IMAGEFILE], the serial number being 8 printable ASCII characters.
+std::optional<OtherUnit> parseOther(const std::string& text) {
+    const size_t colon = text.find(':');
+    OtherUnit u{text.substr(0, colon), colon == std::string::npos ? "" : text.substr(colon + 1)};
+    const bool printable = std::all_of(u.serial.begin(), u.serial.end(),
+                                       [](char c) { return c >= 0x20 && c <= 0x7E; });
+    if (u.serial.size() != 8 || !printable || (colon != std::string::npos && u.imageFile.empty())) {
+        return std::nullopt;
+    }
+    return u;
+}
+
 // Returns an exit code when the program should stop at once.
 std::optional<int> parseArgs(int argc, char** argv, Options& o) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -166,7 +203,8 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--link" || a == "--image" || a == "--save" || a == "--fault" ||
-                   a == "--cut" || a == "--temp" || a == "--drift") {
+                   a == "--cut" || a == "--temp" || a == "--drift" || a == "--other" ||
+                   a == "--other-save") {
             const auto v = value();
             if (!v) {
                 return 2;
@@ -177,6 +215,16 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
                 o.imageFile = *v;
             } else if (a == "--save") {
                 o.saveFile = *v;
+            } else if (a == "--other") {
+                o.other = parseOther(*v);
+                if (!o.other) {
+                    std::cerr << "velkasim: --other takes SERIAL[:IMAGEFILE], SERIAL being 8 "
+                                 "printable characters, not '"
+                              << *v << "'\n";
+                    return 2;
+                }
+            } else if (a == "--other-save") {
+                o.otherSaveFile = *v;
             } else if (a == "--fault") {
                 const auto f = velka::faultFromName(*v);
                 if (!f) {
@@ -211,6 +259,10 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
         usage(std::cerr);
         return 2;
     }
+    if (!o.otherSaveFile.empty() && !o.other) {
+        std::cerr << "velkasim: --other-save needs --other\n";
+        return 2;
+    }
     return std::nullopt;
 }
 
@@ -230,13 +282,81 @@ int32_t baudOf(speed_t s) {
     return 0;
 }
 
-// The line speed the computer's side has set (Linux lets the master read the slave's).
-int32_t lineBaud(int master) {
+struct LineSetting {
+    int32_t baud = 0;
+    velka::Transceiver::LineFormat format;
+};
+
+// The line speed and format the computer's side has set (Linux lets the master read the
+// slave's). A Linux pty keeps the stop bits but forces 8 data bits and no parity whatever the
+// computer asks for, so of the format only a second stop bit shows here in practice.
+LineSetting lineSetting(int master) {
     termios t{};
     if (tcgetattr(master, &t) != 0) {
-        return 0;
+        return {};
     }
-    return baudOf(cfgetospeed(&t));
+    LineSetting s;
+    s.baud = baudOf(cfgetospeed(&t));
+    switch (t.c_cflag & CSIZE) {
+        case CS5:
+            s.format.dataBits = 5;
+            break;
+        case CS6:
+            s.format.dataBits = 6;
+            break;
+        case CS7:
+            s.format.dataBits = 7;
+            break;
+        default:
+            s.format.dataBits = 8;
+            break;
+    }
+    if ((t.c_cflag & PARENB) != 0) {
+        const bool odd = (t.c_cflag & PARODD) != 0;
+        // With CMSPAR the parity bit is fixed: mark when PARODD is set, space otherwise.
+        s.format.parity = (t.c_cflag & CMSPAR) != 0 ? (odd ? 'M' : 'S') : (odd ? 'O' : 'E');
+    }
+    s.format.stopBits = (t.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    return s;
+}
+
+// Reads a 1664-byte image into radio; false with a message when it cannot.
+bool loadImage(const std::string& file, velka::Transceiver& radio) {
+    std::ifstream in(file, std::ios::binary);
+    std::string img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        std::cerr << "velkasim: cannot read " << file << "\n";
+        return false;
+    }
+    try {
+        radio.image(img);
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "velkasim: " << file << ": " << e.what() << "\n";
+        return false;
+    }
+    return true;
+}
+
+// False with a message when the image cannot be written.
+bool saveImage(const std::string& file, const velka::Transceiver& radio) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(radio.image().data(), static_cast<std::streamsize>(radio.image().size()));
+    if (!out) {
+        std::cerr << "velkasim: cannot write " << file << "\n";
+        return false;
+    }
+    return true;
+}
+
+// How many swaps SIGUSR1 has asked for since the last call.
+int takeSwaps(int pipeRead) {
+    int count = 0;
+    char buf[64];
+    ssize_t n;
+    while ((n = read(pipeRead, buf, sizeof(buf))) > 0) {
+        count += static_cast<int>(n);
+    }
+    return count;
 }
 
 std::string hex(const std::string& bytes) {
@@ -404,40 +524,47 @@ int main(int argc, char** argv) {
         return *code;
     }
 
-    velka::Transceiver radio;
-    if (!opt.imageFile.empty()) {
-        std::ifstream in(opt.imageFile, std::ios::binary);
-        std::string img((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof()) {
-            std::cerr << "velkasim: cannot read " << opt.imageFile << "\n";
-            return 1;
-        }
-        try {
-            radio.image(img);
-        } catch (const std::invalid_argument& e) {
-            std::cerr << "velkasim: " << opt.imageFile << ": " << e.what() << "\n";
+    // The first unit, and the other one that --other puts beside it; one is on the line.
+    std::array<velka::Transceiver, 2> units;
+    velka::Transceiver* radio = &units[0];
+    if (!opt.imageFile.empty() && !loadImage(opt.imageFile, units[0])) {
+        return 1;
+    }
+    if (opt.other) {
+        units[1].serial(opt.other->serial);
+        if (!opt.other->imageFile.empty() && !loadImage(opt.other->imageFile, units[1])) {
             return 1;
         }
     }
-    radio.echo(opt.echo);
+    // Faults and cuts are the first unit's; the cable and the room are shared.
     for (velka::Fault f : opt.faults) {
-        radio.fault(f, true);
+        units[0].fault(f, true);
     }
-    radio.temperature(opt.celsius, opt.drift);
     for (const CutOption& c : opt.cuts) {
-        radio.cutAt(c.point, c.occurrence);
+        units[0].cutAt(c.point, c.occurrence);
     }
-    if (opt.trace) {
-        radio.trace([](int64_t ms, velka::Transceiver::TraceKind kind, const std::string& b) {
-            using K = velka::Transceiver::TraceKind;
-            const char* dir = kind == K::Received ? "PC->radio"
-                              : kind == K::Sent   ? "radio->PC"
-                                                  : "ignored  ";
-            std::printf("%9lld ms  %s  %s\n", static_cast<long long>(ms), dir,
-                        kind == K::Ignored ? b.c_str() : hex(b).c_str());
-            std::fflush(stdout);
-        });
+    for (velka::Transceiver& unit : units) {
+        unit.echo(opt.echo);
+        unit.temperature(opt.celsius, opt.drift);
+        if (opt.trace) {
+            unit.trace([](int64_t ms, velka::Transceiver::TraceKind kind, const std::string& b) {
+                using K = velka::Transceiver::TraceKind;
+                const char* dir = kind == K::Received ? "PC->radio"
+                                  : kind == K::Sent   ? "radio->PC"
+                                                      : "ignored  ";
+                std::printf("%9lld ms  %s  %s\n", static_cast<long long>(ms), dir,
+                            kind == K::Ignored ? b.c_str() : hex(b).c_str());
+                std::fflush(stdout);
+            });
+        }
     }
+
+    int swapPipe[2];
+    if (pipe2(swapPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::cerr << "velkasim: cannot create a pipe: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    gSwapPipe = swapPipe[1];
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -445,6 +572,10 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    struct sigaction swap {};
+    swap.sa_handler = onSwapSignal;
+    sigemptyset(&swap.sa_mask);
+    sigaction(SIGUSR1, &swap, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     PtyLine line(opt.link);
@@ -467,8 +598,31 @@ int main(int argc, char** argv) {
     int status = 0;
     while (!gStop) {
         const int64_t now = nowMs();
+
+        // The cable moved to the other unit, between frames: the unit it leaves has its line
+        // cut. A cut of the line already due is taken first (below), the swap on the next turn.
+        const auto cutDue = radio->cutDueMs();
+        if (!(cutDue && *cutDue <= now)) {
+            for (int n = takeSwaps(swapPipe[0]); n > 0; --n) {
+                if (!opt.other) {
+                    std::fprintf(stderr, "velkasim: SIGUSR1 ignored: no other unit (--other)\n");
+                    continue;
+                }
+                radio->lineCut(now);
+                const velka::Transceiver* off = radio;
+                radio = radio == &units[0] ? &units[1] : &units[0];
+                std::fprintf(stderr, "velkasim: unit %s on the line (%s off it)\n",
+                             radio->serial().c_str(), off->serial().c_str());
+                if (opt.trace) {
+                    std::printf("%9lld ms  swap       unit %s on the line\n",
+                                static_cast<long long>(now), radio->serial().c_str());
+                    std::fflush(stdout);
+                }
+            }
+        }
+
         if (hungUp) {
-            radio.toComputer(now);  // what came due while nobody listened is lost
+            radio->toComputer(now);  // what came due while nobody listened is lost
         }
 
         // Take what the computer sent.
@@ -476,8 +630,9 @@ int main(int argc, char** argv) {
             const ssize_t n = read(line.fd(), buf, sizeof(buf));
             if (n > 0) {
                 hungUp = false;
-                radio.fromComputer(std::string(buf, static_cast<size_t>(n)), lineBaud(line.fd()),
-                                   now);
+                const LineSetting setting = lineSetting(line.fd());
+                radio->fromComputer(std::string(buf, static_cast<size_t>(n)), setting.baud,
+                                    setting.format, now);
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -491,7 +646,7 @@ int main(int argc, char** argv) {
         }
 
         // Hand over whatever has reached the computer's side by now.
-        const std::string out = radio.toComputer(now);
+        const std::string out = radio->toComputer(now);
         if (hungUp) {
             pending.clear();  // nobody is listening; the line just carries it away
         } else {
@@ -513,8 +668,8 @@ int main(int argc, char** argv) {
         }
 
         // An armed cut: the device goes away for a while, as an adapter pulled out.
-        if (radio.takeCut(now)) {
-            const velka::Transceiver::Cut cut = *radio.lastCut();
+        if (radio->takeCut(now)) {
+            const velka::Transceiver::Cut cut = *radio->lastCut();
             const CutOption& how = opt.cuts.at(static_cast<size_t>(cut.number));
             pending.clear();
             line.letReaderCatchUp(kCatchUpMinMs, kCatchUpMaxMs);
@@ -535,7 +690,7 @@ int main(int argc, char** argv) {
             hungUp = true;
             continue;
         }
-        if (radio.takeHangup(now)) {
+        if (radio->takeHangup(now)) {
             std::fprintf(stderr, "velkasim: line cut in the middle of a clone read\n");
             pending.clear();
             line.letReaderCatchUp(kCatchUpMinMs, kCatchUpMaxMs);
@@ -552,14 +707,15 @@ int main(int argc, char** argv) {
         // opened or closed, or a short while has passed. Nobody listening, the bytes due are
         // not waited for: they are lost all the same.
         int timeout = kMaxWaitMs;
-        for (const auto due : {hungUp ? std::nullopt : radio.nextOutputMs(), radio.cutDueMs()}) {
+        for (const auto due : {hungUp ? std::nullopt : radio->nextOutputMs(), radio->cutDueMs()}) {
             if (due) {
                 timeout = std::min(
                     timeout, static_cast<int>(std::clamp<int64_t>(*due - nowMs(), 0, kMaxWaitMs)));
             }
         }
-        std::array<pollfd, 2> fds{};
+        std::array<pollfd, 3> fds{};
         nfds_t count = 0;
+        fds[count++] = {swapPipe[0], POLLIN, 0};
         if (!hungUp) {
             // A master whose other side is closed polls as hung up at once: not then.
             fds[count++] = {line.fd(), static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)),
@@ -585,13 +741,11 @@ int main(int argc, char** argv) {
 
     line.unlink();
     line.close();
-    if (!opt.saveFile.empty()) {
-        std::ofstream outFile(opt.saveFile, std::ios::binary | std::ios::trunc);
-        outFile.write(radio.image().data(), static_cast<std::streamsize>(radio.image().size()));
-        if (!outFile) {
-            std::cerr << "velkasim: cannot write " << opt.saveFile << "\n";
-            status = 1;
-        }
+    if (!opt.saveFile.empty() && !saveImage(opt.saveFile, units[0])) {
+        status = 1;
+    }
+    if (!opt.otherSaveFile.empty() && !saveImage(opt.otherSaveFile, units[1])) {
+        status = 1;
     }
     return status;
 }

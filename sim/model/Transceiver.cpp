@@ -105,6 +105,14 @@ void Transceiver::image(std::string img) {
     image_ = std::move(img);
 }
 
+void Transceiver::serial(std::string s) {
+    if (s.size() != 8) {
+        throw std::invalid_argument("a serial number holds 8 characters, not " +
+                                    std::to_string(s.size()));
+    }
+    serial_ = std::move(s);
+}
+
 void Transceiver::fault(Fault f, bool on) {
     if (on) {
         faults_.insert(f);
@@ -138,7 +146,16 @@ int32_t Transceiver::rate(int64_t nowMs) const {
     return rateAtUs(nowMs * 1000);
 }
 
+std::string Transceiver::LineFormat::name() const {
+    return std::to_string(dataBits) + parity + std::to_string(stopBits);
+}
+
 void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, int64_t nowMs) {
+    fromComputer(data, lineBaud, LineFormat{}, nowMs);
+}
+
+void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, const LineFormat& format,
+                               int64_t nowMs) {
     noteClock(nowMs);
     const int64_t atUs = nowMs * 1000;
     if (revertAtUs_ && atUs >= *revertAtUs_) {
@@ -152,9 +169,10 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, int64_
         if (echo_ && !fault(Fault::NoEcho)) {
             echoOut_.push_back({b, atUs});
         }
-        if (lineBaud != rateAtUs(atUs)) {
-            // A UART at another rate makes garbage of every byte; whatever frame was being
-            // received is lost with it.
+        if (lineBaud != rateAtUs(atUs) || format != LineFormat{}) {
+            // A UART at another rate or format makes garbage of every byte; whatever frame was
+            // being received is lost with it. (A real one would take a second stop bit for idle
+            // line; this one is strict so that a wrong port setting shows.)
             inFrame_ = false;
             ++ignoredBytes_;
             ++ignoredRun_;
@@ -168,7 +186,8 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, int64_
     }
     if (ignoredRun_ > 0 && trace_) {
         trace_(nowMs, TraceKind::Ignored,
-               std::to_string(ignoredRun_) + " bytes at " + std::to_string(lineBaud) + " baud");
+               std::to_string(ignoredRun_) + " bytes at " + std::to_string(lineBaud) + " baud " +
+                   format.name());
         ignoredRun_ = 0;
     }
 }
@@ -433,7 +452,7 @@ void Transceiver::answerIdentity(int64_t readyUs) {
     // protocol revision the computer checks.
     std::string body = bytes({kComputerAdr, kRadioAdr, 0xE1}) + modelCode() + subCode();
     body += static_cast<char>(43);
-    body += "20417735";                             // bytes 9..16: serial number
+    body += serial_;                                // bytes 9..16: serial number
     body += bytes({0x01, 0x07});                    // 17..18: firmware 1.07
     body += bytes({0x05, 0x50, 0x06, 0xCC});        // 19..22: band 136.0 .. 174.0 MHz
     body += bytes({0x08, 0x00, 0x19, 0x00, 0x32});  // 23..27: channels, steps

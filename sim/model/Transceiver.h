@@ -31,15 +31,29 @@ class Transceiver {
     static constexpr int kBpfT2Best = -20;
 
     enum class TraceKind { Received, Sent, Ignored };
-    // Called once per frame heard or sent (and per run of bytes heard at the wrong rate).
+    // Called once per frame heard or sent (and per run of bytes heard at the wrong rate or
+    // format).
     using TraceSink = std::function<void(int64_t ms, TraceKind kind, const std::string& bytes)>;
+
+    // How the computer's UART frames a byte. The radio's takes 8 data bits, no parity and one
+    // stop bit only: a byte framed any other way is garbage to it, like one at another rate.
+    struct LineFormat {
+        int dataBits = 8;
+        char parity = 'N';  // N none, E even, O odd, M mark, S space
+        int stopBits = 1;
+        bool operator==(const LineFormat&) const = default;
+        std::string name() const;  // "8N1"
+    };
 
     Transceiver();
     // Starts from the given image; anything but 1664 bytes throws std::invalid_argument.
     explicit Transceiver(std::string image);
 
-    // The computer's bytes, sent at lineBaud at time nowMs.
+    // The computer's bytes, sent at lineBaud (and 8N1 unless format says otherwise) at time
+    // nowMs.
     void fromComputer(const std::string& bytes, int32_t lineBaud, int64_t nowMs);
+    void fromComputer(const std::string& bytes, int32_t lineBaud, const LineFormat& format,
+                      int64_t nowMs);
     // Bytes that have reached the computer by nowMs: echo and answers, in line order.
     std::string toComputer(int64_t nowMs);
     // When the next waiting byte reaches the computer; nothing when none is waiting.
@@ -82,6 +96,11 @@ class Transceiver {
     void image(std::string img);
     uint8_t imageByte(int32_t adr) const { return static_cast<uint8_t>(image_.at(adr)); }
 
+    // Serial number the radio reports in its identification, "20417735" unless set. Anything
+    // but 8 characters throws std::invalid_argument; FE or FD among them would break the frame.
+    const std::string& serial() const { return serial_; }
+    void serial(std::string s);
+
     // The radio's line rate at nowMs.
     int32_t rate(int64_t nowMs) const;
     // Model and sub code as the radio reports them (two bytes each).
@@ -93,7 +112,7 @@ class Transceiver {
     // Memory channel selected by command 0 (0-based).
     int channel() const { return channel_; }
     bool adjustMode() const { return adjustMode_; }
-    // Bytes heard at the wrong line rate and so ignored.
+    // Bytes heard at the wrong line rate or format and so ignored.
     int64_t ignoredBytes() const { return ignoredBytes_; }
     int cloneWrites() const { return cloneWrites_; }
 
@@ -139,6 +158,7 @@ class Transceiver {
     bool lineDownAt(int64_t us) const { return cut_ && us >= cut_->atUs; }
 
     std::string image_;
+    std::string serial_ = "20417735";
     std::set<Fault> faults_;
     bool echo_ = true;
 

@@ -115,6 +115,8 @@ void clsCmcCln3Drv::WriteToPort(const std::string& bytes) {
 }
 
 int16_t clsCmcCln3Drv::Send(const std::string& data) {
+    // A count mismatch belongs to the read that saw it, not to whatever comes next.
+    cntMismatch_ = false;
     const int16_t result = RealSend(data);
     retriesLeft_ = retryCount_;
     return result;

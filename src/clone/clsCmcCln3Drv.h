@@ -56,6 +56,8 @@ class clsCmcCln3Drv {
     const std::string& ansInfo() const { return ansInfo_; }
     int32_t lastEeAdr() const { return lastEeAdr_; }
     const std::string& varLastE8Answer() const { return varLastE8Answer_; }
+    // True when the closing E5 of the clone read under way carried another block count than
+    // the blocks received; every new exchange (Send) clears it.
     bool cntMismatch() const { return cntMismatch_; }
     // True once the clone read started by the last E2 has stored every byte of the image from
     // blocks of this read and its closing E5 was accepted. Only a new clone read clears it, so

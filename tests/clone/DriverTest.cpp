@@ -292,8 +292,7 @@ TEST_F(Driver, CloneReadStoresBlocksAndChecksTheCount) {
     EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataCounter);
     EXPECT_TRUE(drv.cntMismatch());
 
-    // The next read counts from its identification; a bad signature still reports the count
-    // error, as the mismatch is remembered.
+    // The next read counts from its identification.
     drv.Reset();
     start(1);
     drv.read(Frame(ScriptedTransceiver{}.identity()));
@@ -302,10 +301,52 @@ TEST_F(Driver, CloneReadStoresBlocksAndChecksTheCount) {
     drv.read(Frame(ScriptedTransceiver::closing(1)));
     EXPECT_EQ(drv.nowError(), 0);
     EXPECT_FALSE(drv.Running());
-    start(2, Hex("E226010100"));
-    drv.read(Frame(Hex("EFEEE5") + "junk"));
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataCounter);
 }
+
+// After a read whose closing count was wrong, a later read's closing frame that is bad in
+// another way is illegal data, not a count error: the mismatch is forgotten when the next
+// exchange starts.
+struct LaterClosingCase {
+    const char* name;
+    bool identifyBetween;
+    std::string body;
+};
+
+void PrintTo(const LaterClosingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DriverLaterClosing : public Driver, public ::testing::WithParamInterface<LaterClosingCase> {};
+
+TEST_P(DriverLaterClosing, IsIllegalData) {
+    const LaterClosingCase& c = GetParam();
+    start(2, Hex("E226010100"));
+    drv.read(Frame(ScriptedTransceiver::closing(1)));
+    ASSERT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataCounter);
+    ASSERT_TRUE(drv.cntMismatch());
+
+    drv.Reset();
+    if (c.identifyBetween) {
+        start(1);
+        drv.read(Frame(ScriptedTransceiver{}.identity()));
+        ASSERT_EQ(drv.nowError(), 0);
+    }
+    start(2, Hex("E226010100"));
+    EXPECT_FALSE(drv.cntMismatch());
+    drv.read(Frame(c.body));
+    EXPECT_FALSE(drv.Running());
+    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrIllegalData);
+    EXPECT_EQ(drv.lastError(), clsCmcCln3Drv::kErrIllegalData);
+    EXPECT_FALSE(drv.cntMismatch());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, DriverLaterClosing,
+    ::testing::Values(LaterClosingCase{"Junk", false, Hex("EFEEE5") + "junk"},
+                      LaterClosingCase{"Signature", false, Hex("EFEEE55661726E20496E632F") + "00"},
+                      LaterClosingCase{"CountNotHex", true, Hex("EFEEE55661726E20496E632E") + "0G"},
+                      LaterClosingCase{"NoCount", true, Hex("EFEEE55661726E20496E632E")}),
+    [](const ::testing::TestParamInfo<LaterClosingCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Driver, BlocksOutsideTheImageAreRefused) {
     start(2, Hex("E226010100"));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <stdexcept>
 
 #include "model/BuiltInImage.h"
 #include "sim/SimFrames.h"
@@ -75,6 +76,26 @@ TEST_F(RadioTest, IdentifiesItselfWithAFiftyByteAnswer) {
     EXPECT_EQ(at(e1, 8), 43) << "count of bytes from byte 8 to the end";
     EXPECT_EQ(at(e1, 43), 0x05);
     EXPECT_EQ(e1.find_first_of(bytes({0xFE, 0xFD})), std::string::npos);
+}
+
+TEST_F(RadioTest, ReportsTheSerialNumberSet) {
+    // Bytes 9..16 on the wire (counting from 1).
+    EXPECT_EQ(radioFrames(exchange(identify()))[0].substr(8, 8), "20417735");
+    radio.serial("31415926");
+    EXPECT_EQ(radio.serial(), "31415926");
+    const auto frames = radioFrames(exchange(identify()));
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].size(), 50u);
+    EXPECT_EQ(frames[0].substr(8, 8), "31415926");
+    EXPECT_EQ(at(frames[0], 17), 0x01) << "firmware follows the serial number";
+}
+
+TEST(RadioSerial, MustHoldEightCharacters) {
+    Transceiver radio;
+    for (const char* bad : {"", "1234567", "123456789"}) {
+        EXPECT_THROW(radio.serial(bad), std::invalid_argument) << bad;
+    }
+    EXPECT_EQ(radio.serial(), "20417735");
 }
 
 TEST_F(RadioTest, AnswersArePacedAtTenBitsAByte) {
@@ -347,6 +368,36 @@ TEST_F(RadioTest, ComputerAtAnotherRateIsNotHeard) {
     EXPECT_EQ(out, identify()) << "only the cable's echo";
     EXPECT_EQ(radio.ignoredBytes(), static_cast<int64_t>(identify().size()));
 }
+
+struct FormatCase {
+    const char* name;
+    Transceiver::LineFormat format;
+    bool heard;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RadioFormatTest : public RadioTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(RadioFormatTest, OnlyEightDataBitsNoParityOneStopBitAreHeard) {
+    const FormatCase& c = GetParam();
+    radio.fromComputer(identify(), 9600, c.format, now);
+    now += 3000;
+    const std::string out = radio.toComputer(now);
+    EXPECT_EQ(out.substr(0, identify().size()), identify()) << "the cable echoes in any format";
+    EXPECT_EQ(radioFrames(out).size(), c.heard ? 1u : 0u);
+    EXPECT_EQ(radio.ignoredBytes(), c.heard ? 0 : static_cast<int64_t>(identify().size()));
+    EXPECT_EQ(answers(identify()).size(), 1u) << "8N1 is heard again at once";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RadioFormatTest,
+    ::testing::Values(FormatCase{"8N1", {8, 'N', 1}, true}, FormatCase{"8E1", {8, 'E', 1}, false},
+                      FormatCase{"8O1", {8, 'O', 1}, false}, FormatCase{"7N1", {7, 'N', 1}, false},
+                      FormatCase{"8N2", {8, 'N', 2}, false}),
+    [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RadioTest, FramesForOthersAreIgnored) {
     for (const std::string& frame :
