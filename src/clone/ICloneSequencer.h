@@ -27,6 +27,14 @@ class ICloneSequencer {
     // the last adjustment answer from its identity bytes on.
     virtual int32_t lastEeAdr() const = 0;
     virtual std::string varLastE8Answer() const = 0;
+    // The whole identification answer (serial number included) of the radio whose memory the
+    // program shows. While one is bound, an operation that finds the port closed identifies
+    // the radio first and sends nothing that changes it unless the answer is this same one; a
+    // clone write always checks it. Empty: none is bound. The port's release keeps it.
+    virtual void bindIdentity(const std::string& answer) = 0;
+    virtual const std::string& boundIdentity() const = 0;
+    // The answer of the last identification exchange.
+    virtual const std::string& identityAnswer() const = 0;
 };
 
 }  // namespace calvex

@@ -36,6 +36,7 @@ void clsCmcCln3Sequence::Reset() {
     // A read cut off after its rate switch starts the next read with the switch again.
     flgHighSpeed_ = false;
     cloneReadVerified_ = false;
+    confirmingIdentity_ = false;
     com_.cln3D().Reset();
     com_.Reset();
     // Everything is idle now: a lost device may be used again by the next operation.
@@ -45,6 +46,7 @@ void clsCmcCln3Sequence::Reset() {
 
 void clsCmcCln3Sequence::Standby() {
     operation_ = kOpNone;
+    confirmingIdentity_ = false;
     stepNo_ = 0;
     e8HexStrToSend_.clear();
 }
@@ -118,6 +120,11 @@ int16_t clsCmcCln3Sequence::FeCount() const {
     const double n = std::floor(static_cast<double>(com_.comBaud()) * 10.0 / 10000.0 + 1.0 + 0.5);
     if (n > INT16_MAX || n < INT16_MIN) throw std::overflow_error("FE preamble count");
     return static_cast<int16_t>(n);
+}
+
+bool clsCmcCln3Sequence::MustConfirmIdentity() const {
+    // The rate switch of a clone read goes out on the port that read has just opened.
+    return !boundAnswer_.empty() && !com_.comOpen() && !flgHighSpeed_;
 }
 
 void clsCmcCln3Sequence::StartStep() {
@@ -261,6 +268,8 @@ void clsCmcCln3Sequence::task() {
                         myError_ = kErrDriver;
                     } else {
                         IdentityCheck();
+                        // A whole image is written only into the radio it was read from.
+                        if (myError_ == 0 && !AnswerIsBound()) myError_ = kErrOtherUnit;
                     }
                     c = myError_ != 0 ? kStepFailed : kStepCloneWrite;
                 } else {
@@ -269,7 +278,12 @@ void clsCmcCln3Sequence::task() {
                 break;
             case kOpE8:
                 if (stepNo_ == 0) {
-                    c = kStepE8;
+                    confirmingIdentity_ = MustConfirmIdentity();
+                    c = confirmingIdentity_ ? kStepIdentify : kStepE8;
+                } else if (confirmingIdentity_) {
+                    confirmingIdentity_ = false;
+                    if (!failed && !AnswerIsBound()) myError_ = kErrOtherUnit;
+                    c = failed || myError_ != 0 ? kStepFailed : kStepE8;
                 } else {
                     c = failed ? kStepFailed : kStepFinish;
                     if (flgHighSpeed_) {

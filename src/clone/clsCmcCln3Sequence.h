@@ -29,6 +29,8 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     static constexpr int16_t kErrSubCode = 2;
     static constexpr int16_t kErrByte43 = 3;
     static constexpr int16_t kErrDriver = 4;
+    // Another radio answered than the one bound (see bindIdentity); nothing was sent to it.
+    static constexpr int16_t kErrOtherUnit = 5;
 
     clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
                        ITickSource& ticks = systemTickSource());
@@ -56,6 +58,9 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     bool cloneReadVerified() const override { return cloneReadVerified_; }
     int32_t lastEeAdr() const override { return com_.cln3D().lastEeAdr(); }
     std::string varLastE8Answer() const override { return com_.cln3D().varLastE8Answer(); }
+    void bindIdentity(const std::string& answer) override { boundAnswer_ = answer; }
+    const std::string& boundIdentity() const override { return boundAnswer_; }
+    const std::string& identityAnswer() const override { return ansInfo(); }
     const std::string& ansInfo() const;
     std::string ansNameM() const;
     std::string ansNameS() const;
@@ -69,6 +74,10 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     void StartStep();
     void IdentityCheck();
     int16_t FeCount() const;
+    // An operation that would change the radio over a port opened afresh confirms first that
+    // the bound radio is the one on the line.
+    bool MustConfirmIdentity() const;
+    bool AnswerIsBound() const { return boundAnswer_.empty() || ansInfo() == boundAnswer_; }
 
     frmCom& com_;
     clsCmcRadio& radio_;
@@ -88,6 +97,9 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     int16_t savedStepNo_ = 0;
     int16_t savedOperation_ = 0;
     bool cloneReadVerified_ = false;
+    std::string boundAnswer_;
+    // The identification sent ahead of an adjustment command is under way.
+    bool confirmingIdentity_ = false;
 };
 
 }  // namespace calvex

@@ -1,5 +1,6 @@
 #include "memory/BackupFile.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -103,6 +104,26 @@ Civil civilOf(int64_t utcSeconds) {
             static_cast<int>(rest / 3600),
             static_cast<int>(rest / 60 % 60),
             static_cast<int>(rest % 60)};
+}
+
+// How each origin is written: what the image is of and, for a read, on which occasion.
+struct OriginText {
+    BackupOrigin origin;
+    const char* source;
+    const char* occasion;  // none for the program's image
+};
+constexpr OriginText kOrigins[] = {
+    {BackupOrigin::Connect, "read", "connect"},
+    {BackupOrigin::BeforeRestore, "read", "before-restore"},
+    {BackupOrigin::RestoreCheck, "read", "restore-check"},
+    {BackupOrigin::ByHand, "program", nullptr},
+};
+
+const OriginText& textOf(BackupOrigin origin) {
+    for (const OriginText& t : kOrigins) {
+        if (t.origin == origin) return t;
+    }
+    return kOrigins[0];
 }
 
 BackupLoad refused(BackupProblem problem, std::string reason) {
@@ -228,6 +249,9 @@ std::string FormatBackupFile(const BackupRecord& r) {
     std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(Crc32(r.image)));
     std::string text = std::string(kBackupMagic) + "\n";
     text += "program: " + r.program + "\n";
+    const OriginText& origin = textOf(r.origin);
+    text += std::string("source: ") + origin.source + "\n";
+    if (origin.occasion != nullptr) text += std::string("occasion: ") + origin.occasion + "\n";
     text += "model: " + r.identity.model + "\n";
     text += "sub: " + r.identity.sub + "\n";
     text += "serial: " + r.identity.serial + "\n";
@@ -312,6 +336,30 @@ BackupLoad ParseBackupFile(const std::string& contents, const std::string& expec
     if (!time) return refused(BackupProblem::Corrupt, "the time is not a UTC time");
     r.utcSeconds = *time;
     r.program = fields["program"];
+
+    // Files written before these fields existed hold the read of Connect.
+    const auto source = fields.find("source");
+    const auto occasion = fields.find("occasion");
+    if (source == fields.end() || source->second == "read") {
+        if (occasion != fields.end()) {
+            const auto* named = std::find_if(
+                std::begin(kOrigins), std::end(kOrigins), [&occasion](const OriginText& t) {
+                    return t.occasion != nullptr && occasion->second == t.occasion;
+                });
+            if (named == std::end(kOrigins)) {
+                return refused(BackupProblem::Corrupt,
+                               "the occasion is not connect, before-restore or restore-check");
+            }
+            r.origin = named->origin;
+        }
+    } else if (source->second == "program") {
+        if (occasion != fields.end()) {
+            return refused(BackupProblem::Corrupt, "the program's image names an occasion");
+        }
+        r.origin = BackupOrigin::ByHand;
+    } else {
+        return refused(BackupProblem::Corrupt, "the source is neither read nor program");
+    }
 
     BackupLoad load;
     load.record = std::move(r);

@@ -9,8 +9,9 @@ namespace calvex {
 
 // The backup file of one transceiver's memory: a short text header, an empty line, then the
 // raw image. The header names the radio as its identification answer gives it, the UTC time of
-// the read, the program that made it, the image length and a CRC-32 of the image, so that a
-// truncated, altered or foreign file is recognised before anything of it is used.
+// the read, the program that made it, what the image is (a read and its occasion, or the
+// program's image), the image length and a CRC-32 of the image, so that a truncated, altered or
+// foreign file is recognised before anything of it is used.
 inline constexpr int32_t kBackupImageSize = 1664;
 inline constexpr const char* kBackupExtension = ".vbk";
 inline constexpr const char* kBackupMagic = "Calvex ADJ backup 1";
@@ -27,11 +28,17 @@ struct BackupIdentity {
     std::string key() const { return model + sub + "-" + serial; }
 };
 
+// What made a backup file: a read of the radio vouched for in full (on Connect, before a restore
+// writes, or the restore's verifying read), or the program's image saved by hand, which may hold
+// adjustments no read has confirmed.
+enum class BackupOrigin { Connect, BeforeRestore, RestoreCheck, ByHand };
+
 struct BackupRecord {
     BackupIdentity identity;
     int64_t utcSeconds = 0;  // when the image was read, seconds since 1970-01-01 UTC
     std::string program;     // the program that wrote the file
     std::string image;       // kBackupImageSize bytes
+    BackupOrigin origin = BackupOrigin::Connect;
 };
 
 // Why a file cannot be used; each kind comes with a reason in words.
@@ -66,7 +73,8 @@ std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name);
 
 std::string FormatBackupFile(const BackupRecord& record);
 // Checks the header, the image length, the checksum and the identity (consistent with its
-// identification answer, and of expectedModel) before a record is given out.
+// identification answer, and of expectedModel) before a record is given out. A file without
+// "source" (written before it existed) is a read of Connect.
 BackupLoad ParseBackupFile(const std::string& contents, const std::string& expectedModel);
 
 }  // namespace calvex

@@ -34,10 +34,12 @@ BackupKeeper::BackupKeeper()
 BackupKeeper::~BackupKeeper() = default;
 
 BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
-                                                     const std::string& image) {
+                                                     const std::string& image,
+                                                     BackupOrigin origin) {
     SaveResult result;
     BackupRecord record;
     record.identity = BackupIdentity::FromAnswer(answer);
+    record.origin = origin;
     record.utcSeconds = clock_->utcSeconds();
     record.program = kProgramTitle;
     record.image = image;
@@ -54,7 +56,10 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
         }
     }
     const BackupLoad last = newest ? Load(newestName) : BackupLoad{};
-    if (last.usable() && last.record->image == image) {
+    // Only a read stands for a read: an image saved by hand may hold adjustments no read
+    // confirmed, even when its bytes are the same.
+    if (last.usable() && last.record->origin != BackupOrigin::ByHand &&
+        last.record->image == image) {
         result.outcome = Saved::Unchanged;
         result.name = newestName;
     } else {
@@ -71,40 +76,49 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
 
     lastSave_ = result;
     if (result.outcome == Saved::Failed) {
-        if (!failing_) {
-            const std::string folder = store_->folder().empty() ? "(no folder)" : store_->folder();
-            report_ = Report{"Cannot save the backup of the transceiver's memory.",
-                             folder + ": " + result.reason};
-        }
-        failing_ = true;
+        // Every read left without a backup is told: the technician may not go on trusting it.
+        const std::string folder = store_->folder().empty() ? "(no folder)" : store_->folder();
+        reports_.push_back(Report{"Cannot save the backup of the transceiver's memory.",
+                                  folder + ": " + result.reason});
         return result;
     }
-    failing_ = false;
     Prune(result.outcome == Saved::New ? store_->list() : names, record.utcSeconds);
     return result;
 }
 
 std::optional<BackupKeeper::Report> BackupKeeper::TakeReport() {
-    std::optional<Report> r;
-    r.swap(report_);
+    if (reports_.empty()) return std::nullopt;
+    Report r = std::move(reports_.front());
+    reports_.pop_front();
     return r;
 }
 
 void BackupKeeper::Prune(const std::vector<std::string>& names, int64_t now) {
-    std::map<std::string, BackupFileNameParts> newestOf;
+    struct Ends {
+        BackupFileNameParts oldest, newest;
+    };
+    std::map<std::string, Ends> endsOf;
     for (const auto& name : names) {
         const auto parts = ParseBackupFileName(name);
         if (!parts) continue;
-        auto [it, added] = newestOf.emplace(parts->key, *parts);
-        if (!added && newer(*parts, it->second)) it->second = *parts;
+        // A clock behind the newest backup cannot tell what is a year old.
+        if (parts->utcSeconds > now) return;
+        auto [it, added] = endsOf.emplace(parts->key, Ends{*parts, *parts});
+        if (added) continue;
+        if (newer(it->second.oldest, *parts)) it->second.oldest = *parts;
+        if (newer(*parts, it->second.newest)) it->second.newest = *parts;
     }
+    const auto same = [](const BackupFileNameParts& a, const BackupFileNameParts& b) {
+        return a.utcSeconds == b.utcSeconds && a.copy == b.copy;
+    };
     for (const auto& name : names) {
         const auto parts = ParseBackupFileName(name);
         if (!parts) continue;  // not a name of ours: never touched
-        const auto& newest = newestOf.at(parts->key);
-        const bool isNewest = parts->utcSeconds == newest.utcSeconds && parts->copy == newest.copy;
+        // The radio as first found and as last read are kept however old.
+        const Ends& ends = endsOf.at(parts->key);
+        if (same(*parts, ends.oldest) || same(*parts, ends.newest)) continue;
         // A file that cannot be removed is simply kept.
-        if (!isNewest && now - parts->utcSeconds > kKeepSeconds) store_->remove(name);
+        if (now - parts->utcSeconds > kKeepSeconds) store_->remove(name);
     }
 }
 

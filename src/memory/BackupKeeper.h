@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,7 +14,8 @@ namespace calvex {
 
 // Keeps a backup of the transceiver's memory after every clone read that completed, one
 // history per radio, in a folder of the store. A read identical to the newest backup of the
-// same radio adds nothing; backups older than a year are removed, never the newest of a radio.
+// same radio adds nothing; backups older than a year are removed, never the oldest or the newest
+// of a radio, and none while the clock is behind the newest backup of the folder.
 class BackupKeeper {
   public:
     static constexpr int64_t kKeepSeconds = int64_t{365} * 86400;
@@ -40,13 +42,14 @@ class BackupKeeper {
         std::string name;    // the file written, or the newest backup when unchanged
         std::string reason;  // why it failed
     };
-    // answer: the identification answer of the read; image: the kBackupImageSize bytes read.
-    SaveResult SaveAfterRead(const std::string& answer, const std::string& image);
+    // answer: the identification answer of the read; image: the kBackupImageSize bytes read;
+    // origin: which read it was.
+    SaveResult SaveAfterRead(const std::string& answer, const std::string& image,
+                             BackupOrigin origin = BackupOrigin::Connect);
     // How the last save went (a window may show it); Failed with no name before the first.
     const SaveResult& lastSave() const { return lastSave_; }
 
-    // A failed save, for the technician. Given out once: the failures that follow it are not
-    // reported again until a save has succeeded.
+    // A failed save, for the technician: one for every save that failed, oldest first.
     struct Report {
         std::string text;
         std::string detail;
@@ -70,8 +73,7 @@ class BackupKeeper {
     IBackupStore* store_ = nullptr;
     IUtcClock* clock_ = nullptr;
     std::string model_ = "2601";
-    bool failing_ = false;
-    std::optional<Report> report_;
+    std::deque<Report> reports_;
     SaveResult lastSave_;
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "memory/BackupFile.h"
 #include "memory/clsCmcEeprom.h"
 
 namespace calvex {
@@ -33,8 +35,11 @@ class IRigBackups {
   public:
     virtual ~IRigBackups() = default;
     // A clone read has just completed in full (every block and the closing count) and nothing
-    // has been sent since: image is the radio's memory. False when no backup of it is kept.
-    virtual bool verifiedRead(const clsCmcEeprom& image) = 0;
+    // has been sent since: image is the radio's memory, read on the occasion origin. The name
+    // of the backup file that holds it (new, or the radio's newest when identical); nothing
+    // when no backup of it is kept.
+    virtual std::optional<std::string> verifiedRead(const clsCmcEeprom& image,
+                                                    BackupOrigin origin) = 0;
     // A restore has ended; called once per restore, possibly from inside a reset.
     virtual void restoreFinished(const RestoreResult& result) = 0;
 };

@@ -77,15 +77,48 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
-    // A reset ends a restore under way (a clone error, Connect, another port): it failed.
+    // A reset ends a restore under way (a clone error, Connect, another port): it failed. Once
+    // its write has begun the radio may hold part of the backup, and the technician must know.
     restoreRequest = false;
-    FinishRestore(RestoreResult::Outcome::Failed, {},
-                  restoreWriteStarted
-                      ? "The restore did not complete. The transceiver may not hold the backup: "
-                        "Connect again to read what it holds."
-                      : "The restore was stopped before anything was written. The "
-                        "transceiver's memory is unchanged.");
+    if (restoreActive && restoreWriteStarted) {
+        std::string text =
+            "The restore did not complete: the transceiver may hold part of the backup.";
+        text += restoreBackup.empty()
+                    ? std::string(" No backup of its memory from before the restore was kept.")
+                    : " Its memory from before the restore is kept in the backup " + restoreBackup +
+                          ".";
+        text += " Connect, then restore again.";
+        AddNote(text);
+        FinishRestore(RestoreResult::Outcome::Failed, {}, text);
+    } else {
+        FinishRestore(RestoreResult::Outcome::Failed, {},
+                      "The restore was stopped before anything was written. The "
+                      "transceiver's memory is unchanged.");
+    }
+    // A procedure cut off by a fault (or values of a stopped one not yet put back): what the
+    // radio may hold instead of its own values.
+    const std::vector<int32_t> trial = UnconfirmedTrialAddresses();
+    if (!trial.empty()) {
+        const std::string name = !putBack.empty() ? putBackName : trialName;
+        std::string text = "The " + name +
+                           " procedure was stopped before its end and the values it tried could "
+                           "not all be put back: the transceiver may hold trial values at "
+                           "address" +
+                           (trial.size() == 1 ? " " : "es ") + AddressList(trial) + ".";
+        text += connectBackup.empty() ? std::string(" No backup of its memory as found was kept.")
+                                      : " The backup " + connectBackup + " holds them as found.";
+        AddNote(text);
+    }
+    trialBytes.clear();
+    trialItems.clear();
+    putBack.clear();
+    putBackSent = putBackConfirmed = 0;
+    connectAfterPutBack = false;
+    portAfterPutBack.reset();
+    procStep = 0;
     myCln3Seq.easyReset(comPortNo);
+    // Nothing read is shown now: no radio may receive a changing frame until Connect.
+    myCln3Seq.bindIdentity({});
     opState = 0;
     opFirst = true;
     dispParaRequest = false;
@@ -178,6 +211,10 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
 }
 
 void clsIndOp_RigVelka::StopProcedures() {
+    // Stopped before its end: the radio gets back what the procedure tried.
+    if (procStep != 0) PutBackTrial();
+    trialBytes.clear();
+    trialItems.clear();
     procStep = 0;
     // A sweep runs without pauses between its sends.
     myConsole.WaitAfterE8(idxBpfT1, kBpfDefaultWait);
@@ -311,15 +348,45 @@ bool clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(const std::string& name) {
 }
 
 void clsIndOp_RigVelka::RigOpFunc_SetComPortNo(int16_t n) {
-    if (n == comPortNo) return;
+    if (n == comPortNo && !portAfterPutBack) return;
+    StopProcedures();
+    // The values a stopped procedure tried go back to the radio they were sent to first.
+    if (RigVelkaProp_PuttingBack()) {
+        portAfterPutBack = n;
+        return;
+    }
+    portAfterPutBack.reset();
     comPortNo = n;
     RigOpFunc_ResetAll();
+}
+
+bool clsIndOp_RigVelka::RigOpFunc_StopForExit() {
+    exiting = true;
+    StopProcedures();
+    connectAfterPutBack = false;
+    return RigVelkaProp_PuttingBack();
+}
+
+std::string clsIndOp_RigVelka::RigOpFunc_TakeNote() {
+    std::string note;
+    note.swap(pendingNote);
+    return note;
+}
+
+void clsIndOp_RigVelka::AddNote(const std::string& text) {
+    if (!pendingNote.empty()) pendingNote += "\r\n\r\n";
+    pendingNote += text;
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ClickCmd00(int16_t index) {
     StopProcedures();
     switch (index) {
         case 0:
+            // Connect reads the radio again once the values a stopped procedure tried are back.
+            if (RigVelkaProp_PuttingBack()) {
+                connectAfterPutBack = true;
+                break;
+            }
             RigOpFunc_ResetAll();
             opState = 1;
             opFirst = true;
@@ -435,6 +502,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
                 txfWriteAll = false;
                 txfSecondPhase = false;
                 procStep = 1;
+                BeginTrial();
             }
             break;
         case 1:
@@ -444,6 +512,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
                 StopProcedures();
                 rssiS1Phase = false;
                 procStep = 6;
+                BeginTrial();
             }
             break;
         case 2:
@@ -463,6 +532,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
             idxBpfAll = index;
             StopProcedures();
             procStep = 9;
+            BeginTrial();
             break;
         default:
             break;

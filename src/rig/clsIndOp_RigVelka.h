@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clone/ICloneSequencer.h"
@@ -71,6 +73,17 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
                                 const std::string& sub);
     // From the start of a restore until it has reported its end.
     bool RigVelkaProp_Restoring() const { return restoreActive; }
+    // The whole identification answer of the radio whose memory the console shows (the last
+    // verified read after Connect); empty while not connected.
+    const std::string& RigVelkaProp_ConnectedIdentity() const { return myCln3Seq.boundIdentity(); }
+    // Stops a running procedure for the program's end; true when values it tried are being put
+    // back (the program waits a little for RigVelkaProp_PuttingBack to turn false).
+    bool RigOpFunc_StopForExit();
+    // Values a stopped procedure tried are being put back into the radio.
+    bool RigVelkaProp_PuttingBack() const { return !putBack.empty(); }
+    // A word for the technician on what a stop or a reset did to the radio (a procedure's trial
+    // values put back, or what could not be); given out once.
+    std::string RigOpFunc_TakeNote();
     // The item table as a comparison of two images needs it (see ImageComparison).
     std::vector<ComparedItem> RigVelkaOp_ComparedItems() const;
 
@@ -91,13 +104,23 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     friend struct RigVelkaTestAccess;
 
     void StopProcedures();
+    // A procedure that writes to the radio starts: the bytes it may change, as they are now.
+    void BeginTrial();
+    // A procedure stopped before its end: the bytes it changed go back (queued for the task),
+    // and the console shows them as at its start.
+    void PutBackTrial();
+    // Sends the next byte to put back; once all are confirmed, runs what waited for them.
+    void PutBackStep();
+    // Bytes that may still hold a stopped procedure's trial values (for a reset's note).
+    std::vector<int32_t> UnconfirmedTrialAddresses() const;
+    void AddNote(const std::string& text);
 
     // The task's pieces.
     bool RunState(int16_t& next);
     void ShowReadProgress();
     void PrepareAfterRead();
-    // Hands a completed read to the backups; true when a backup of it is kept.
-    bool KeepReadImage();
+    // Hands a completed read to the backups; the name of the backup that holds it, if one does.
+    std::optional<std::string> KeepReadImage(BackupOrigin origin);
     // A state that reads the whole image: starts the read on its first tick, then true only when
     // that read was vouched for in full (otherwise it has been reported and the task reset).
     bool ReadWholeImage();
@@ -206,6 +229,30 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // The window is sized and placed by the first layout only.
     bool layoutDone = false;
 
+    // A procedure's trial writes: every byte it may change with its value at the start, and
+    // the console values it showed then.
+    struct TrialByte {
+        int32_t adr;
+        int16_t command;
+        int16_t original;
+    };
+    std::vector<TrialByte> trialBytes;
+    std::vector<std::pair<int16_t, int16_t>> trialItems;
+    std::string trialName;
+    // Bytes to put back after a stop, the ones sent and the ones the radio has taken.
+    std::vector<TrialByte> putBack;
+    std::size_t putBackSent = 0;
+    std::size_t putBackConfirmed = 0;
+    std::string putBackName;
+    // The program is ending: the put-back goes on without a word.
+    bool exiting = false;
+    // What waits for the put-back: Connect, another port.
+    bool connectAfterPutBack = false;
+    std::optional<int16_t> portAfterPutBack;
+    std::string pendingNote;
+    // The backup of the read after Connect: the radio's memory as found.
+    std::string connectBackup;
+
     IRigBackups* myBackups = nullptr;
     // A restore: asked for (it starts at the cycle's end), under way until it reports.
     bool restoreRequest = false;
@@ -214,6 +261,17 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     std::string restoreImage;
     std::string restoreModel;
     std::string restoreSub;
+    // The backup of the radio's memory taken just before the restore wrote.
+    std::string restoreBackup;
+    // The narrow levels after a read are sent as read until the wide level or the ratio
+    // changes: the ratio cannot carry every pair of levels a radio may hold.
+    struct LevelsAsRead {
+        int16_t wide = -1;
+        int16_t ratio = -1;
+        int16_t narrow = 0;
+    };
+    LevelsAsRead balAsRead;
+    LevelsAsRead modAsRead;
 };
 
 // Where "Const.ini" is looked for, in this order: the current directory cwd, then the user's

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rig/ImageComparison.h"
 #include "rig/TxfTable.h"
 #include "rig/clsIndOp_RigVelka.h"
 
@@ -16,6 +17,8 @@ constexpr int16_t kSecondPhaseStart = 22;  // D/A steps from the first setting t
 constexpr int16_t kSecondPhaseCeiling = 233;
 constexpr int32_t kRssiS1Adr = 86;
 constexpr int32_t kRssiS3Adr = 87;
+constexpr int16_t kRssiS1Command = 18;
+constexpr int16_t kRssiS3Command = 19;
 
 }  // namespace
 
@@ -212,7 +215,7 @@ bool clsIndOp_RigVelka::RssiProcedure() {
             if (!ProcedureReading(3)) return false;
             if (rssiNext) {
                 const int16_t e = lastMon[3];
-                SendE8(rssiS1Phase ? 18 : 19, e);
+                SendE8(rssiS1Phase ? kRssiS1Command : kRssiS3Command, e);
                 myRadio.eepImage.WriteByte(rssiS1Phase ? kRssiS1Adr : kRssiS3Adr,
                                            static_cast<uint8_t>(e));
             }
@@ -234,6 +237,87 @@ bool clsIndOp_RigVelka::RssiProcedure() {
         default:
             return true;
     }
+}
+
+void clsIndOp_RigVelka::BeginTrial() {
+    const clsCmcEeprom& ee = myRadio.eepImage;
+    trialBytes.clear();
+    trialItems.clear();
+    const auto keep = [&](int32_t adr, int16_t command) {
+        trialBytes.push_back({adr, command, ee.ReadByte(adr)});
+    };
+    if (procRunning(1, 5)) {
+        trialName = "TXF";
+        for (int16_t k = 0; k < kTxfPositions; ++k)
+            keep(kTxfTableBase + k, static_cast<int16_t>(kTxfFirstCommand + k));
+        trialItems.emplace_back(idxTxf, myConsole.Value(idxTxf));
+    } else if (procRunning(6, 8)) {
+        trialName = "RSSI";
+        keep(kRssiS1Adr, kRssiS1Command);
+        keep(kRssiS3Adr, kRssiS3Command);
+    } else if (procRunning(9, 13)) {
+        trialName = "BPF";
+        for (int16_t f = 0; f <= 1; ++f) {
+            const auto item = static_cast<int16_t>(idxBpfT1 + f);
+            keep(myConsole.EeAdr(item), myConsole.E8Command(item));
+            trialItems.emplace_back(item, myConsole.Value(item));
+        }
+    }
+}
+
+void clsIndOp_RigVelka::PutBackTrial() {
+    clsCmcEeprom& ee = myRadio.eepImage;
+    bool changed = false;
+    for (const TrialByte& b : trialBytes) {
+        if (ee.ReadByte(b.adr) == b.original) continue;
+        // The image holds what the radio will hold once the queue has been sent.
+        ee.WriteByte(b.adr, static_cast<uint8_t>(b.original));
+        putBack.push_back(b);
+        changed = true;
+    }
+    if (changed) putBackName = trialName;
+    for (const auto& [item, value] : trialItems)
+        myConsole.Value(item, value);
+}
+
+void clsIndOp_RigVelka::PutBackStep() {
+    // Called only while the sequencer is idle: the byte sent last has been taken (a failure
+    // would have reset everything instead).
+    putBackConfirmed = putBackSent;
+    if (putBackSent < putBack.size()) {
+        const TrialByte& b = putBack[putBackSent++];
+        SendE8(b.command, b.original);
+        return;
+    }
+    if (!putBack.empty()) {
+        if (!exiting) {
+            AddNote("The " + putBackName +
+                    " procedure was stopped before its end. The values it tried have been put "
+                    "back: the transceiver holds what it held before the procedure.");
+        }
+        putBack.clear();
+        putBackSent = putBackConfirmed = 0;
+    }
+    if (connectAfterPutBack) {
+        connectAfterPutBack = false;
+        RigOpFunc_ClickCmd00(0);
+    } else if (portAfterPutBack) {
+        RigOpFunc_SetComPortNo(*portAfterPutBack);
+    }
+}
+
+std::vector<int32_t> clsIndOp_RigVelka::UnconfirmedTrialAddresses() const {
+    std::vector<int32_t> addresses;
+    for (std::size_t k = putBackConfirmed; k < putBack.size(); ++k)
+        addresses.push_back(putBack[k].adr);
+    if (procStep != 0) {
+        for (const TrialByte& b : trialBytes) {
+            if (myRadio.eepImage.ReadByte(b.adr) != b.original) addresses.push_back(b.adr);
+        }
+    }
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    return addresses;
 }
 
 }  // namespace calvex

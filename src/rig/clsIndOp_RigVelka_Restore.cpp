@@ -11,12 +11,14 @@ constexpr const char* kCrLf = "\r\n";
 
 }  // namespace
 
-bool clsIndOp_RigVelka::KeepReadImage() {
-    return myBackups != nullptr && myBackups->verifiedRead(myRadio.eepImage);
+std::optional<std::string> clsIndOp_RigVelka::KeepReadImage(BackupOrigin origin) {
+    if (myBackups == nullptr) return std::nullopt;
+    return myBackups->verifiedRead(myRadio.eepImage, origin);
 }
 
 bool clsIndOp_RigVelka::RigVelkaProp_RestoreAllowed() const {
-    return RigVelkaProp_EditEnabled() && procStep == 0 && !restoreActive;
+    return RigVelkaProp_EditEnabled() && procStep == 0 && !restoreActive &&
+           !RigVelkaProp_PuttingBack() && !connectAfterPutBack && !portAfterPutBack;
 }
 
 bool clsIndOp_RigVelka::RigOpFunc_StartRestore(const std::string& image, const std::string& model,
@@ -30,6 +32,7 @@ bool clsIndOp_RigVelka::RigOpFunc_StartRestore(const std::string& image, const s
     restoreRequest = true;
     restoreActive = true;
     restoreWriteStarted = false;
+    restoreBackup.clear();
     return true;
 }
 
@@ -39,7 +42,24 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             if (!ReadWholeImage()) return false;
             // The radio's present memory is kept before anything is written over it; without
             // that backup nothing is written.
-            const bool kept = KeepReadImage();
+            const auto kept = KeepReadImage(BackupOrigin::BeforeRestore);
+            restoreBackup = kept.value_or("");
+            const std::string& connected = myCln3Seq.boundIdentity();
+            const std::string& found = myCln3Seq.identityAnswer();
+            if (found != connected) {
+                // The restore was asked for the radio read at Connect, and for no other.
+                FinishRestore(RestoreResult::Outcome::NotStarted, {},
+                              std::string("Cannot restore this backup.") + kCrLf + kCrLf +
+                                  "Another transceiver is on the cable: the one read at Connect "
+                                  "has serial number " +
+                                  BackupIdentity::FromAnswer(connected).serial +
+                                  ", the one answering now has serial number " +
+                                  BackupIdentity::FromAnswer(found).serial +
+                                  ". Nothing was written." + kCrLf + kCrLf +
+                                  "Press Connect to read the transceiver on the cable.");
+                RigOpFunc_ResetAll();
+                return false;
+            }
             if (myRadio.radioNameM() != restoreModel || myRadio.radionameS() != restoreSub) {
                 FinishRestore(RestoreResult::Outcome::NotStarted, {},
                               std::string("Cannot restore this backup.") + kCrLf + kCrLf +
@@ -74,7 +94,15 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             return true;
         case kStateRestoreVerify: {
             if (!ReadWholeImage()) return false;
-            KeepReadImage();
+            KeepReadImage(BackupOrigin::RestoreCheck);
+            if (myCln3Seq.identityAnswer() != myCln3Seq.boundIdentity()) {
+                // The cable was moved during the restore: what was read is not its proof.
+                AddNote(
+                    "The restore could not be verified: another transceiver answered the "
+                    "reading back.");
+                RigOpFunc_ResetAll();
+                return false;
+            }
             std::vector<int32_t> differing;
             for (int32_t a = 0; a < kImageSize; ++a) {
                 if (myRadio.eepImage.ReadByte(a) !=

@@ -29,6 +29,12 @@ void clsIndOp_RigVelka::task() {
         waitE8Ms = 0;
     }
     if (opTick.counter() >= 1) return;
+    // What a stopped procedure tried goes back before anything else reaches the radio.
+    if (RigVelkaProp_PuttingBack() || connectAfterPutBack || portAfterPutBack) {
+        PutBackStep();
+        UpdateMainControls();
+        return;
+    }
 
     bool advanced = false;
     do {
@@ -75,7 +81,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             if (!ReadWholeImage()) return false;
             // Kept before the first adjustment goes out, so that the backup is the radio's
             // memory as it was found.
-            KeepReadImage();
+            connectBackup = KeepReadImage(BackupOrigin::Connect).value_or("");
             PrepareAfterRead();
             return true;
         case 3:
@@ -140,6 +146,8 @@ void clsIndOp_RigVelka::ShowReadProgress() {
 }
 
 void clsIndOp_RigVelka::PrepareAfterRead() {
+    // From now on only this very radio may receive what the console sends.
+    myCln3Seq.bindIdentity(myCln3Seq.identityAnswer());
     answerPrefix = HexStrToByteStr(myRadio.radioNameM() + myRadio.radionameS());
     const clsCmcEeprom& ee = myRadio.eepImage;
     for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
@@ -151,6 +159,8 @@ void clsIndOp_RigVelka::PrepareAfterRead() {
         }
         myConsole.flgChanged(i, true);
     }
+    balAsRead = {myConsole.Value(idxBalW), myConsole.Value(idxBalRatio), ee.ReadByte(107)};
+    modAsRead = {myConsole.Value(idxModW), myConsole.Value(idxModRatio), ee.ReadByte(73)};
     reloadRequest = true;
 
     int16_t count = 0;
@@ -173,14 +183,20 @@ bool clsIndOp_RigVelka::SendChangedItems() {
         if (!myConsole.flgChanged(d)) continue;
         myConsole.flgChanged(d, false);
         myConsole.SendE8(d);
-        // The narrow levels follow the wide level and its ratio.
+        // The narrow levels follow the wide level and its ratio once either has been changed;
+        // until then the radio gets back the level it holds.
+        const auto narrow = [this](int16_t wide, int16_t ratio, const LevelsAsRead& asRead) {
+            const int16_t w = myConsole.Value(wide);
+            const int16_t r = myConsole.Value(ratio);
+            return w == asRead.wide && r == asRead.ratio ? asRead.narrow : NarrowLevel(w, r);
+        };
         if (d == idxBalW || d == idxBalRatio) {
-            const int16_t n = NarrowLevel(myConsole.Value(idxBalW), myConsole.Value(idxBalRatio));
+            const int16_t n = narrow(idxBalW, idxBalRatio, balAsRead);
             SendE8(11, n);
             myRadio.eepImage.WriteByte(107, static_cast<uint8_t>(n));
         }
         if (d == idxModW || d == idxModRatio) {
-            const int16_t n = NarrowLevel(myConsole.Value(idxModW), myConsole.Value(idxModRatio));
+            const int16_t n = narrow(idxModW, idxModRatio, modAsRead);
             SendE8(9, n);
             myRadio.eepImage.WriteByte(73, static_cast<uint8_t>(n));
         }

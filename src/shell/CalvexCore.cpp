@@ -103,7 +103,10 @@ void CalvexCore::task() {
 }
 
 void CalvexCore::RunTickEvent(const std::function<void()>& event) {
-    RunGuarded(box_, event, [this] { rig.RigOpFunc_ResetAll(); });
+    RunGuarded(box_, event, [this] {
+        rig.RigOpFunc_ResetAll();
+        return rig.RigOpFunc_TakeNote();
+    });
 }
 
 void CalvexCore::MsgBoxCloneErr() {
@@ -125,10 +128,13 @@ void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
     calvex::MsgBoxCloneErr(com, s, *this, box_);
 }
 
-bool CalvexCore::verifiedRead(const clsCmcEeprom& image) {
+std::optional<std::string> CalvexCore::verifiedRead(const clsCmcEeprom& image,
+                                                    BackupOrigin origin) {
     // The identification answer is the one this read began with.
-    const auto saved = backups.SaveAfterRead(seq.ansInfo(), image.ReadBlock(0, kBackupImageSize));
-    return saved.outcome != BackupKeeper::Saved::Failed;
+    const auto saved =
+        backups.SaveAfterRead(seq.ansInfo(), image.ReadBlock(0, kBackupImageSize), origin);
+    if (saved.outcome == BackupKeeper::Saved::Failed) return std::nullopt;
+    return saved.name;
 }
 
 ImageComparison CalvexCore::CompareWithBackup(const BackupRecord& record) const {
@@ -171,6 +177,8 @@ void CalvexCore::ShowPendingReports() {
     // Ticks go on behind an open box; what they find waits until it is closed.
     if (boxesOpen_ > 0) return;
     if (const auto report = backups.TakeReport()) ShowCritical(report->text, report->detail);
+    // What a stop or a reset did to the radio, when no error message has carried it.
+    if (const std::string note = rig.RigOpFunc_TakeNote(); !note.empty()) ShowCritical(note, {});
     if (restoreDone_) {
         const RestoreResult result = std::move(*restoreDone_);
         restoreDone_.reset();

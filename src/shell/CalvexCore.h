@@ -83,6 +83,7 @@ class CalvexCore final : public IComHost,
     void MsgBoxCloneErr(clsCmcCln3Sequence& seq) override;
     bool RigOpFunc_CheckSubNameLegal(const std::string& subName) override;
     void RigOpFunc_ResetAll() override { rig.RigOpFunc_ResetAll(); }
+    std::string RigOpFunc_TakeResetNote() override { return rig.RigOpFunc_TakeNote(); }
 
     // The single instances, in the order they are created.
     clsCmcRadio radio;
@@ -97,9 +98,12 @@ class CalvexCore final : public IComHost,
     // pass of the task that tried, and the adjustment goes on.
     BackupKeeper backups;
 
-    // The connected transceiver as its last identification answer gives it (the history of its
-    // backups is the files whose names begin with its key()).
-    BackupIdentity ConnectedIdentity() const { return BackupIdentity::FromAnswer(seq.ansInfo()); }
+    // The connected transceiver as the verified read the console shows identified it (the
+    // history of its backups is the files whose names begin with its key()); empty fields
+    // while not connected.
+    BackupIdentity ConnectedIdentity() const {
+        return BackupIdentity::FromAnswer(rig.RigVelkaProp_ConnectedIdentity());
+    }
     // A backup against the program's image, which while connected is the last verified read
     // with the adjustments made since.
     ImageComparison CompareWithBackup(const BackupRecord& record) const;
@@ -117,7 +121,8 @@ class CalvexCore final : public IComHost,
         onRestoreDone_ = std::move(hook);
     }
 
-    bool verifiedRead(const clsCmcEeprom& image) override;
+    std::optional<std::string> verifiedRead(const clsCmcEeprom& image,
+                                            BackupOrigin origin) override;
     void restoreFinished(const RestoreResult& result) override { restoreDone_ = result; }
 
   private:

@@ -4,6 +4,7 @@
 
 #include "clone/clsCmcCln3Sequence.h"
 #include "link/frmCom.h"
+#include "memory/BackupFile.h"
 #include "shell/Common.h"
 
 namespace calvex {
@@ -69,12 +70,27 @@ std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvL
     }
 }
 
+std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& answer) {
+    return std::string("Another transceiver is on the cable.") + kCrLf + kCrLf +
+           "The transceiver read at Connect has serial number " +
+           BackupIdentity::FromAnswer(boundAnswer).serial +
+           "; the one answering now has serial number " +
+           BackupIdentity::FromAnswer(answer).serial + ". Nothing was sent to it." + kCrLf + kCrLf +
+           "Press Connect to read the transceiver on the cable.";
+}
+
 void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
                     IMessageBox& box) {
-    const std::string text =
-        CloneErrorMessage(com.errCannotOpen() || com.lineLost(), com.errOverflow(),
-                          com.cln3D().lastError(), seq.error(), com.comPortNum());
+    const bool portFault = com.errCannotOpen() || com.lineLost();
+    std::string text = CloneErrorMessage(portFault, com.errOverflow(), com.cln3D().lastError(),
+                                         seq.error(), com.comPortNum());
+    if (!portFault && !com.errOverflow() && com.cln3D().lastError() == 0 &&
+        seq.error() == clsCmcCln3Sequence::kErrOtherUnit) {
+        text = OtherUnitMessage(seq.boundIdentity(), seq.ansInfo());
+    }
     rig.RigOpFunc_ResetAll();
+    const std::string note = rig.RigOpFunc_TakeResetNote();
+    if (!note.empty()) text += std::string(kCrLf) + kCrLf + note;
     if (!text.empty()) MsgBoxCritical(box, text);
 }
 

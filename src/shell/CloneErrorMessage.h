@@ -16,8 +16,13 @@ class clsCmcCln3Sequence;
 std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvLastError,
                               int16_t seqError, int16_t comPortNum);
 
+// Another radio answered the identification than the one whose memory the program shows
+// (both whole identification answers); nothing was sent to it.
+std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& answer);
+
 // Composes the message for the current state, resets the transceiver object (so that ticks
-// running behind the modal box find an idle system) and shows the message.
+// running behind the modal box find an idle system) and shows the message, with what the reset
+// left undone on the radio as its last paragraph.
 void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
                     IMessageBox& box);
 

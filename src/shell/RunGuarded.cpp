@@ -8,7 +8,7 @@
 namespace calvex {
 
 bool RunGuarded(IMessageBox& box, const std::function<void()>& event,
-                const std::function<void()>& stop) {
+                const std::function<std::string()>& stop) {
     static bool reporting = false;
     std::string what;
     try {
@@ -19,9 +19,10 @@ bool RunGuarded(IMessageBox& box, const std::function<void()>& event,
     } catch (...) {
         what = "unknown error";
     }
+    std::string note;
     if (stop) {
         try {
-            stop();
+            note = stop();
         } catch (...) {
             // The report below still goes out; the program stays up.
         }
@@ -29,7 +30,8 @@ bool RunGuarded(IMessageBox& box, const std::function<void()>& event,
     if (!reporting) {
         reporting = true;
         try {
-            MsgBoxCritical(box, "Run-time error: " + what);
+            MsgBoxCritical(box,
+                           "Run-time error: " + what + (note.empty() ? "" : "\r\n\r\n" + note));
         } catch (...) {
             // Nothing more can be told; the program still goes on.
         }

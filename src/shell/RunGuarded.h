@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "shell/IMessageBox.h"
 
@@ -11,8 +12,9 @@ namespace calvex {
 // such a report is open (its box keeps the timer running), further errors are not reported
 // again, so a fault that repeats every tick cannot pile up boxes. stop, when given, runs before
 // the report and puts whatever threw at rest, so that the next tick cannot throw the same error
-// again. Returns false on an error.
+// again; what it returns (what the stop left undone) is the report's last paragraph. Returns
+// false on an error.
 bool RunGuarded(IMessageBox& box, const std::function<void()>& event,
-                const std::function<void()>& stop = {});
+                const std::function<std::string()>& stop = {});
 
 }  // namespace calvex

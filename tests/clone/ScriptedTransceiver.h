@@ -26,6 +26,8 @@ class ScriptedTransceiver : public ISerialPeer {
     // Identity the E1 answer reports.
     std::string model = std::string("\x26\x01", 2);
     std::string sub = std::string("\x01\x00", 2);
+    // The unit's serial number; a unit without one answers zeros there.
+    std::string serial;
     uint8_t byte43 = 0x05;
     // Memory a clone read sends and a clone write fills.
     clsCmcEeprom memory;
@@ -66,6 +68,8 @@ class ScriptedTransceiver : public ISerialPeer {
         body.push_back(static_cast<char>(length - 7));
         body.resize(length, '\0');
         if (length >= 43) body[42] = static_cast<char>(byte43);
+        // Bytes 9..16 of the answer (counted from 1 on the frame's body).
+        if (length >= 16) body.replace(8, serial.size(), serial);
         return body;
     }
 

@@ -191,6 +191,81 @@ TEST(Sequencer, PortStaysOpenWithReleaseOff) {
     EXPECT_TRUE(b.com.comOpen());
 }
 
+// The radio on the cable after the port was released, and what reaches it of one adjustment.
+struct BoundCase {
+    const char* name;
+    const char* serialOnTheLine;
+    bool adjusted;
+};
+
+class BoundIdentity : public ::testing::TestWithParam<BoundCase> {};
+
+TEST_P(BoundIdentity, AfterAReleaseOnlyTheBoundRadioIsChanged) {
+    CloneBench b;
+    b.peer.serial = "AAAA1111";
+    b.seq.comHoldReload(1000);
+    b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
+    b.seq.start();
+    ASSERT_TRUE(b.runUntilIdle());
+    b.seq.bindIdentity(b.seq.ansInfo());
+    while (b.com.comOpen())
+        b.tick();
+
+    b.peer.serial = GetParam().serialOnTheLine;
+    const std::size_t before = b.peer.frames.size();
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_TRUE(b.runUntilIdle());
+    std::vector<std::string> sent(b.peer.frames.begin() + static_cast<std::ptrdiff_t>(before),
+                                  b.peer.frames.end());
+    std::vector<std::string> expected = {Hex("EEEFE026010000")};
+    if (GetParam().adjusted) {
+        expected.push_back(Hex("EEEFE8260101000B3146"));
+        EXPECT_TRUE(b.messages.empty());
+    } else {
+        ASSERT_EQ(b.messages.size(), 1u);
+        EXPECT_EQ(b.messages[0],
+                  Lines({"Another transceiver is on the cable.", "",
+                         "The transceiver read at Connect has serial number "
+                         "AAAA1111; the one answering now has serial number "
+                         "BBBB2222. Nothing was sent to it.",
+                         "", "Press Connect to read the transceiver on the cable."}));
+        EXPECT_FALSE(b.com.comOpen());
+    }
+    EXPECT_EQ(sent, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clone, BoundIdentity,
+                         ::testing::Values(BoundCase{"SameUnit", "AAAA1111", true},
+                                           BoundCase{"AnotherUnit", "BBBB2222", false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Sequencer, WithThePortOpenABoundRadioIsNotIdentifiedAgain) {
+    CloneBench b;
+    b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
+    b.seq.start();
+    ASSERT_TRUE(b.runUntilIdle());
+    b.seq.bindIdentity(b.seq.ansInfo());
+    const std::size_t before = b.peer.frames.size();
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_EQ(b.peer.frames.size(), before + 1);
+    EXPECT_EQ(b.peer.frames.back(), Hex("EEEFE8260101000B3146"));
+}
+
+TEST(Sequencer, ACloneWriteGoesOnlyIntoTheBoundRadio) {
+    CloneBench b;
+    b.peer.memory.eeSize(1664);
+    const std::string memory = b.peer.memory.ReadBlock(0, 1664);
+    b.peer.serial = "BBBB2222";
+    b.seq.bindIdentity(ScriptedTransceiver().identity());
+    b.seq.easyCloneWrite();
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.peer.frames, std::vector<std::string>{Hex("EEEFE026010000")});
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0].rfind("Another transceiver is on the cable.", 0), 0u);
+    EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), memory);
+}
+
 TEST(Sequencer, StartWhileDriverBusyOnlyArms) {
     CloneBench b;
     b.peer.answerE8 = false;

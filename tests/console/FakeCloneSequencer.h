@@ -27,6 +27,9 @@ class FakeCloneSequencer : public ICloneSequencer {
     bool cloneReadVerified() const override { return readVerified; }
     int32_t lastEeAdr() const override { return eeAdr; }
     std::string varLastE8Answer() const override { return e8Answer; }
+    void bindIdentity(const std::string& answer) override { bound = answer; }
+    const std::string& boundIdentity() const override { return bound; }
+    const std::string& identityAnswer() const override { return identity; }
 
     std::vector<int16_t> resets;
     std::vector<std::string> sentNoAnswer;
@@ -39,6 +42,8 @@ class FakeCloneSequencer : public ICloneSequencer {
     bool readVerified = true;
     int32_t eeAdr = 0;
     std::string e8Answer;
+    std::string bound;
+    std::string identity;
 };
 
 }  // namespace calvex::testing

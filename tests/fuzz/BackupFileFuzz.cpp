@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const BackupLoad again = ParseBackupFile(FormatBackupFile(r), "2601");
         if (!again.usable() || again.record->image != r.image ||
             again.record->identity.answer != r.identity.answer ||
-            again.record->utcSeconds != r.utcSeconds || again.record->program != r.program) {
+            again.record->utcSeconds != r.utcSeconds || again.record->program != r.program ||
+            again.record->origin != r.origin) {
             std::abort();
         }
     } else if (load.reason.empty()) {

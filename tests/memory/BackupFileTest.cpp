@@ -144,6 +144,8 @@ TEST(BackupFile, HeaderThenTheRawImage) {
     const std::string header = std::string(
         "Calvex ADJ backup 1\n"
         "program: Calvex ADJ Rev.1.0\n"
+        "source: read\n"
+        "occasion: connect\n"
         "model: 2601\n"
         "sub: 0100\n"
         "serial: 20417735\n"
@@ -170,6 +172,54 @@ TEST(BackupFile, ReadsBackWhatItWrote) {
     EXPECT_EQ(r.identity.sub, "0100");
     EXPECT_EQ(r.identity.serial, "20417735");
     EXPECT_EQ(r.identity.answer, Answer());
+}
+
+struct OriginCase {
+    const char* name;
+    BackupOrigin origin;
+    const char* lines;
+};
+
+class BackupOriginText : public ::testing::TestWithParam<OriginCase> {};
+
+// The file says what it holds, and reads back as the same origin.
+TEST_P(BackupOriginText, IsWrittenAndReadBack) {
+    BackupRecord record = Record();
+    record.origin = GetParam().origin;
+    const std::string text = FormatBackupFile(record);
+    const std::string expected =
+        std::string("program: Calvex ADJ Rev.1.0\n") + GetParam().lines + "model: 2601\n";
+    EXPECT_NE(text.find(expected), std::string::npos) << text.substr(0, 200);
+    const BackupLoad load = ParseBackupFile(text, "2601");
+    ASSERT_TRUE(load.usable()) << load.reason;
+    EXPECT_EQ(load.record->origin, GetParam().origin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, BackupOriginText,
+                         ::testing::Values(OriginCase{"Connect", BackupOrigin::Connect,
+                                                      "source: read\noccasion: connect\n"},
+                                           OriginCase{"BeforeRestore", BackupOrigin::BeforeRestore,
+                                                      "source: read\noccasion: before-restore\n"},
+                                           OriginCase{"RestoreCheck", BackupOrigin::RestoreCheck,
+                                                      "source: read\noccasion: restore-check\n"},
+                                           OriginCase{"ByHand", BackupOrigin::ByHand,
+                                                      "source: program\n"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Files written before the header said what they hold are all reads of Connect.
+TEST(BackupFile, AFileWithoutSourceIsAReadOfConnect) {
+    BackupRecord record = Record();
+    record.origin = BackupOrigin::RestoreCheck;
+    std::string text = FormatBackupFile(record);
+    const std::string lines = "source: read\noccasion: restore-check\n";
+    ASSERT_NE(text.find(lines), std::string::npos);
+    for (const std::string& instead : {std::string(), std::string("source: read\n")}) {
+        const std::string old = std::string(text).replace(text.find(lines), lines.size(), instead);
+        const BackupLoad load = ParseBackupFile(old, "2601");
+        ASSERT_TRUE(load.usable()) << load.reason;
+        EXPECT_EQ(load.record->origin, BackupOrigin::Connect) << instead;
+        EXPECT_EQ(load.record->image, Image());
+    }
 }
 
 // Replaces the first "from" in the header by "to".
@@ -247,6 +297,13 @@ INSTANTIATE_TEST_SUITE_P(
                   BackupProblem::Corrupt, "the time is not a UTC time"},
         UnfitCase{"FieldTwice", Header("model: 2601\n", "model: 2601\nmodel: 2601\n"),
                   BackupProblem::Corrupt, "the header names \"model\" twice"},
+        UnfitCase{"UnknownSource", Header("source: read", "source: radio"), BackupProblem::Corrupt,
+                  "the source is neither read nor program"},
+        UnfitCase{"UnknownOccasion", Header("occasion: connect", "occasion: power-on"),
+                  BackupProblem::Corrupt,
+                  "the occasion is not connect, before-restore or restore-check"},
+        UnfitCase{"ProgramImageWithOccasion", Header("source: read", "source: program"),
+                  BackupProblem::Corrupt, "the program's image names an occasion"},
         UnfitCase{"LineWithoutValue", Header("sub: 0100", "sub 0100"), BackupProblem::Corrupt,
                   "a header line is not \"name: value\""}),
     [](const auto& p) { return std::string(p.param.name); });

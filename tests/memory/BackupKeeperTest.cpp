@@ -1,7 +1,8 @@
 // The backups kept after every completed read: one history per radio, nothing twice, a year
-// kept, a failed save told once.
+// kept and each radio's first and last for ever, every failed save told.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,18 @@ TEST_F(Keeper, FirstReadOfARadioIsKept) {
     EXPECT_FALSE(keeper.TakeReport().has_value());
 }
 
+TEST_F(Keeper, AnImageSavedByHandDoesNotStandForARead) {
+    BackupRecord byHand{BackupIdentity::FromAnswer(Answer("20417735")), clock.now - 60,
+                        "Calvex ADJ Rev.1.0", Image('\x11')};
+    byHand.origin = BackupOrigin::ByHand;
+    store.files[BackupFileName(byHand.identity, byHand.utcSeconds)] = FormatBackupFile(byHand);
+    const auto saved = Save("20417735", '\x11');
+    EXPECT_EQ(saved.outcome, BackupKeeper::Saved::New);
+    const BackupLoad load = keeper.Load(saved.name);
+    ASSERT_TRUE(load.usable()) << load.reason;
+    EXPECT_EQ(load.record->origin, BackupOrigin::Connect);
+}
+
 TEST_F(Keeper, AnIdenticalReadAddsNothingAChangedOneAddsAFile) {
     const auto first = Save("20417735", '\x11');
     clock.now += 600;
@@ -98,26 +111,32 @@ TEST_F(Keeper, TwoImagesWithinOneSecondAreBothKept) {
     EXPECT_EQ(Save("20417735", '\x22').outcome, BackupKeeper::Saved::New);
 }
 
-TEST_F(Keeper, AYearIsKeptAndTheNewestOfEveryRadioForEver) {
+TEST_F(Keeper, AYearIsKeptAndTheOldestAndNewestOfEveryRadioForEver) {
     const int64_t now = clock.now;
-    Put("20417735", now - 900 * kDay, '\x01');  // older than a year
-    Put("20417735", now - 366 * kDay, '\x02');  // older than a year
-    Put("20417735", now - 365 * kDay, '\x03');  // exactly a year: kept
-    Put("20417735", now - 10 * kDay, '\x04');   // recent
-    Put("11111111", now - 800 * kDay, '\x05');  // another radio, long ago
-    Put("11111111", now - 700 * kDay, '\x06');  // its newest: kept however old
+    // A radio first read three years ago, then again now.
+    Put("20417735", now - 1100 * kDay, '\x01');     // its oldest: kept however old
+    Put("20417735", now - 1100 * kDay, '\x02', 2);  // the same second, later
+    Put("20417735", now - 1096 * kDay, '\x03');
+    Put("20417735", now - 366 * kDay, '\x04');  // older than a year
+    Put("20417735", now - 365 * kDay, '\x05');  // exactly a year: kept
+    Put("20417735", now - 10 * kDay, '\x06');   // recent
+    Put("11111111", now - 800 * kDay, '\x07');  // another radio: its oldest
+    Put("11111111", now - 750 * kDay, '\x08');
+    Put("11111111", now - 700 * kDay, '\x09');                        // its newest
     store.files["26010100-20417735-20190101T000000Z.txt"] = "notes";  // not a backup name
     store.files["old.vbk"] = "whatever";                              // not a backup name
 
-    Save("20417735", '\x07');
+    Save("20417735", '\x0A');
     std::vector<std::string> kept;
     for (const auto& entry : store.files)
         kept.push_back(entry.first);
     const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
     const BackupIdentity other = BackupIdentity::FromAnswer(Answer("11111111"));
     EXPECT_EQ(kept, (std::vector<std::string>{
+                        BackupFileName(other, now - 800 * kDay),
                         BackupFileName(other, now - 700 * kDay),
                         "26010100-20417735-20190101T000000Z.txt",
+                        BackupFileName(id, now - 1100 * kDay),
                         BackupFileName(id, now - 365 * kDay),
                         BackupFileName(id, now - 10 * kDay),
                         BackupFileName(id, now),
@@ -125,7 +144,27 @@ TEST_F(Keeper, AYearIsKeptAndTheNewestOfEveryRadioForEver) {
                     }));
 }
 
-TEST_F(Keeper, AFailedSaveIsToldOnceUntilASaveSucceeds) {
+// A clock set back cannot tell a year: with any backup (of any radio) dated after the save,
+// nothing is removed.
+TEST_F(Keeper, AClockBehindTheNewestBackupRemovesNothing) {
+    const int64_t now = clock.now;
+    for (const char* ahead : {"20417735", "11111111"}) {
+        store.files.clear();
+        Put("20417735", now - 800 * kDay, '\x01');
+        Put("20417735", now - 700 * kDay, '\x02');
+        Put("20417735", now - 600 * kDay, '\x03');
+        Put(ahead, now + kDay, '\x04');
+        const auto before = store.backups();
+
+        Save("20417735", '\x05');
+        auto expected = before;
+        expected.push_back(BackupFileName(BackupIdentity::FromAnswer(Answer("20417735")), now));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(store.backups(), expected) << "newest backup of " << ahead;
+    }
+}
+
+TEST_F(Keeper, EveryFailedSaveIsTold) {
     store.failWrites = "No space left on device";
     const auto failed = Save("20417735", '\x11');
     EXPECT_EQ(failed.outcome, BackupKeeper::Saved::Failed);
@@ -138,18 +177,27 @@ TEST_F(Keeper, AFailedSaveIsToldOnceUntilASaveSucceeds) {
     EXPECT_EQ(report->detail, "/data/calvexadj/backups: No space left on device");
     EXPECT_FALSE(keeper.TakeReport().has_value()) << "taken once";
 
-    // The same fault again: not told again.
+    // The same fault again, for two radios: each read left without a backup is told.
     clock.now += 60;
     EXPECT_EQ(Save("20417736", '\x11').outcome, BackupKeeper::Saved::Failed);
+    EXPECT_EQ(Save("20417737", '\x11').outcome, BackupKeeper::Saved::Failed);
+    for (int k = 0; k < 2; ++k) {
+        const auto again = keeper.TakeReport();
+        ASSERT_TRUE(again.has_value()) << "report " << k;
+        EXPECT_EQ(again->detail, "/data/calvexadj/backups: No space left on device");
+    }
     EXPECT_FALSE(keeper.TakeReport().has_value());
 
     store.failWrites.clear();
     clock.now += 60;
     EXPECT_EQ(Save("20417735", '\x11').outcome, BackupKeeper::Saved::New);
+    EXPECT_FALSE(keeper.TakeReport().has_value()) << "a save that succeeded tells nothing";
     store.failWrites = "Permission denied";
     clock.now += 60;
     EXPECT_EQ(Save("20417735", '\x22').outcome, BackupKeeper::Saved::Failed);
-    ASSERT_TRUE(keeper.TakeReport().has_value()) << "a new fault after a success is told";
+    const auto denied = keeper.TakeReport();
+    ASSERT_TRUE(denied.has_value());
+    EXPECT_EQ(denied->detail, "/data/calvexadj/backups: Permission denied");
 }
 
 TEST_F(Keeper, ListsEveryBackupFileRadioByRadioNewestFirstWithWhyOnesAreUnusable) {

@@ -143,12 +143,29 @@ TEST_F(BackupsDesktop, ListsThisRadiosBackupAndGreysTheOthersWithTheirReason) {
     corrupt.back() = static_cast<char>(corrupt.back() ^ 1);
     const std::string corruptName = BackupFileName(keptRecord().identity, utc.now - 60);
     store.files[corruptName] = corrupt;
+    // Older files of this radio, each labelled by what made it.
+    const auto made = [&](BackupOrigin origin, int64_t ago) {
+        BackupRecord r = keptRecord();
+        r.origin = origin;
+        r.utcSeconds = utc.now - ago;
+        const std::string name = BackupFileName(r.identity, r.utcSeconds);
+        store.files[name] = FormatBackupFile(r);
+        return name;
+    };
+    const Rows ours = {
+        {kept, "read 2024-05-01T12:00:00Z on Connect", "selectable"},
+        {made(BackupOrigin::RestoreCheck, 120),
+         "read 2024-05-01T11:58:00Z, the restore's verifying read", "selectable"},
+        {made(BackupOrigin::BeforeRestore, 180), "read 2024-05-01T11:57:00Z before a restore",
+         "selectable"},
+        {made(BackupOrigin::ByHand, 240), "saved by hand 2024-05-01T11:56:00Z", "selectable"},
+    };
 
     BackupsDialog* dialog = open(d.window.compareAction());
     ASSERT_NE(dialog, nullptr);
     const Rows rows = listed(*dialog);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{kept, "read 2024-05-01T12:00:00Z", "selectable"}));
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(Rows(rows.begin(), rows.begin() + 4), ours);
     const std::vector<std::pair<std::string, std::string>> greyed = {
         {BackupFileName(other.identity, utc.now), "another radio (" + other.identity.key() + ")"},
         {corruptName, "the checksum does not match the image"},
@@ -162,10 +179,14 @@ TEST_F(BackupsDesktop, ListsThisRadiosBackupAndGreysTheOthersWithTheirReason) {
         EXPECT_EQ((*row)[2], "greyed");
     }
 
-    for (const int row : {1, 2}) {
+    for (const int row : {4, 5}) {
         select(*dialog, row);
         EXPECT_EQ(dialog->selectedName(), "") << "row " << row;
     }
+    select(*dialog, 3);
+    EXPECT_EQ(dialog->summaryLabel()->text().toStdString(),
+              "The backup saved by hand 2024-05-01T11:56:00Z holds the same memory as the "
+              "program.");
     select(*dialog, 0);
     EXPECT_EQ(dialog->selectedName(), kept);
     EXPECT_EQ(dialog->summaryLabel()->text().toStdString(),
@@ -248,6 +269,7 @@ TEST_F(BackupsDesktop, SaveImageAsWritesTheProgramsImageAsAUsableBackup) {
     EXPECT_EQ(load.record->image, d.radio.image());
     EXPECT_NE(load.record->image, keptRecord().image);
     EXPECT_EQ(load.record->identity.key(), d.core.ConnectedIdentity().key());
+    EXPECT_EQ(load.record->origin, BackupOrigin::ByHand) << "no read confirmed it";
     EXPECT_TRUE(suggested.endsWith(".vbk"));
 }
 

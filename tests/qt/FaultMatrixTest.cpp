@@ -141,6 +141,14 @@ struct Row {
     std::function<bool(const std::string& detail, const std::string& device)> detailOk;
 };
 
+// The paragraph that follows a row's message, up to the backup's name (which holds the time):
+// the first point of the sweep was sent as the line went, so the radio may hold it.
+std::string TrialNoteOf(const Row& row) {
+    if (row.name != "cut_filter_sweep") return {};
+    return "The BPF procedure was stopped before its end and the values it tried could not all be "
+           "put back: the transceiver may hold trial values at address 68. The backup ";
+}
+
 bool LostOrGone(const std::string& d, const std::string& device) {
     return d == device + ": " + frmCom::kDisconnected ||
            d.rfind(device + ": ", 0) == 0;  // gone already when the port was opened again
@@ -247,7 +255,13 @@ TEST_P(FaultMatrix, OneMessageAnIdleSystemAndTheRadioAsItWas) {
         QTest::qWait(1000);
 
         ASSERT_EQ(p.box.texts.size(), 1u) << p.box.texts.back();
-        EXPECT_EQ(p.box.texts[0], row.message);
+        if (const std::string note = TrialNoteOf(row); note.empty()) {
+            EXPECT_EQ(p.box.texts[0], row.message);
+        } else {
+            const std::string& text = p.box.texts[0];
+            EXPECT_EQ(text.rfind(row.message + "\r\n\r\n" + note, 0), 0u) << text;
+            EXPECT_TRUE(text.ends_with(".vbk holds them as found.")) << text;
+        }
         EXPECT_TRUE(row.detailOk(p.box.details[0], device)) << p.box.details[0];
         EXPECT_FALSE(p.core().com.comOpen());
         EXPECT_TRUE(p.idle());

@@ -19,6 +19,8 @@
 #include "link/ITickSource.h"
 #include "link/frmCom.h"
 #include "link/qt/QtSerialControl.h"
+#include "model/BuiltInImage.h"
+#include "rig/FlowBench.h"
 
 namespace calvex {
 namespace {
@@ -35,7 +37,8 @@ std::string ProgramBeside(const std::string& name) {
 // velkasim serving a pty under a link in the test's folder, tracing every frame to a file.
 class Velkasim {
   public:
-    Velkasim(const std::string& link, const std::string& image, const std::string& trace)
+    Velkasim(const std::string& link, const std::string& image, const std::string& trace,
+             std::vector<std::string> more = {})
         : link_(link), trace_(trace) {
         const std::string program = ProgramBeside("velkasim");
         if (::access(program.c_str(), X_OK) != 0) {
@@ -46,8 +49,14 @@ class Velkasim {
         if (pid_ == 0) {
             const int out = ::open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(out, STDOUT_FILENO);
-            ::execl(program.c_str(), "velkasim", "--link", link.c_str(), "--save", image.c_str(),
-                    "--trace", static_cast<char*>(nullptr));
+            std::vector<std::string> args = {"velkasim", "--link", link,
+                                             "--save",   image,    "--trace"};
+            args.insert(args.end(), more.begin(), more.end());
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
     }
@@ -71,6 +80,8 @@ class Velkasim {
         }
         return false;
     }
+    // Puts the other unit on the line in place of the one there.
+    void swapUnits() const { ::kill(pid_, SIGUSR1); }
     // Ends it; with SIGTERM it saves its image first. The wait status.
     int stop(int sig) {
         int status = -1;
@@ -122,6 +133,13 @@ struct RealDesktop {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         box.blocking(false);
         timSolid.start();
+    }
+    // Starts the program on the device at link and connects to the radio there.
+    void connectTo(const std::string& link) {
+        ::setenv("CALVEXADJ_COM1", link.c_str(), 1);
+        ASSERT_NO_FATAL_FAILURE(start());
+        QTest::mouseClick(window.button(0), Qt::LeftButton);  // Connect
+        ASSERT_TRUE(QTest::qWaitFor([&] { return idle(); }, kReadPatienceMs));
     }
     bool idle() {
         if (RigVelkaTestAccess::opState(core.rig) != 19) return false;
@@ -177,6 +195,60 @@ TEST(FullStack, ShiftRightOnPowerHiReachesTheRadiosMemory) {
     EXPECT_EQ(static_cast<uint8_t>(saved[79]), 215);
 }
 
+TEST(FullStack, ClosingTheWindowDuringTheOscillatorProcedurePutsBackWhatItTried) {
+    RealDesktop d;
+    const std::string link = d.folder.dir.file("velka");
+    const std::string image = d.folder.dir.file("image.bin");
+    Velkasim sim(link, image, d.folder.dir.file("trace.txt"));
+    ASSERT_TRUE(sim.ready());
+    ASSERT_NO_FATAL_FAILURE(d.connectTo(link)) << sim.trace();
+    const std::string asRead = d.core.radio.eepImage.ReadBlock(0, 1664);
+
+    const auto txf = static_cast<int16_t>(d.line("       TXF"));
+    ASSERT_GE(txf, 0);
+    d.core.console.EnterPushed(txf);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return RigVelkaTestAccess::procStep(d.core.rig) == 3; }, 10000));
+    d.core.console.UpDown(txf, 5);
+    // Trial values have gone to the radio.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return d.core.radio.eepImage.ReadBlock(0, 1664) != asRead; }, 10000));
+
+    d.window.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 5000));
+    EXPECT_FALSE(d.core.rig.RigVelkaProp_PuttingBack());
+    const int status = sim.stop(SIGTERM);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(TempDir::read(image), velka::builtInImage()) << "the trial values stayed";
+}
+
+TEST(FullStack, AfterTheReleaseAnotherUnitOnTheCableGetsNothing) {
+    RealDesktop d;
+    const std::string link = d.folder.dir.file("velka");
+    const std::string image = d.folder.dir.file("image.bin");
+    const std::string other = d.folder.dir.file("other.bin");
+    Velkasim sim(link, image, d.folder.dir.file("trace.txt"),
+                 {"--other", "BBBB2222", "--other-save", other});
+    ASSERT_TRUE(sim.ready());
+    d.core.ComAutoRelease(1);
+    ASSERT_NO_FATAL_FAILURE(d.connectTo(link)) << sim.trace();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.core.com.comOpen(); }, 5000));
+
+    sim.swapUnits();
+    QTest::qWait(200);
+    d.core.console.UpDown(testing::FlowBench::kPowerHi, 1);
+    QMessageBox* box = d.waitForBox();
+    ASSERT_NE(box, nullptr);
+    const std::string text = box->text().toStdString();
+    EXPECT_EQ(text.rfind("Another transceiver is on the cable.", 0), 0u) << text;
+    EXPECT_NE(text.find("20417735"), std::string::npos) << text;
+    EXPECT_NE(text.find("BBBB2222"), std::string::npos) << text;
+    const int status = sim.stop(SIGTERM);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(TempDir::read(other), velka::builtInImage()) << "the other unit was changed";
+    EXPECT_EQ(TempDir::read(image), velka::builtInImage());
+}
+
 TEST(FullStack, AMissingDeviceIsNamedWithTheDevicesPresent) {
     const SerialDevice adapter{"/dev/ttyUSB3",
                                "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_Q-if00",
@@ -210,10 +282,7 @@ TEST(FullStack, ALostDeviceSaysToCheckTheCableAndConnectAgain) {
     const std::string link = d.folder.dir.file("velka");
     Velkasim sim(link, d.folder.dir.file("image.bin"), d.folder.dir.file("trace.txt"));
     ASSERT_TRUE(sim.ready());
-    ::setenv("CALVEXADJ_COM1", link.c_str(), 1);
-    ASSERT_NO_FATAL_FAILURE(d.start());
-    QTest::mouseClick(d.window.button(0), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return d.idle(); }, kReadPatienceMs)) << sim.trace();
+    ASSERT_NO_FATAL_FAILURE(d.connectTo(link)) << sim.trace();
 
     sim.stop(SIGKILL);  // the cable is pulled
     QMessageBox* box = d.waitForBox();

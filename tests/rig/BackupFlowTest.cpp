@@ -16,38 +16,16 @@
 namespace calvex {
 namespace {
 
+using testing::CommandOf;
 using testing::FlowBench;
+using testing::RandomImage;
+using testing::SameImage;
 using velka::CutPoint;
 
 const std::string kCannotAccess = "Cannot access COM 1.\r\n\r\nCheck the following:";
 const std::string kCannotWrite =
     "Cannot write cloning data.\r\n\r\nCheck the following:\r\n- Cloning cable connections.\r\n"
     "- Transceiver power is ON.";
-
-// The bytes of a frame's command (FE FE EE EF, command).
-int CommandOf(const std::string& frame) {
-    return frame.size() > 4 ? static_cast<uint8_t>(frame[4]) : -1;
-}
-
-std::string RandomImage(unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string image(kBackupImageSize, '\0');
-    for (auto& c : image)
-        c = static_cast<char>(gen() & 0xFF);
-    return image;
-}
-
-// Two images, with the first differing address when they differ (not the whole images).
-::testing::AssertionResult SameImage(const std::string& a, const std::string& b) {
-    if (a == b) return ::testing::AssertionSuccess();
-    if (a.size() != b.size()) {
-        return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size();
-    }
-    std::size_t at = 0;
-    while (a[at] == b[at])
-        ++at;
-    return ::testing::AssertionFailure() << "they differ first at " << at;
-}
 
 class BackupFlow : public FlowBench, public ::testing::Test {
   protected:
@@ -89,7 +67,7 @@ class BackupFlow : public FlowBench, public ::testing::Test {
         return connect();
     }
     // Gives the radio another memory and connects to it; returns what the radio then holds
-    // (the read's own adjustments have gone out: the narrow levels follow their ratios).
+    // (what it held: Connect sends back what it read).
     std::string otherMemory(unsigned seed) {
         radio.image(RandomImage(seed));
         EXPECT_TRUE(reconnect());
@@ -184,9 +162,9 @@ TEST_F(BackupFlow, ARestoreBringsTheRadioBackByteForByteAndTheConsoleShowsIt) {
     EXPECT_TRUE(SameImage(radio.image(), velka::builtInImage()));
     EXPECT_TRUE(
         SameImage(core.radio.eepImage.ReadBlock(0, kBackupImageSize), velka::builtInImage()));
-    // Two more: the present memory (the first read's adjustments had changed it since that
-    // read was kept) and the restored memory, from the verifying read.
-    EXPECT_EQ(backups.backups().size(), 4u);
+    // One more, the restored memory from the verifying read: the present memory is already the
+    // newest backup, as Connect sends back what it read.
+    EXPECT_EQ(backups.backups().size(), 3u);
     EXPECT_TRUE(SameImage(imageOf(newest()), velka::builtInImage()));
 
     // As after Connect: the console shows the restored values and adjusting goes on.
@@ -302,11 +280,16 @@ TEST_F(BackupFlow, WriteFailIsTheCloneWritesMessageAndNeverASuccess) {
     ASSERT_TRUE(connect());
     const std::string backup = newest();
     const std::string present = otherMemory(9);
+    const std::string presentBackup = newest();
     radio.fault(velka::Fault::WriteFail, true);
     ASSERT_TRUE(restore(backup));
 
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], kCannotWrite);
+    EXPECT_EQ(messages[0], kCannotWrite +
+                               "\r\n\r\nThe restore did not complete: the transceiver may hold "
+                               "part of the backup. Its memory from before the restore is kept in "
+                               "the backup " +
+                               presentBackup + ". Connect, then restore again.");
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].outcome, RestoreResult::Outcome::Failed);
     EXPECT_TRUE(idleAndClosed());
@@ -336,6 +319,7 @@ TEST_P(LineLostDuringRestore, EndsWithThePortMessageAndASecondRestoreCompletes) 
     ASSERT_TRUE(connect());
     const std::string backup = newest();
     const std::string present = otherMemory(11);
+    const std::string presentBackup = newest();
     radio.cutAt(c.point, c.occurrence);
     nestedTicks = 5;  // the timer goes on behind the box
     ASSERT_TRUE(restore(backup));
@@ -343,14 +327,18 @@ TEST_P(LineLostDuringRestore, EndsWithThePortMessageAndASecondRestoreCompletes) 
 
     ASSERT_TRUE(radio.lastCut().has_value()) << "the line was never cut";
     EXPECT_EQ(radio.lastCut()->point, c.point);
+    // One box: the lost line, and that the radio may hold part of the backup.
+    const std::string notComplete =
+        "The restore did not complete: the transceiver may hold part of the backup. Its memory "
+        "from before the restore is kept in the backup " +
+        presentBackup + ". Connect, then restore again.";
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind(kCannotAccess, 0), 0u) << messages[0];
+    EXPECT_TRUE(messages[0].ends_with("\r\n\r\n" + notComplete)) << messages[0];
     EXPECT_EQ(details[0], std::string("COM1: ") + frmCom::kDisconnected);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].outcome, RestoreResult::Outcome::Failed);
-    EXPECT_EQ(results[0].text,
-              "The restore did not complete. The transceiver may not hold the backup: Connect "
-              "again to read what it holds.");
+    EXPECT_EQ(results[0].text, notComplete);
     EXPECT_TRUE(idleAndClosed());
     const std::string held = c.written ? velka::builtInImage() : present;
     EXPECT_TRUE(SameImage(radio.image(), held));
@@ -369,6 +357,25 @@ INSTANTIATE_TEST_SUITE_P(Rig, LineLostDuringRestore,
                          ::testing::Values(LostLine{"InTheWrite", CutPoint::Write, 1, false},
                                            LostLine{"InTheVerifyingRead", CutPoint::Read, 2, true}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(BackupFlow, ConnectDuringTheVerifyingReadSaysTheRestoreDidNotComplete) {
+    ASSERT_TRUE(connect());
+    const std::string backup = newest();
+    otherMemory(17);
+    const std::string presentBackup = newest();
+    ASSERT_TRUE(core.StartRestore(backup));
+    ASSERT_TRUE(tickUntil([&] { return state() == clsIndOp_RigVelka::kStateRestoreVerify; }, 4000));
+    rig.RigOpFunc_ClickCmd00(0);
+    ASSERT_TRUE(tickUntil([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages[0],
+              "The restore did not complete: the transceiver may hold part of the backup. Its "
+              "memory from before the restore is kept in the backup " +
+                  presentBackup + ". Connect, then restore again.");
+    // A Connect once the radio has finished sending reads what it holds.
+    ASSERT_TRUE(tickUntil([&] { return state() == 0 || (state() == 19 && !anyChanged()); }));
+    ASSERT_TRUE(reconnect());
+    EXPECT_TRUE(SameImage(core.radio.eepImage.ReadBlock(0, kBackupImageSize), radio.image()));
+}
 
 TEST_F(BackupFlow, ALineLostBeforeTheWriteLeavesTheRadioUnchanged) {
     ASSERT_TRUE(connect());
@@ -422,7 +429,7 @@ TEST_F(BackupFlow, AVerifyingReadThatDiffersListsTheAddressesAndNeverSucceeds) {
     EXPECT_EQ(core.radio.eepImage.ReadByte(79), 0);
 }
 
-TEST_F(BackupFlow, AFolderThatCannotBeWrittenIsToldOnceAndAdjustingGoesOn) {
+TEST_F(BackupFlow, AFolderThatCannotBeWrittenIsToldAtEveryConnectAndAdjustingGoesOn) {
     backups.failWrites = "Permission denied";
     nestedTicks = 5;  // the box stays open for a while, the timer going on behind it
     ASSERT_TRUE(connect());
@@ -435,7 +442,9 @@ TEST_F(BackupFlow, AFolderThatCannotBeWrittenIsToldOnceAndAdjustingGoesOn) {
     console.UpDown(kPowerHi, +2);
     ASSERT_TRUE(tickUntil([&] { return radio.imageByte(79) == 212; }));
     ASSERT_TRUE(reconnect());
-    EXPECT_EQ(messages.size(), 1u) << "told once";
+    // A second read without a backup is told again, once (never once per tick).
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], messages[0]);
     EXPECT_TRUE(backups.backups().empty());
     EXPECT_EQ(backups.writes, 2);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +20,32 @@
 
 namespace calvex::testing {
 
+// The bytes of a frame's command (FE FE EE EF, command).
+inline int CommandOf(const std::string& frame) {
+    return frame.size() > 4 ? static_cast<uint8_t>(frame[4]) : -1;
+}
+
+// A whole image of random bytes, the same for the same seed.
+inline std::string RandomImage(unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string image(1664, '\0');
+    for (auto& c : image)
+        c = static_cast<char>(gen() & 0xFF);
+    return image;
+}
+
+// Two images, with the first differing address when they differ (not the whole images).
+inline ::testing::AssertionResult SameImage(const std::string& a, const std::string& b) {
+    if (a == b) return ::testing::AssertionSuccess();
+    if (a.size() != b.size()) {
+        return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size();
+    }
+    std::size_t at = 0;
+    while (a[at] == b[at])
+        ++at;
+    return ::testing::AssertionFailure() << "they differ first at " << at;
+}
+
 // The whole program without its window, over the in-process line to the simulated transceiver,
 // on a clock that advances 50 ms per tick.
 class FlowBench : public IMessageBox {
@@ -24,8 +53,8 @@ class FlowBench : public IMessageBox {
     using Access = RigVelkaTestAccess;
 
     // Item indexes of the table.
-    static constexpr int16_t kChNo = 0, kPowerHi = 1, kBalW = 4, kBpfAll = 10, kBpfT1 = 11,
-                             kBpfT2 = 12, kTxf = 13;
+    static constexpr int16_t kChNo = 0, kPowerHi = 1, kBalW = 4, kBalRatio = 5, kBpfAll = 10,
+                             kBpfT1 = 11, kBpfT2 = 12, kTxf = 13;
 
     FakeTickSource clock{5000};
     velka::Transceiver radio;

@@ -15,19 +15,22 @@ using Outcome = RestoreResult::Outcome;
 constexpr const char* kBeforeWrite =
     "The restore was stopped before anything was written. The transceiver's memory is unchanged.";
 constexpr const char* kAfterWrite =
-    "The restore did not complete. The transceiver may not hold the backup: Connect again to "
-    "read what it holds.";
+    "The restore did not complete: the transceiver may hold part of the backup. Its memory from "
+    "before the restore is kept in the backup backup-1.vbk. Connect, then restore again.";
 
 class FakeBackups : public IRigBackups {
   public:
-    bool verifiedRead(const clsCmcEeprom&) override {
+    std::optional<std::string> verifiedRead(const clsCmcEeprom&, BackupOrigin origin) override {
         ++reads;
-        return keep;
+        origins.push_back(origin);
+        if (!keep) return std::nullopt;
+        return "backup-" + std::to_string(reads) + ".vbk";
     }
     void restoreFinished(const RestoreResult& result) override { results.push_back(result); }
 
     bool keep = true;
     int reads = 0;
+    std::vector<BackupOrigin> origins;
     std::vector<RestoreResult> results;
 };
 
@@ -192,6 +195,9 @@ TEST_P(RestoreReset, EndsItAsFailed) {
     ASSERT_EQ(backups.results.size(), 1u);
     EXPECT_EQ(backups.results[0].outcome, Outcome::Failed);
     EXPECT_EQ(backups.results[0].text, GetParam().text);
+    // Once the write has begun the technician is told, in the reset's report, once.
+    EXPECT_EQ(rig.RigOpFunc_TakeNote(), GetParam().text == kAfterWrite ? kAfterWrite : "");
+    EXPECT_EQ(rig.RigOpFunc_TakeNote(), "");
     EXPECT_EQ(state(), 0);
     EXPECT_FALSE(rig.RigVelkaProp_Restoring());
     rig.task();

@@ -23,6 +23,29 @@ std::size_t DifferingBytes(const ImageComparison& c) {
         [](std::size_t n, const MapDifference& d) { return n + d.addresses.size(); });
 }
 
+// When and how the image was taken: "read <time>" or "saved by hand <time>".
+QString Taken(const BackupRecord& r) {
+    const QString when = q(UtcIsoTime(r.utcSeconds));
+    return r.origin == BackupOrigin::ByHand ? QStringLiteral("saved by hand %1").arg(when)
+                                            : QStringLiteral("read %1").arg(when);
+}
+
+// The list's line: what made the file, so that a technician tells a read of the radio from the
+// program's image, and the restore's own reads from those of Connect.
+QString Made(const BackupRecord& r) {
+    switch (r.origin) {
+        case BackupOrigin::Connect:
+            return Taken(r) + QStringLiteral(" on Connect");
+        case BackupOrigin::BeforeRestore:
+            return Taken(r) + QStringLiteral(" before a restore");
+        case BackupOrigin::RestoreCheck:
+            return Taken(r) + QStringLiteral(", the restore's verifying read");
+        case BackupOrigin::ByHand:
+            break;
+    }
+    return Taken(r);
+}
+
 }  // namespace
 
 BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
@@ -85,8 +108,7 @@ void BackupsDialog::Refresh() {
     for (const BackupKeeper::Entry& e : shown_) {
         auto* item = new QTreeWidgetItem(list_, {q(e.name), QString()});
         if (ours(e)) {
-            item->setText(kStatusColumn,
-                          QStringLiteral("read %1").arg(q(UtcIsoTime(e.load.record->utcSeconds))));
+            item->setText(kStatusColumn, Made(*e.load.record));
         } else {
             // Greyed and not selectable: nothing of it can be compared or written.
             item->setFlags(Qt::NoItemFlags);
@@ -131,11 +153,11 @@ void BackupsDialog::ShowSelected() {
     comparedSerial_ = load.record->identity.serial;
     const ImageComparison& c = *comparison_;
     const std::size_t bytes = DifferingBytes(c);
-    const QString when = q(UtcIsoTime(load.record->utcSeconds));
+    const QString when = Taken(*load.record);
     summary_->setText(
         c.identical()
-            ? QStringLiteral("The backup read %1 holds the same memory as the program.").arg(when)
-            : QStringLiteral("Backup read %1: %2 adjustment items and %3 other bytes differ.")
+            ? QStringLiteral("The backup %1 holds the same memory as the program.").arg(when)
+            : QStringLiteral("Backup %1: %2 adjustment items and %3 other bytes differ.")
                   .arg(when)
                   .arg(c.items.size())
                   .arg(bytes));

@@ -5,10 +5,12 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <cmath>
 
@@ -221,6 +223,8 @@ void frmMain::SaveImageAs() {
     if (core_ == nullptr || !core_->rig.RigVelkaProp_EditEnabled()) return;
     BackupRecord record;
     record.identity = core_->ConnectedIdentity();
+    // The program's image may hold adjustments no read has confirmed.
+    record.origin = BackupOrigin::ByHand;
     record.utcSeconds = QDateTime::currentSecsSinceEpoch();
     record.program = kProgramTitle;
     record.image = core_->radio.eepImage.ReadBlock(0, kBackupImageSize);
@@ -471,6 +475,28 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !puttingBackForClose_ && core_ != nullptr) {
+        bool wait = false;
+        Guard([&] { wait = core_->rig.RigOpFunc_StopForExit(); });
+        if (wait) {
+            // The timer goes on sending the values back; the window closes when they are.
+            puttingBackForClose_ = true;
+            event->ignore();
+            auto* poll = new QTimer(this);
+            QElapsedTimer since;
+            since.start();
+            connect(poll, &QTimer::timeout, this, [this, poll, since] {
+                if (core_->rig.RigVelkaProp_PuttingBack() && !since.hasExpired(kPutBackWaitMs)) {
+                    return;
+                }
+                poll->stop();
+                poll->deleteLater();
+                close();
+            });
+            poll->start(20);
+            return;
+        }
+    }
     if (!closed_) {
         closed_ = true;
         // Close the port and save the settings; the operation under way is not finished.

@@ -124,6 +124,10 @@ class frmMain final : public QMainWindow, public IRigWindow {
     IMessageBox* box_ = nullptr;
     std::string keyBuffer_;
     bool closed_ = false;
+    // A procedure stopped by the closing puts back what it tried first; the window closes
+    // once that is done, or after kPutBackWaitMs at most.
+    static constexpr qint64 kPutBackWaitMs = 1500;
+    bool puttingBackForClose_ = false;
 
     QWidget* central_ = nullptr;
     std::array<QFrame*, 2> linSepa_{};
