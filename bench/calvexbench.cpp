@@ -105,7 +105,7 @@ class TimedSerialControl : public ISerialControl {
 
 class QuietBox : public IMessageBox {
   public:
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
         return kButtonOk;
     }

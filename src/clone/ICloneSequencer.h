@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "clone/CloneCodes.h"
+
 namespace calvex {
 
 // What the console and the transceiver class ask of the operation sequencer. Every operation
@@ -20,7 +22,7 @@ class ICloneSequencer {
     virtual bool OpRunning() const = 0;
     // Milliseconds of idle time after which an open port is released; 0 never.
     virtual void comHoldReload(int32_t ms) = 0;
-    virtual int16_t error() const = 0;
+    virtual SequenceError error() const = 0;
     // Whether the last clone read completed in full (every block and the closing count).
     virtual bool cloneReadVerified() const = 0;
     // The frame driver's results: the highest image address of the last clone data block, and

@@ -13,11 +13,6 @@ namespace {
 
 constexpr char kFE = '\xFE';
 constexpr char kFD = '\xFD';
-constexpr uint8_t kCmdE1 = 0xE1;
-constexpr uint8_t kCmdE4 = 0xE4;
-constexpr uint8_t kCmdE5 = 0xE5;
-constexpr uint8_t kCmdE6 = 0xE6;
-constexpr uint8_t kCmdE8 = 0xE8;
 
 // Byte at a 1-based position, or -1 when the body is too short.
 int byteAt(const std::string& s, std::size_t pos) {
@@ -25,20 +20,9 @@ int byteAt(const std::string& s, std::size_t pos) {
     return static_cast<unsigned char>(s[pos - 1]);
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Value of the two ASCII hex characters at 1-based position pos, or -1.
 int hexPairAt(const std::string& s, std::size_t pos) {
-    if (pos < 1 || pos + 1 > s.size()) return -1;
-    const int hi = hexDigit(s[pos - 1]);
-    const int lo = hexDigit(s[pos]);
-    if (hi < 0 || lo < 0) return -1;
-    return hi * 16 + lo;
+    return pos < 1 ? -1 : HexByteAt(s, pos - 1);
 }
 
 // The identification bytes travel as BCD-like digits; the answer counts as numeric when its hex
@@ -95,9 +79,9 @@ void clsCmcCln3Drv::cloneWriteAdrList(const std::string& list) {
     nextAdr_ = ByteStrHexToInt(adrList_.substr(0, 4));
 }
 
-void clsCmcCln3Drv::nowError(int16_t code) {
+void clsCmcCln3Drv::nowError(DriverError code) {
     nowError_ = code;
-    if (code != 0) lastError_ = code;
+    if (code != DriverError::None) lastError_ = code;
     EndExchange();
 }
 
@@ -179,9 +163,9 @@ void clsCmcCln3Drv::OnFrameEvent() {
                 refused = Send(BuildCloneWriteFrame());
             } else {
                 workMode(4);
-                refused = Send(std::string(1, static_cast<char>(kCmdE5)) + signature());
+                refused = Send(std::string(1, static_cast<char>(clonecmd::kEnd)) + signature());
             }
-            if (refused != 0) nowError(kErrWriteRefused);
+            if (refused != 0) nowError(DriverError::WriteRefused);
             break;
         }
         case 4:
@@ -207,7 +191,7 @@ std::string clsCmcCln3Drv::BuildCloneWriteFrame() {
         sum += static_cast<unsigned char>(c);
     block.push_back(static_cast<char>((256 - sum % 256) % 256));
     const std::string data =
-        std::string(1, static_cast<char>(kCmdE4)) + StrToByteStr(ByteStrToHexStr(block));
+        std::string(1, static_cast<char>(clonecmd::kData)) + StrToByteStr(ByteStrToHexStr(block));
     lastEeAdr_ = nextAdr_ + n - 1;
     if (nextAdr_ + n - 1 < end) {
         nextAdr_ += n;
@@ -254,29 +238,29 @@ clsCmcCln3Drv::Verdict clsCmcCln3Drv::CheckAnswer(const std::string& body) {
     if (body.size() < 3) return Verdict::Ignored;
     if (byteAt(body, 1) != 0xEF || byteAt(body, 2) != 0xEE) return Verdict::Ignored;
     const int cmd = byteAt(body, 3);
-    if (cmd == kCmdE1 && workMode_ == 1) {
+    if (cmd == clonecmd::kIdentityAnswer && workMode_ == 1) {
         if (IsFrameBad(body)) {
-            nowError(kErrIllegalData);
+            nowError(DriverError::IllegalData);
             return Verdict::Error;
         }
         ansInfo_ = body;
         return Verdict::Accepted;
     }
-    if (cmd == kCmdE4 && workMode_ == 2) {
+    if (cmd == clonecmd::kData && workMode_ == 2) {
         if (IsFrameBad(body)) {
-            nowError(kErrIllegalData);
+            nowError(DriverError::IllegalData);
             return Verdict::Error;
         }
         waitTick_.counter(kAnswerTimeout);
         if (!StoreCloneData(body)) {
-            nowError(kErrDataOverflow);
+            nowError(DriverError::DataOverflow);
             return Verdict::Error;
         }
         return Verdict::Continue;
     }
-    if (cmd == kCmdE5 && workMode_ == 2) {
+    if (cmd == clonecmd::kEnd && workMode_ == 2) {
         if (IsFrameBad(body)) {
-            nowError(cntMismatch_ ? kErrDataCounter : kErrIllegalData);
+            nowError(cntMismatch_ ? DriverError::DataCounter : DriverError::IllegalData);
             return Verdict::Error;
         }
         cloneReadComplete_ =
@@ -284,17 +268,17 @@ clsCmcCln3Drv::Verdict clsCmcCln3Drv::CheckAnswer(const std::string& body) {
                                                  [](bool stored) { return stored; });
         return Verdict::Accepted;
     }
-    if (cmd == kCmdE6 && workMode_ == 4) {
+    if (cmd == clonecmd::kWriteResult && workMode_ == 4) {
         // A result byte that is missing counts as a failure, like any value but 00.
         if (byteAt(body, 4) != 0x00) {
-            nowError(kErrWriteResult);
+            nowError(DriverError::WriteResult);
             return Verdict::Error;
         }
         return Verdict::Accepted;
     }
-    if (cmd == kCmdE8 && workMode_ == 5) {
+    if (cmd == clonecmd::kAdjust && workMode_ == 5) {
         if (IsFrameBad(body)) {
-            nowError(kErrIllegalData);
+            nowError(DriverError::IllegalData);
             return Verdict::Error;
         }
         varLastE8Answer_ = body.substr(3);
@@ -306,7 +290,7 @@ clsCmcCln3Drv::Verdict clsCmcCln3Drv::CheckAnswer(const std::string& body) {
 bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
     const std::size_t len = body.size();
     switch (byteAt(body, 3)) {
-        case kCmdE1: {
+        case clonecmd::kIdentityAnswer: {
             frameCounter_ = 0;
             if (len < 7) return true;
             if (!idBytesNumeric(body)) return true;
@@ -314,7 +298,7 @@ bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
             // The count byte must be there: a body of exactly 7 bytes lacks it.
             return byteAt(body, 8) != static_cast<int>(len) - 7;
         }
-        case kCmdE4: {
+        case clonecmd::kData: {
             if (len % 2 == 0 || len < 13) return true;
             unsigned sum = 0;
             for (std::size_t pos = 4; pos < len; pos += 2) {
@@ -327,7 +311,7 @@ bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
             frameCounter_ = static_cast<uint8_t>(frameCounter_ + 1);
             return false;
         }
-        case kCmdE5: {
+        case clonecmd::kEnd: {
             if (len < 12 || body.substr(3, 9) != signature()) return true;
             const int count = hexPairAt(body, 13);
             if (count < 0) return true;
@@ -337,7 +321,7 @@ bool clsCmcCln3Drv::IsFrameBad(const std::string& body) {
             }
             return false;
         }
-        case kCmdE8:
+        case clonecmd::kAdjust:
             if (len < 8) return true;
             if (!idBytesNumeric(body)) return true;
             return byteAt(body, 8) != e8Key_;
@@ -366,7 +350,7 @@ bool clsCmcCln3Drv::StoreCloneData(const std::string& body) {
 
 void clsCmcCln3Drv::task() {
     if (waitState_ == 2 && waitTick_.counter() < 1) {
-        if (RetrySend() != 0) nowError(kErrNoAnswer);
+        if (RetrySend() != 0) nowError(DriverError::NoAnswer);
     }
 }
 
@@ -382,7 +366,7 @@ void clsCmcCln3Drv::Reset() {
     EndExchange();
     ClearRxBuffer();
     nextAdr_ = 0;
-    nowError_ = 0;
+    nowError_ = DriverError::None;
 }
 
 void clsCmcCln3Drv::ClearRxBuffer() {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "clone/CloneCodes.h"
 #include "link/ISerialControl.h"
 #include "link/ITickSource.h"
 #include "link/clsCmcTick.h"
@@ -16,15 +17,6 @@ namespace calvex {
 // never blocks; the serial form hands it received bytes (read) and ticks it (task).
 class clsCmcCln3Drv {
   public:
-    // Error codes of an exchange (nowError / lastError).
-    static constexpr int16_t kErrNoEcho = 1;
-    static constexpr int16_t kErrNoAnswer = 2;
-    static constexpr int16_t kErrIllegalData = 3;
-    static constexpr int16_t kErrDataCounter = 4;
-    static constexpr int16_t kErrDataOverflow = 5;
-    static constexpr int16_t kErrWriteResult = 7;
-    static constexpr int16_t kErrWriteRefused = 8;
-
     static constexpr int32_t kAnswerTimeout = 1200;
     static constexpr std::size_t kRxBufMax = 256;
     // The bytes whose hex text closes every clone data transfer.
@@ -48,11 +40,11 @@ class clsCmcCln3Drv {
     void cloneWriteAdrList(const std::string& list);
 
     bool Running() const { return running_; }
-    int16_t nowError() const { return nowError_; }
-    // A non-zero code is kept in lastError; any write ends the exchange.
-    void nowError(int16_t code);
-    int16_t lastError() const { return lastError_; }
-    void lastError(int16_t code) { lastError_ = code; }
+    DriverError nowError() const { return nowError_; }
+    // A code other than None is kept in lastError; any write ends the exchange.
+    void nowError(DriverError code);
+    DriverError lastError() const { return lastError_; }
+    void lastError(DriverError code) { lastError_ = code; }
     const std::string& ansInfo() const { return ansInfo_; }
     int32_t lastEeAdr() const { return lastEeAdr_; }
     const std::string& varLastE8Answer() const { return varLastE8Answer_; }
@@ -111,8 +103,8 @@ class clsCmcCln3Drv {
     int16_t waitState_ = 0;
     bool sendIdle_ = true;
     bool running_ = false;
-    int16_t nowError_ = 0;
-    int16_t lastError_ = 0;
+    DriverError nowError_ = DriverError::None;
+    DriverError lastError_ = DriverError::None;
     std::string ansInfo_;
     std::string varLastE8Answer_;
     int32_t lastEeAdr_ = 0;

@@ -110,8 +110,8 @@ std::string clsCmcCln3Sequence::ansNameS() const {
 }
 
 void clsCmcCln3Sequence::PrepareStep() {
-    com_.cln3D().lastError(0);
-    myError_ = 0;
+    com_.cln3D().lastError(DriverError::None);
+    myError_ = SequenceError::None;
     com_.comPortNum(comPortNo_);
 }
 
@@ -135,14 +135,14 @@ void clsCmcCln3Sequence::StartStep() {
             PrepareStep();
             com_.comOpen(true);
             drv.workMode(1);
-            text = IntToHex2(224) + radio_.radioNameM() + "0000";
+            text = IntToHex2(clonecmd::kIdentify) + radio_.radioNameM() + "0000";
             break;
         case kStepCloneRead:
             PrepareStep();
             com_.comOpen(true);
             drv.workMode(2);
             drv.myEep(radio_.eepImage);
-            text = IntToHex2(226) + radio_.radioNameM() + radio_.radionameS();
+            text = IntToHex2(clonecmd::kRead) + radio_.radioNameM() + radio_.radionameS();
             break;
         case kStepCloneWrite:
             PrepareStep();
@@ -151,7 +151,7 @@ void clsCmcCln3Sequence::StartStep() {
             drv.myEep(radio_.eepImage);
             drv.sizDataOfPacket(16);
             drv.cloneWriteAdrList(radio_.cloneWriteAdrList());
-            text = IntToHex2(227) + radio_.radioNameM() + radio_.radionameS();
+            text = IntToHex2(clonecmd::kWrite) + radio_.radioNameM() + radio_.radionameS();
             break;
         case kStepE8:
             PrepareStep();
@@ -159,7 +159,8 @@ void clsCmcCln3Sequence::StartStep() {
             drv.workMode(5);
             drv.waitAnswer(e8AnsRequired_);
             drv.retryCount(2);
-            text = IntToHex2(232) + radio_.radioNameM() + radio_.radionameS() + e8HexStrToSend_;
+            text = IntToHex2(clonecmd::kAdjust) + radio_.radioNameM() + radio_.radionameS() +
+                   e8HexStrToSend_;
             break;
         case kStepFinish:
             stepNo_ = 0;
@@ -172,13 +173,13 @@ void clsCmcCln3Sequence::StartStep() {
 }
 
 void clsCmcCln3Sequence::IdentityCheck() {
-    if (ansNameM() != radio_.radioNameM()) myError_ = kErrModel;
-    if (ByteStrToHexStr(Mid(ansInfo(), 43, 1)) != "05") myError_ = kErrByte43;
+    if (ansNameM() != radio_.radioNameM()) myError_ = SequenceError::Model;
+    if (ByteStrToHexStr(Mid(ansInfo(), 43, 1)) != "05") myError_ = SequenceError::Byte43;
     const std::string sub = ansNameS();
     if (host_.RigOpFunc_CheckSubNameLegal(sub)) {
         radio_.radionameS(sub);
     } else {
-        myError_ = kErrSubCode;
+        myError_ = SequenceError::SubCode;
     }
 }
 
@@ -193,7 +194,7 @@ void clsCmcCln3Sequence::task() {
                            (com_.lineLost() || com_.errCannotOpen() || com_.errOverflow());
     if (operation_ != kOpNone && (portFault || !drv.Running())) {
         int16_t c = 0;
-        const bool failed = drv.lastError() != 0;
+        const bool failed = drv.lastError() != DriverError::None;
         switch (portFault ? kOpNone : operation_) {
             case kOpIdentify:
                 c = stepNo_ == 0 ? kStepIdentify : kStepFinish;
@@ -205,14 +206,14 @@ void clsCmcCln3Sequence::task() {
                     c = kStepIdentify;
                 } else if (stepNo_ == 1) {
                     if (failed) {
-                        myError_ = kErrDriver;
+                        myError_ = SequenceError::Driver;
                     } else {
                         IdentityCheck();
                     }
-                    c = myError_ != 0 ? kStepFailed : 0;
+                    c = myError_ != SequenceError::None ? kStepFailed : 0;
                 } else if (stepNo_ == 2) {
                     if (failed) {
-                        myError_ = kErrDriver;
+                        myError_ = SequenceError::Driver;
                     } else if (!flgHighSpeed_) {
                         // Tells the transceiver to change its rate, as an E8 operation of its
                         // own; its completion resumes this read here (re-enters task).
@@ -225,10 +226,10 @@ void clsCmcCln3Sequence::task() {
                         drv.Reset();
                         com_.HighSpeedBRatioSet();
                     }
-                    c = myError_ != 0 ? kStepFailed : 0;
+                    c = myError_ != SequenceError::None ? kStepFailed : 0;
                 } else if (stepNo_ == 3) {
                     if (failed) {
-                        myError_ = kErrDriver;
+                        myError_ = SequenceError::Driver;
                         c = kStepFailed;
                     } else {
                         PrepareStep();
@@ -265,13 +266,14 @@ void clsCmcCln3Sequence::task() {
                     c = kStepIdentify;
                 } else if (stepNo_ == 1) {
                     if (failed) {
-                        myError_ = kErrDriver;
+                        myError_ = SequenceError::Driver;
                     } else {
                         IdentityCheck();
                         // A whole image is written only into the radio it was read from.
-                        if (myError_ == 0 && !AnswerIsBound()) myError_ = kErrOtherUnit;
+                        if (myError_ == SequenceError::None && !AnswerIsBound())
+                            myError_ = SequenceError::OtherUnit;
                     }
-                    c = myError_ != 0 ? kStepFailed : kStepCloneWrite;
+                    c = myError_ != SequenceError::None ? kStepFailed : kStepCloneWrite;
                 } else {
                     c = failed ? kStepFailed : kStepFinish;
                 }
@@ -282,8 +284,8 @@ void clsCmcCln3Sequence::task() {
                     c = confirmingIdentity_ ? kStepIdentify : kStepE8;
                 } else if (confirmingIdentity_) {
                     confirmingIdentity_ = false;
-                    if (!failed && !AnswerIsBound()) myError_ = kErrOtherUnit;
-                    c = failed || myError_ != 0 ? kStepFailed : kStepE8;
+                    if (!failed && !AnswerIsBound()) myError_ = SequenceError::OtherUnit;
+                    c = failed || myError_ != SequenceError::None ? kStepFailed : kStepE8;
                 } else {
                     c = failed ? kStepFailed : kStepFinish;
                     if (flgHighSpeed_) {

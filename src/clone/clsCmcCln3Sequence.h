@@ -24,14 +24,6 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     static constexpr int16_t kOpCloneRead = 2;
     static constexpr int16_t kOpCloneWrite = 3;
     static constexpr int16_t kOpE8 = 4;
-    // Error codes (error()).
-    static constexpr int16_t kErrModel = 1;
-    static constexpr int16_t kErrSubCode = 2;
-    static constexpr int16_t kErrByte43 = 3;
-    static constexpr int16_t kErrDriver = 4;
-    // Another radio answered than the one bound (see bindIdentity); nothing was sent to it.
-    static constexpr int16_t kErrOtherUnit = 5;
-
     clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
                        ITickSource& ticks = systemTickSource());
 
@@ -52,7 +44,7 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     void e8AnsRequired(bool on) { e8AnsRequired_ = on; }
     void start();
     bool OpRunning() const override { return stepNo_ != 0; }
-    int16_t error() const override { return myError_; }
+    SequenceError error() const override { return myError_; }
     // True when the last clone read ran to its end in this operation with every block of the
     // image and an accepted E5; cleared when a clone read starts and by Reset.
     bool cloneReadVerified() const override { return cloneReadVerified_; }
@@ -91,7 +83,7 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     std::string e8HexStrToSend_;
     bool e8AnsRequired_ = false;
     int32_t comHoldReload_ = 0;
-    int16_t myError_ = 0;
+    SequenceError myError_ = SequenceError::None;
     bool flgHighSpeed_ = false;
     bool flgKeepStep_ = false;
     int16_t savedStepNo_ = 0;

@@ -108,7 +108,7 @@ void frmCom::comOpen(bool open) {
 }
 
 bool frmCom::totalError() const {
-    return cln3D_.nowError() != 0 || errOverflow_ || errCannotOpen_ || lineLost_;
+    return cln3D_.nowError() != DriverError::None || errOverflow_ || errCannotOpen_ || lineLost_;
 }
 
 void frmCom::AllOver() {

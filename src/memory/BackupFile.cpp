@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <map>
 
+#include "shell/Common.h"
+
 namespace calvex {
 
 namespace {
@@ -19,47 +21,12 @@ constexpr std::size_t kHeaderMax = 4096;
 const char* const kKeys[] = {"program",        "model", "sub",    "serial",
                              "identification", "time",  "length", "crc32"};
 
-std::string hexOf(std::string_view bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 0x0F];
-    }
-    return out;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Strict: an even count of hex digits and nothing else.
-std::optional<std::string> bytesOfHex(std::string_view text) {
-    if (text.size() % 2 != 0) return std::nullopt;
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int hi = hexDigit(text[i]);
-        const int lo = hexDigit(text[i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-    }
-    return out;
-}
-
 bool isAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 bool isHex4(std::string_view s) {
-    if (s.size() != 4) return false;
-    for (char c : s) {
-        if (hexDigit(c) < 0 || (c >= 'a' && c <= 'f')) return false;
-    }
-    return true;
+    return s.size() == 4 && IsUpperHex(s);
 }
 
 // Digits only, the whole text, within [min, max].
@@ -138,7 +105,7 @@ BackupLoad refused(BackupProblem problem, std::string reason) {
 BackupIdentity BackupIdentity::FromAnswer(const std::string& answer) {
     BackupIdentity id;
     const auto codeAt = [&answer](std::size_t first) {
-        return answer.size() >= first + 2 ? hexOf(std::string_view(answer).substr(first, 2))
+        return answer.size() >= first + 2 ? ByteStrToHexStr(answer.substr(first, 2))
                                           : std::string("0000");
     };
     id.model = codeAt(3);
@@ -245,8 +212,7 @@ std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name) 
 }
 
 std::string FormatBackupFile(const BackupRecord& r) {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(Crc32(r.image)));
+    const std::string crc = UIntToHex(Crc32(r.image), 8);
     std::string text = std::string(kBackupMagic) + "\n";
     text += "program: " + r.program + "\n";
     const OriginText& origin = textOf(r.origin);
@@ -255,7 +221,7 @@ std::string FormatBackupFile(const BackupRecord& r) {
     text += "model: " + r.identity.model + "\n";
     text += "sub: " + r.identity.sub + "\n";
     text += "serial: " + r.identity.serial + "\n";
-    text += "identification: " + hexOf(r.identity.answer) + "\n";
+    text += "identification: " + ByteStrToHexStr(r.identity.answer) + "\n";
     text += "time: " + UtcIsoTime(r.utcSeconds) + "\n";
     text += "length: " + std::to_string(r.image.size()) + "\n";
     text += std::string("crc32: ") + crc + "\n";
@@ -312,13 +278,12 @@ BackupLoad ParseBackupFile(const std::string& contents, const std::string& expec
     }
     BackupRecord r;
     r.image = contents.substr(end + 2);
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(Crc32(r.image)));
+    const std::string crc = UIntToHex(Crc32(r.image), 8);
     if (fields["crc32"] != crc) {
         return refused(BackupProblem::Corrupt, "the checksum does not match the image");
     }
 
-    const auto answer = bytesOfHex(fields["identification"]);
+    const auto answer = HexToBytesStrict(fields["identification"]);
     if (!answer) {
         return refused(BackupProblem::Corrupt, "the identification answer is not hex");
     }

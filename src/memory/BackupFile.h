@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "memory/VelkaMemory.h"
+
 namespace calvex {
 
 // The backup file of one transceiver's memory: a short text header, an empty line, then the
@@ -12,7 +14,7 @@ namespace calvex {
 // the read, the program that made it, what the image is (a read and its occasion, or the
 // program's image), the image length and a CRC-32 of the image, so that a truncated, altered or
 // foreign file is recognised before anything of it is used.
-inline constexpr int32_t kBackupImageSize = 1664;
+inline constexpr int32_t kBackupImageSize = VelkaMemory::kImageSize;
 inline constexpr const char* kBackupExtension = ".vbk";
 inline constexpr const char* kBackupMagic = "Calvex ADJ backup 1";
 

@@ -72,7 +72,7 @@ class BackupKeeper {
     std::unique_ptr<IUtcClock> ownClock_;
     IBackupStore* store_ = nullptr;
     IUtcClock* clock_ = nullptr;
-    std::string model_ = "2601";
+    std::string model_{VelkaMemory::kModelCode};
     std::deque<Report> reports_;
     SaveResult lastSave_;
 };

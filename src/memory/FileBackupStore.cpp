@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "shell/AtomicFile.h"
+#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 
@@ -68,15 +69,8 @@ int64_t SystemUtcClock::utcSeconds() const {
 }
 
 std::string DefaultBackupFolder(const char* xdgDataHome, const char* home) {
-    if (xdgDataHome != nullptr && *xdgDataHome == '/') {
-        return (fs::path(xdgDataHome) / "calvexadj" / "backups").lexically_normal().string();
-    }
-    if (home != nullptr && *home != '\0') {
-        return (fs::path(home) / ".local" / "share" / "calvexadj" / "backups")
-            .lexically_normal()
-            .string();
-    }
-    return {};
+    const std::string data = UserDataFolder(xdgDataHome, home);
+    return data.empty() ? data : (fs::path(data) / "backups").string();
 }
 
 }  // namespace calvex

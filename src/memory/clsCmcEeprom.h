@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "memory/VelkaMemory.h"
+
 namespace calvex {
 
 // The program's copy of the transceiver's EEPROM: a flat byte array addressed from 0.
 // Out-of-range single accesses fail quietly (reads give 0, writes report 1 and change nothing).
 class clsCmcEeprom {
   public:
-    static constexpr int32_t kDefaultSize = 1664;
+    static constexpr int32_t kDefaultSize = VelkaMemory::kImageSize;
 
     clsCmcEeprom() { eeSize(kDefaultSize); }
 

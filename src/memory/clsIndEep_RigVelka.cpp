@@ -12,33 +12,6 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-// Lines 1..46 of the dump; the base frequency follows them as line 47.
-constexpr clsIndEep_RigVelka::ParaByte kParaLines[] = {
-    {"                POW HI Level: ", 79, false},  {"                POW L2 Level: ", 78, false},
-    {"                POW L1 Level: ", 77, false},  {"                 BAL W Level: ", 106, false},
-    {"                 BAL N Level: ", 107, false}, {"                 MOD W Level: ", 72, false},
-    {"                 MOD N Level: ", 73, false},  {"             CTCS/DTCS Level: ", 76, false},
-    {"                   SQL Level: ", 274, false}, {"                BPF T1 Level: ", 68, true},
-    {"                BPF T2 Level: ", 69, true},   {"                   AGC Start: ", 101, false},
-    {"                     AGC End: ", 102, false}, {"                   AGC Slant: ", 103, false},
-    {"       MOD Slant(Freq) Band0: ", 49, true},   {"       MOD Slant(Freq) Band1: ", 50, true},
-    {"       MOD Slant(Freq) Band2: ", 51, true},   {"       MOD Slant(Freq) Band3: ", 52, true},
-    {"       MOD Slant(Freq) Band4: ", 53, true},   {"      Tone Slant(Freq) Band0: ", 54, true},
-    {"      Tone Slant(Freq) Band1: ", 55, true},   {"      Tone Slant(Freq) Band2: ", 56, true},
-    {"      Tone Slant(Freq) Band3: ", 57, true},   {"      Tone Slant(Freq) Band4: ", 58, true},
-    {"       POW Slant(Freq) Band0: ", 59, true},   {"       POW Slant(Freq) Band1: ", 60, true},
-    {"       POW Slant(Freq) Band2: ", 61, true},   {"       POW Slant(Freq) Band3: ", 62, true},
-    {"       POW Slant(Freq) Band4: ", 63, true},   {"       BAL Slant(Freq) Band0: ", 96, true},
-    {"       BAL Slant(Freq) Band1: ", 97, true},   {"       BAL Slant(Freq) Band2: ", 98, true},
-    {"       BAL Slant(Freq) Band3: ", 99, true},   {"       BAL Slant(Freq) Band4: ", 100, true},
-    {"        MOD Slant(Temp) Area: ", 64, true},   {"       Tone Slant(Temp) Area: ", 65, true},
-    {"        SQL Slant(Temp) Area: ", 66, true},   {"        BAL Slant(Temp) Area: ", 75, true},
-    {"       CTCSS Tone Correction: ", 80, false},  {"        DTCS Tone Correction: ", 81, false},
-    {"       LTR W Tone Correction: ", 82, false},  {"       LTR N Tone Correction: ", 83, false},
-    {"            MOD W Correction: ", 84, false},  {"            MOD N Correction: ", 85, false},
-    {"            BAL W Correction: ", 104, false}, {"            BAL N Correction: ", 105, false},
-};
-
 // "REF Area 3: " and the like, blanks on the left up to 25 characters.
 std::string refLabel(const char* name, int n) {
     return AlignRight(std::string(name) + " " + std::to_string(n) + ": ", 25);
@@ -52,13 +25,9 @@ std::string hex2(int v) {
 
 }  // namespace
 
-std::span<const clsIndEep_RigVelka::ParaByte> clsIndEep_RigVelka::RigVelkaEep_ParaBytes() {
-    return kParaLines;
-}
-
 int32_t clsIndEep_RigVelka::recordAdr(int16_t ch, int32_t offset) {
     if (ch < 0) throw std::out_of_range("memory channel number must not be negative");
-    return kChannelBase + kChannelSize * ch + offset;
+    return VelkaMemory::ChannelRecord(ch) + offset;
 }
 
 std::string clsIndEep_RigVelka::RigVelkaEep_GetChName(int16_t ch) {
@@ -111,7 +80,8 @@ bool clsIndEep_RigVelka::Check_Inh(int32_t adr) const {
 }
 
 int32_t clsIndEep_RigVelka::baseFreqUnits() const {
-    return image_.ReadByte(92) * 256 + image_.ReadByte(93);
+    return image_.ReadByte(VelkaMemory::kBaseFreq) * 256 +
+           image_.ReadByte(VelkaMemory::kBaseFreq + 1);
 }
 
 int32_t clsIndEep_RigVelka::ReadBaseFreqBlock() const {
@@ -135,7 +105,7 @@ std::string clsIndEep_RigVelka::FormatSigned(int16_t value) {
 std::string clsIndEep_RigVelka::RigVelkaEep_DispPara(std::span<const int16_t> tempBorders) const {
     if (tempBorders.size() < 21) throw std::out_of_range("the dump needs 21 temperature borders");
     std::string text;
-    for (const auto& line : kParaLines) {
+    for (const auto& line : VelkaMemory::kParaBytes) {
         const int16_t byte = image_.ReadByte(line.adr);
         text += line.label;
         text += line.isSigned ? FormatSigned(byte) : FormatUnsigned(byte);
@@ -149,12 +119,13 @@ std::string clsIndEep_RigVelka::RigVelkaEep_DispPara(std::span<const int16_t> te
         text += refLabel("REF Area", n) + FormatUnsigned(tempBorders[static_cast<std::size_t>(n)]);
         text += kCrLf;
     }
-    for (int n = 0; n <= 19; ++n) {
-        text += refLabel("REF Initial", n) + FormatUnsigned(image_.ReadByte(217 + 2 * n));
+    for (int16_t n = 0; n < VelkaMemory::kTxfAreas; ++n) {
+        text += refLabel("REF Initial", n) +
+                FormatUnsigned(image_.ReadByte(VelkaMemory::TxfInitial(n)));
         text += kCrLf;
     }
-    for (int n = 0; n <= 19; ++n) {
-        text += refLabel("REF Slant", n) + FormatSigned(image_.ReadByte(216 + 2 * n));
+    for (int16_t n = 0; n < VelkaMemory::kTxfAreas; ++n) {
+        text += refLabel("REF Slant", n) + FormatSigned(image_.ReadByte(VelkaMemory::TxfSlant(n)));
         text += kCrLf;
     }
     return text;

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "memory/VelkaMemory.h"
 #include "memory/clsCmcEeprom.h"
 
 namespace calvex {
@@ -40,24 +41,15 @@ class clsIndEep_RigVelka {
     // Appends a hex dump of the whole image.
     void RigVelkaEep_DispDebug(std::string& text) const;
 
-    // A single-byte parameter of the dump: its label as the dump writes it (leading blanks and
-    // the colon included), its address and whether it holds a two's-complement value.
-    struct ParaByte {
-        const char* label;
-        int32_t adr;
-        bool isSigned;
-    };
+    using ParaByte = VelkaMemory::ParaByte;
     // The 46 parameter lines of the dump, in its order.
-    static std::span<const ParaByte> RigVelkaEep_ParaBytes();
-
-    static constexpr int32_t kChannelBase = 606;
-    static constexpr int32_t kChannelSize = 24;
+    static std::span<const ParaByte> RigVelkaEep_ParaBytes() { return VelkaMemory::kParaBytes; }
 
   private:
     static std::string FormatUnsigned(int16_t value);
     static std::string FormatSigned(int16_t value);
     static int32_t recordAdr(int16_t ch, int32_t offset);
-    // Bytes 92 and 93: the base frequency in units of 100 kHz.
+    // The base frequency in units of 100 kHz.
     int32_t baseFreqUnits() const;
 
     const clsCmcEeprom& image_;

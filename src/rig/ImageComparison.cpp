@@ -1,11 +1,11 @@
 #include "rig/ImageComparison.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "memory/clsIndEep_RigVelka.h"
 #include "rig/NarrowRatio.h"
+#include "shell/Common.h"
 #include "shell/FormatPattern.h"
 
 namespace calvex {
@@ -13,15 +13,7 @@ namespace calvex {
 namespace {
 
 using Eep = clsIndEep_RigVelka;
-
-constexpr int32_t kBaseFreqAdr = 92;
-constexpr int32_t kTxfFirst = 216;
-constexpr int32_t kTxfLast = 255;
-constexpr int32_t kRecords = (clsCmcEeprom::kDefaultSize - Eep::kChannelBase) / Eep::kChannelSize;
-constexpr int32_t kRecordsEnd = Eep::kChannelBase + kRecords * Eep::kChannelSize;
-
-// Parameter bytes the RSSI procedure writes; the dump does not list them.
-constexpr Eep::ParaByte kRssiBytes[] = {{"RSSI S1 Level", 86, false}, {"RSSI S3 Level", 87, false}};
+using Map = VelkaMemory;
 
 std::string trimLabel(const std::string& label) {
     const auto first = label.find_first_not_of(' ');
@@ -52,11 +44,8 @@ std::optional<int16_t> itemValue(const clsCmcEeprom& image, const ComparedItem& 
 
 std::string hexBytes(const clsCmcEeprom& image, const std::vector<int32_t>& addresses) {
     std::string text;
-    for (int32_t a : addresses) {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%02X", image.ReadByte(a) & 0xFF);
-        text += (text.empty() ? "" : " ") + std::string(buf);
-    }
+    for (int32_t a : addresses)
+        text += (text.empty() ? "" : " ") + IntToHex2(image.ReadByte(a));
     return text;
 }
 
@@ -67,11 +56,13 @@ std::string mhz(int32_t hz) {
 std::string channelSummary(const clsCmcEeprom& image, int16_t ch) {
     const Eep map(image);
     if (!map.RigVelkaEep_GetChAppear(ch)) return "not programmed";
-    const int32_t rx = Eep::kChannelBase + Eep::kChannelSize * ch;
+    const int32_t record = Map::ChannelRecord(static_cast<int16_t>(ch));
     std::string text = "RX ";
-    text += map.Check_Inh(rx) ? "Inhibit" : mhz(map.RigVelkaEep_GetChFreqRxReal(ch));
+    text += map.Check_Inh(record + Map::kRxOffset) ? "Inhibit"
+                                                   : mhz(map.RigVelkaEep_GetChFreqRxReal(ch));
     text += ", TX ";
-    text += map.Check_Inh(rx + 4) ? "Inhibit" : mhz(map.RigVelkaEep_GetChFreqTxReal(ch));
+    text += map.Check_Inh(record + Map::kTxOffset) ? "Inhibit"
+                                                   : mhz(map.RigVelkaEep_GetChFreqTxReal(ch));
     static const char* const kPower[] = {"High", "Low2", "Low1"};
     text += ", ";
     text += kPower[map.RigVelkaEep_GetChRFPower(ch)];
@@ -80,12 +71,12 @@ std::string channelSummary(const clsCmcEeprom& image, int16_t ch) {
 }
 
 std::string baseFrequency(const clsCmcEeprom& image) {
-    const int units = image.ReadByte(kBaseFreqAdr) * 256 + image.ReadByte(kBaseFreqAdr + 1);
+    const int units = image.ReadByte(Map::kBaseFreq) * 256 + image.ReadByte(Map::kBaseFreq + 1);
     return FormatPattern(units / 10.0, "###0.##0") + " MHz";
 }
 
 std::string txfArea(const clsCmcEeprom& image, int32_t area) {
-    const int32_t slant = kTxfFirst + 2 * area;
+    const int32_t slant = Map::TxfSlant(static_cast<int16_t>(area));
     return "initial " + std::to_string(image.ReadByte(slant + 1)) + ", slant " +
            std::to_string(byteValue(image, slant, true));
 }
@@ -101,32 +92,33 @@ struct Part {
 };
 
 std::optional<Part> partAt(int32_t adr) {
-    if (adr >= Eep::kChannelBase && adr < kRecordsEnd) {
-        const int32_t ch = (adr - Eep::kChannelBase) / Eep::kChannelSize;
-        const int32_t first = Eep::kChannelBase + ch * Eep::kChannelSize;
+    if (adr >= Map::kChannelBase && adr < Map::kChannelRecordsEnd) {
+        const int32_t ch = (adr - Map::kChannelBase) / Map::kChannelSize;
+        const int32_t first = Map::kChannelBase + ch * Map::kChannelSize;
         return Part{"Memory channel " + std::to_string(ch + 1), first,
-                    first + Eep::kChannelSize - 1,
+                    first + Map::kChannelSize - 1,
                     [](const clsCmcEeprom& image, int32_t c) {
                         return channelSummary(image, static_cast<int16_t>(c));
                     },
                     ch};
     }
-    if (adr == kBaseFreqAdr || adr == kBaseFreqAdr + 1) {
-        return Part{"Base frequency", kBaseFreqAdr, kBaseFreqAdr + 1,
+    if (adr == Map::kBaseFreq || adr == Map::kBaseFreq + 1) {
+        return Part{"Base frequency", Map::kBaseFreq, Map::kBaseFreq + 1,
                     [](const clsCmcEeprom& image, int32_t) { return baseFrequency(image); }, 0};
     }
-    if (adr >= kTxfFirst && adr <= kTxfLast) {
-        const int32_t area = (adr - kTxfFirst) / 2;
-        return Part{"TXF table area " + std::to_string(area), kTxfFirst + 2 * area,
-                    kTxfFirst + 2 * area + 1, &txfArea, area};
+    if (adr >= Map::kTxfTable && adr <= Map::kTxfLast) {
+        const int32_t area = (adr - Map::kTxfTable) / 2;
+        return Part{"TXF table area " + std::to_string(area),
+                    Map::TxfSlant(static_cast<int16_t>(area)),
+                    Map::TxfInitial(static_cast<int16_t>(area)), &txfArea, area};
     }
     const auto named = [adr](const Eep::ParaByte& p) { return p.adr == adr; };
     const auto dump = Eep::RigVelkaEep_ParaBytes();
     const Eep::ParaByte* para = nullptr;
     if (const auto it = std::find_if(dump.begin(), dump.end(), named); it != dump.end()) {
         para = &*it;
-    } else if (const auto r = std::find_if(std::begin(kRssiBytes), std::end(kRssiBytes), named);
-               r != std::end(kRssiBytes)) {
+    } else if (const auto r = std::find_if(Map::kRssiBytes.begin(), Map::kRssiBytes.end(), named);
+               r != Map::kRssiBytes.end()) {
         para = r;
     }
     if (para != nullptr) {
@@ -142,7 +134,7 @@ std::optional<Part> partAt(int32_t adr) {
 }
 
 std::string unnamedRegion(int32_t adr) {
-    return adr < Eep::kChannelBase ? "Parameter bytes" : "Bytes after the channel records";
+    return adr < Map::kChannelBase ? "Parameter bytes" : "Bytes after the channel records";
 }
 
 }  // namespace

@@ -13,8 +13,10 @@
 #include <string_view>
 
 #include "rig/TxfTable.h"
+#include "rig/VelkaItems.h"
 #include "shell/Common.h"
 #include "shell/FormatPattern.h"
+#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 
@@ -136,76 +138,16 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     con.myEeprom(myRadio.eepImage);
     con.Clear();
 
-    // CH No.: an index into the list of programmed channels, sent by the send handler.
-    con.AddItem();
-    idxChNo = lastIndex();
-    con.Title(idxChNo, "    CH No.");
-    con.E8Command(idxChNo, 0);
-    con.Event_Disp(idxChNo, 0);
-    con.Event_SendE8(idxChNo, 0);
-    con.Min(idxChNo, 0);
-    con.Max(idxChNo, 0);
-    con.LoopVal(idxChNo, true);
-
-    struct Plain {
-        const char* title;
-        int32_t eeAdr;  // negative: a ratio item without a byte or command of its own
-        int16_t e8Command;
-        int16_t* record;
-    };
-    const Plain plain[] = {
-        {" Power(Hi)", 79, 5, nullptr},       {" Power(L2)", 78, 6, nullptr},
-        {" Power(L1)", 77, 7, nullptr},       {"     BAL W", 106, 10, &idxBalW},
-        {" BAL Ratio", -1, -1, &idxBalRatio}, {"     MOD W", 72, 8, &idxModW},
-        {" MOD Ratio", -1, -1, &idxModRatio}, {" CTCS/DTCS", 76, 17, nullptr},
-        {"       SQL", 274, 4, nullptr},
-    };
-    for (const auto& p : plain) {
-        con.AddItem();
-        const int16_t i = lastIndex();
-        con.Title(i, p.title);
-        if (p.eeAdr >= 0) con.EeAdr(i, p.eeAdr);
-        con.EeDataSigned(i, false);
-        if (p.e8Command >= 0) con.E8Command(i, p.e8Command);
-        con.BarExist(i, true);
-        if (p.record != nullptr) *p.record = i;
-    }
-
-    con.AddItem();
-    idxBpfAll = lastIndex();
-    con.Title(idxBpfAll, "   BPF ALL");
-    con.Event_Disp(idxBpfAll, 2);
-    con.Event_Enter(idxBpfAll, 4);
-
-    con.AddItem();
-    idxBpfT1 = lastIndex();
-    con.Title(idxBpfT1, "    BPF T1");
-    con.Min(idxBpfT1, -128);
-    con.Max(idxBpfT1, 127);
-    con.EeAdr(idxBpfT1, 68);
-    con.EeDataSigned(idxBpfT1, true);
-    con.Event_Disp(idxBpfT1, 3);
-    con.Event_Enter(idxBpfT1, 2);
-    con.E8Command(idxBpfT1, 12);
-    con.BarExist(idxBpfT1, true);
-
-    con.AddItem();
-    const int16_t t2 = lastIndex();
-    con.Title(t2, "    BPF T2");
-    con.Min(t2, -128);
-    con.Max(t2, 127);
-    con.EeAdr(t2, 69);
-    con.EeDataSigned(t2, true);
-    con.Event_Disp(t2, 3);
-    con.Event_Enter(t2, 3);
-    con.BarExist(t2, true);
-    con.E8Command(t2, 13);
-
-    con.AddItem();
-    idxTxf = lastIndex();
-    con.Title(idxTxf, "       TXF");
-    con.Event_Disp(idxTxf, 1);
-    con.Event_Enter(idxTxf, 0);
+    // The Velka's items, from its table; the task names them by their console lines.
+    AddItems(con, kVelkaItems);
+    idxChNo = Index(VelkaItem::ChNo);
+    idxBalW = Index(VelkaItem::BalW);
+    idxBalRatio = Index(VelkaItem::BalRatio);
+    idxModW = Index(VelkaItem::ModW);
+    idxModRatio = Index(VelkaItem::ModRatio);
+    idxBpfAll = Index(VelkaItem::BpfAll);
+    idxBpfT1 = Index(VelkaItem::BpfT1);
+    idxTxf = Index(VelkaItem::Txf);
 
     StopProcedures();
 }
@@ -235,12 +177,9 @@ std::vector<ComparedItem> clsIndOp_RigVelka::RigVelkaOp_ComparedItems() const {
         item.min = myConsole.Min(i);
         item.max = myConsole.Max(i);
         // The ratio items' values come from two bytes, as the read loads them.
-        if (i == idxBalRatio) {
-            item.ratioWideAdr = 106;
-            item.ratioNarrowAdr = 107;
-        } else if (i == idxModRatio) {
-            item.ratioWideAdr = 72;
-            item.ratioNarrowAdr = 73;
+        if (const ItemRow* ratio = RatioRowOf(i); ratio != nullptr && Index(ratio->item) == i) {
+            item.ratioWideAdr = RowOf(ratio->wide).eeAdr;
+            item.ratioNarrowAdr = ratio->narrowAdr;
         }
         items.push_back(std::move(item));
     }
@@ -265,10 +204,8 @@ std::vector<std::string> ConstFileCandidates(const std::string& cwd, const char*
         }
     };
     add(cwd.empty() ? fs::path(".") : fs::path(cwd));
-    if (xdgConfigHome != nullptr && *xdgConfigHome == '/') {
-        add(fs::path(xdgConfigHome) / "calvexadj");
-    } else if (home != nullptr && *home != '\0') {
-        add(fs::path(home) / ".config" / "calvexadj");
+    if (const std::string config = UserConfigFolder(xdgConfigHome, home); !config.empty()) {
+        add(config);
     }
     return paths;
 }
@@ -344,7 +281,7 @@ void clsIndOp_RigVelka::RigOpFunc_FormLayout() {
 
 bool clsIndOp_RigVelka::RigOpFunc_CheckSubNameLegal(const std::string& name) {
     // Compared by character codes; a shorter text sorts before a longer one it begins.
-    return name.substr(0, 4).compare("0100") <= 0;
+    return name.substr(0, 4).compare(VelkaMemory::kSubCode) <= 0;
 }
 
 void clsIndOp_RigVelka::RigOpFunc_SetComPortNo(int16_t n) {

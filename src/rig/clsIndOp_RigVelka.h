@@ -19,6 +19,7 @@
 #include "rig/IRigWindow.h"
 #include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
+#include "rig/VelkaItems.h"
 
 namespace calvex {
 
@@ -51,7 +52,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void RigOpFunc_FormResource();
     // Places the window's controls; the first call also sizes and places the window.
     void RigOpFunc_FormLayout();
-    // True for a sub-name whose first four characters sort at or before "0100".
+    // True for a sub-name whose first four characters sort at or before the newest sub code.
     static bool RigOpFunc_CheckSubNameLegal(const std::string& name);
     void RigOpFunc_SetComPortNo(int16_t n);
     void RigOpFunc_ClickCmd00(int16_t index);
@@ -152,9 +153,11 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
         return procStep >= first && procStep <= last;
     }
     static int32_t rxAdr(int16_t ch) {
-        return clsIndEep_RigVelka::kChannelBase + clsIndEep_RigVelka::kChannelSize * ch;
+        return VelkaMemory::ChannelRecord(ch) + VelkaMemory::kRxOffset;
     }
-    static int32_t txAdr(int16_t ch) { return rxAdr(ch) + 4; }
+    static int32_t txAdr(int16_t ch) {
+        return VelkaMemory::ChannelRecord(ch) + VelkaMemory::kTxOffset;
+    }
     int16_t lastIndex() const { return static_cast<int16_t>(myConsole.ListCount() - 1); }
 
     // Working fields of the running procedure.
@@ -270,8 +273,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
         int16_t ratio = -1;
         int16_t narrow = 0;
     };
-    LevelsAsRead balAsRead;
-    LevelsAsRead modAsRead;
+    std::array<LevelsAsRead, kVelkaItems.size()> levelsAsRead{};
 };
 
 // Where "Const.ini" is looked for, in this order: the current directory cwd, then the user's

@@ -10,15 +10,8 @@ namespace calvex {
 
 namespace {
 
-constexpr int32_t kTxfTableBase = 216;  // slant of area i at 216 + 2i, initial value at 217 + 2i
-constexpr int16_t kTxfFirstCommand = 20;
-constexpr int16_t kTxfPositions = 40;
 constexpr int16_t kSecondPhaseStart = 22;  // D/A steps from the first setting to +10 ppm
 constexpr int16_t kSecondPhaseCeiling = 233;
-constexpr int32_t kRssiS1Adr = 86;
-constexpr int32_t kRssiS3Adr = 87;
-constexpr int16_t kRssiS1Command = 18;
-constexpr int16_t kRssiS3Command = 19;
 
 }  // namespace
 
@@ -68,7 +61,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
             } else {
                 // Start from the value stored for the current temperature area.
                 const int16_t area = FindTempArea(lastMon[1]);
-                myConsole.Value(idxTxf, ee.ReadByte(kTxfTableBase + 1 + 2 * area));
+                myConsole.Value(idxTxf, ee.ReadByte(VelkaMemory::TxfInitial(area)));
             }
             return GoToStep(3);
         }
@@ -86,7 +79,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
                 txfTable = computed.table;
                 txfOffset = computed.offset;
                 procWork.startK = 0;
-                procWork.endK = kTxfPositions - 1;
+                procWork.endK = VelkaMemory::kTxfPositions - 1;
                 txfWriteAll = true;
             } else {
                 if (txfNext) txfFirstValue = v;
@@ -95,7 +88,7 @@ bool clsIndOp_RigVelka::TxfProcedure() {
                 procWork.endK = static_cast<int16_t>(2 * d + 3);
             }
             procWork.startK = std::max<int16_t>(procWork.startK, 0);
-            procWork.endK = std::min<int16_t>(procWork.endK, kTxfPositions - 1);
+            procWork.endK = std::min<int16_t>(procWork.endK, VelkaMemory::kTxfPositions - 1);
             procWork.done = txfNext;
             procWork.lastValue = myConsole.Value(idxTxf);
             return GoToStep(4);
@@ -110,8 +103,8 @@ bool clsIndOp_RigVelka::TxfProcedure() {
             } else if (k % 2 == 1) {
                 value = myConsole.Value(idxTxf);
             }
-            SendE8(static_cast<int16_t>(kTxfFirstCommand + k), value);
-            ee.WriteByte(kTxfTableBase + k, static_cast<uint8_t>(value & 0xFF));
+            SendE8(static_cast<int16_t>(VelkaMemory::kTxfFirstCommand + k), value);
+            ee.WriteByte(VelkaMemory::kTxfTable + k, static_cast<uint8_t>(value & 0xFF));
             ++procWork.startK;
             return false;
         }
@@ -215,9 +208,10 @@ bool clsIndOp_RigVelka::RssiProcedure() {
             if (!ProcedureReading(3)) return false;
             if (rssiNext) {
                 const int16_t e = lastMon[3];
-                SendE8(rssiS1Phase ? kRssiS1Command : kRssiS3Command, e);
-                myRadio.eepImage.WriteByte(rssiS1Phase ? kRssiS1Adr : kRssiS3Adr,
-                                           static_cast<uint8_t>(e));
+                SendE8(rssiS1Phase ? VelkaMemory::kRssiS1Command : VelkaMemory::kRssiS3Command, e);
+                myRadio.eepImage.WriteByte(
+                    rssiS1Phase ? VelkaMemory::kRssiS1 : VelkaMemory::kRssiS3,
+                    static_cast<uint8_t>(e));
             }
             procWork.stored = rssiNext;
             return GoToStep(8);
@@ -248,13 +242,14 @@ void clsIndOp_RigVelka::BeginTrial() {
     };
     if (procRunning(1, 5)) {
         trialName = "TXF";
-        for (int16_t k = 0; k < kTxfPositions; ++k)
-            keep(kTxfTableBase + k, static_cast<int16_t>(kTxfFirstCommand + k));
+        for (int16_t k = 0; k < VelkaMemory::kTxfPositions; ++k)
+            keep(VelkaMemory::kTxfTable + k,
+                 static_cast<int16_t>(VelkaMemory::kTxfFirstCommand + k));
         trialItems.emplace_back(idxTxf, myConsole.Value(idxTxf));
     } else if (procRunning(6, 8)) {
         trialName = "RSSI";
-        keep(kRssiS1Adr, kRssiS1Command);
-        keep(kRssiS3Adr, kRssiS3Command);
+        keep(VelkaMemory::kRssiS1, VelkaMemory::kRssiS1Command);
+        keep(VelkaMemory::kRssiS3, VelkaMemory::kRssiS3Command);
     } else if (procRunning(9, 13)) {
         trialName = "BPF";
         for (int16_t f = 0; f <= 1; ++f) {

@@ -5,7 +5,6 @@ namespace calvex {
 
 namespace {
 
-constexpr int32_t kImageSize = 1664;
 constexpr int16_t kCycleStart = 3;
 constexpr const char* kCrLf = "\r\n";
 
@@ -23,7 +22,8 @@ bool clsIndOp_RigVelka::RigVelkaProp_RestoreAllowed() const {
 
 bool clsIndOp_RigVelka::RigOpFunc_StartRestore(const std::string& image, const std::string& model,
                                                const std::string& sub) {
-    if (!RigVelkaProp_RestoreAllowed() || image.size() != static_cast<std::size_t>(kImageSize)) {
+    if (!RigVelkaProp_RestoreAllowed() ||
+        image.size() != static_cast<std::size_t>(VelkaMemory::kImageSize)) {
         return false;
     }
     restoreImage = image;
@@ -104,7 +104,7 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
                 return false;
             }
             std::vector<int32_t> differing;
-            for (int32_t a = 0; a < kImageSize; ++a) {
+            for (int32_t a = 0; a < VelkaMemory::kImageSize; ++a) {
                 if (myRadio.eepImage.ReadByte(a) !=
                     static_cast<uint8_t>(restoreImage[static_cast<std::size_t>(a)])) {
                     differing.push_back(a);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "rig/NarrowRatio.h"
+#include "rig/VelkaItems.h"
 #include "rig/clsIndOp_RigVelka.h"
 #include "shell/Common.h"
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr int16_t kStateCount = 21;
 constexpr int16_t kStateCycleEnd = 19;
-constexpr int32_t kImageSize = 1664;
 constexpr int kProgressWidth = 32;
 
 }  // namespace
@@ -139,7 +139,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
 }
 
 void clsIndOp_RigVelka::ShowReadProgress() {
-    const double fraction = static_cast<double>(myCln3Seq.lastEeAdr()) / kImageSize;
+    const double fraction = static_cast<double>(myCln3Seq.lastEeAdr()) / VelkaMemory::kImageSize;
     const int marks = std::clamp(static_cast<int>(std::floor(fraction * 33)), 0, kProgressWidth);
     myWindow.lblProgressCaption(std::string(static_cast<std::size_t>(marks), 'o') +
                                 std::string(static_cast<std::size_t>(kProgressWidth - marks), '.'));
@@ -152,19 +152,22 @@ void clsIndOp_RigVelka::PrepareAfterRead() {
     const clsCmcEeprom& ee = myRadio.eepImage;
     for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
         myConsole.ReadFromEe(i);
-        if (i == idxBalRatio) {
-            myConsole.Value(i, RatioOf(ee.ReadByte(106), ee.ReadByte(107), myConsole.Max(i)));
-        } else if (i == idxModRatio) {
-            myConsole.Value(i, RatioOf(ee.ReadByte(72), ee.ReadByte(73), myConsole.Max(i)));
+        if (const ItemRow* ratio = RatioRowOf(i); ratio != nullptr && Index(ratio->item) == i) {
+            myConsole.Value(i, RatioOf(ee.ReadByte(RowOf(ratio->wide).eeAdr),
+                                       ee.ReadByte(ratio->narrowAdr), myConsole.Max(i)));
         }
         myConsole.flgChanged(i, true);
     }
-    balAsRead = {myConsole.Value(idxBalW), myConsole.Value(idxBalRatio), ee.ReadByte(107)};
-    modAsRead = {myConsole.Value(idxModW), myConsole.Value(idxModRatio), ee.ReadByte(73)};
+    for (const ItemRow& row : kVelkaItems) {
+        if (!row.isRatio) continue;
+        levelsAsRead[static_cast<std::size_t>(Index(row.item))] = {myConsole.Value(Index(row.wide)),
+                                                                   myConsole.Value(Index(row.item)),
+                                                                   ee.ReadByte(row.narrowAdr)};
+    }
     reloadRequest = true;
 
     int16_t count = 0;
-    for (int16_t ch = 0; ch <= 7; ++ch) {
+    for (int16_t ch = 0; ch < VelkaMemory::kProgrammableChannels; ++ch) {
         if (myEep.RigVelkaEep_GetChAppear(ch)) chList[static_cast<std::size_t>(count++)] = ch;
     }
     if (count == 0) {
@@ -175,7 +178,7 @@ void clsIndOp_RigVelka::PrepareAfterRead() {
     myConsole.Value(idxChNo, myConsole.Min(idxChNo));
     myConsole.flgChanged(idxChNo, true);
 
-    SendE8(2, 1);  // adjustment mode on
+    SendE8(VelkaMemory::kAdjustModeCommand, 1);
 }
 
 bool clsIndOp_RigVelka::SendChangedItems() {
@@ -185,20 +188,14 @@ bool clsIndOp_RigVelka::SendChangedItems() {
         myConsole.SendE8(d);
         // The narrow levels follow the wide level and its ratio once either has been changed;
         // until then the radio gets back the level it holds.
-        const auto narrow = [this](int16_t wide, int16_t ratio, const LevelsAsRead& asRead) {
-            const int16_t w = myConsole.Value(wide);
-            const int16_t r = myConsole.Value(ratio);
-            return w == asRead.wide && r == asRead.ratio ? asRead.narrow : NarrowLevel(w, r);
-        };
-        if (d == idxBalW || d == idxBalRatio) {
-            const int16_t n = narrow(idxBalW, idxBalRatio, balAsRead);
-            SendE8(11, n);
-            myRadio.eepImage.WriteByte(107, static_cast<uint8_t>(n));
-        }
-        if (d == idxModW || d == idxModRatio) {
-            const int16_t n = narrow(idxModW, idxModRatio, modAsRead);
-            SendE8(9, n);
-            myRadio.eepImage.WriteByte(73, static_cast<uint8_t>(n));
+        if (const ItemRow* ratio = RatioRowOf(d)) {
+            const LevelsAsRead& asRead = levelsAsRead[static_cast<std::size_t>(Index(ratio->item))];
+            const int16_t w = myConsole.Value(Index(ratio->wide));
+            const int16_t r = myConsole.Value(Index(ratio->item));
+            const int16_t n =
+                w == asRead.wide && r == asRead.ratio ? asRead.narrow : NarrowLevel(w, r);
+            SendE8(ratio->narrowCommand, n);
+            myRadio.eepImage.WriteByte(ratio->narrowAdr, static_cast<uint8_t>(n));
         }
         if (myCln3Seq.OpRunning()) return false;
     }
@@ -248,7 +245,8 @@ bool clsIndOp_RigVelka::ReadAdjustMonitor(int16_t r, bool first) {
 bool clsIndOp_RigVelka::ReadReading(int16_t list, const ReadingRow& row, int16_t& last, int16_t r,
                                     bool first) {
     if (first) {
-        myCln3Seq.easySendE8ReqAnswer(IntToHex2(3) + IntToAsciiHexStr(row.channel));
+        myCln3Seq.easySendE8ReqAnswer(IntToHex2(VelkaMemory::kReadingCommand) +
+                                      IntToAsciiHexStr(row.channel));
         return false;
     }
     if (myCln3Seq.OpRunning()) return false;

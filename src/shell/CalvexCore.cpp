@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "memory/VelkaMemory.h"
 #include "shell/CloneErrorMessage.h"
 #include "shell/Common.h"
 #include "shell/RunGuarded.h"
@@ -26,10 +27,10 @@ class BoxOpen {
 
 // The radio's fixed identity and the one range a clone write sends.
 void GiveIdentity(clsCmcRadio& radio) {
-    radio.radioNameM("2601");
-    radio.radionameS("0100");
+    radio.radioNameM(std::string(VelkaMemory::kModelCode));
+    radio.radionameS(std::string(VelkaMemory::kSubCode));
     radio.cloneWriteAdrList_Clear();
-    radio.cloneWriteAdrList_Add(0, 1663);
+    radio.cloneWriteAdrList_Add(VelkaMemory::kWriteFirst, VelkaMemory::kWriteLast);
 }
 
 }  // namespace
@@ -115,17 +116,18 @@ void CalvexCore::MsgBoxCloneErr() {
 
 void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
     // The reset before the box clears the port's flags; the detail is taken first.
+    std::string detail;
     if ((com.errCannotOpen() || com.lineLost()) && !com.openErrorReason().empty()) {
         const std::string& device = com.openErrorDevice();
         const std::string& reason = com.openErrorReason();
         if (portDetail_ && !device.empty()) {
-            box_.nextDetail(portDetail_(com.comPortNum(), device, reason));
+            detail = portDetail_(com.comPortNum(), device, reason);
         } else {
-            box_.nextDetail(device.empty() ? reason : device + ": " + reason);
+            detail = device.empty() ? reason : device + ": " + reason;
         }
     }
     const BoxOpen open(boxesOpen_);
-    calvex::MsgBoxCloneErr(com, s, *this, box_);
+    calvex::MsgBoxCloneErr(com, s, *this, box_, detail);
 }
 
 std::optional<std::string> CalvexCore::verifiedRead(const clsCmcEeprom& image,
@@ -168,9 +170,8 @@ bool CalvexCore::StartRestore(const std::string& name) {
 }
 
 void CalvexCore::ShowCritical(const std::string& text, const std::string& detail) {
-    if (!detail.empty()) box_.nextDetail(detail);
     const BoxOpen open(boxesOpen_);
-    MsgBoxCritical(box_, text);
+    MsgBoxCritical(box_, text, detail);
 }
 
 void CalvexCore::ShowPendingReports() {

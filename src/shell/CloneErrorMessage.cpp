@@ -30,44 +30,61 @@ std::string WithList(const std::string& statement, std::initializer_list<const c
     return text;
 }
 
+// The message of each driver code. Every enumerator has its case and there is no default, so
+// a code added without its message does not compile (-Werror=switch). Empty: no driver error.
+std::string DriverErrorMessage(DriverError code) {
+    switch (code) {
+        case DriverError::None:
+            return {};
+        case DriverError::NoEcho:
+            return WithList("Cannot access COM port", {kCom, kCbl, kPwr});
+        case DriverError::NoAnswer:
+            return WithList("No answer from transceiver.", {kCom, kCbl, kPwr});
+        case DriverError::IllegalData:
+            return WithList("Illegal data.", {kCom, kCbl, kPwr});
+        case DriverError::DataCounter:
+            return WithList("Data counter error.", {kCom, kCbl, kPwr});
+        case DriverError::DataOverflow:
+            return WithList("Data overflow.", {kCom, kCbl, kPwr});
+        case DriverError::WriteFailed:
+        case DriverError::WriteResult:
+            return WithList("Cannot write cloning data.", {kCbl, kPwr});
+        case DriverError::WriteRefused:
+            break;
+    }
+    // The refused write and any value no enumerator names.
+    return WithList("Cannot Clone.", {kCom, kCbl, kPwr}, true);
+}
+
+// The message of each sequencer code, as above. Another unit on the cable gets its own message
+// from MsgBoxCloneErr, which knows both identities.
+std::string SequenceErrorMessage(SequenceError code) {
+    switch (code) {
+        case SequenceError::None:
+            return WithList("Communication failed.", {kCbl, kPwr});
+        case SequenceError::SubCode:
+            return std::string("Version number does not match") + kCrLf + "for this transceiver.";
+        case SequenceError::Byte43:
+            return WithList("Connected transceiver is not compatible model.", {kSw, kRev});
+        case SequenceError::Model:
+        case SequenceError::Driver:
+        case SequenceError::OtherUnit:
+            break;
+    }
+    return WithList("Cannot Clone.", {kCom, kCbl, kPwr});
+}
+
 }  // namespace
 
-std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvLastError,
-                              int16_t seqError, int16_t comPortNum) {
+std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, DriverError drvLastError,
+                              SequenceError seqError, int16_t comPortNum) {
     if (errCannotOpen) {
         return WithList("Cannot access COM " + std::to_string(comPortNum) + ".",
                         {kCom, kCbl, kPwr});
     }
     if (errOverflow) return WithList("COM buffer overflow.", {kCom, kCbl, kPwr});
-    switch (drvLastError) {
-        case 0:
-            break;
-        case 1:
-            return WithList("Cannot access COM port", {kCom, kCbl, kPwr});
-        case 2:
-            return WithList("No answer from transceiver.", {kCom, kCbl, kPwr});
-        case 3:
-            return WithList("Illegal data.", {kCom, kCbl, kPwr});
-        case 4:
-            return WithList("Data counter error.", {kCom, kCbl, kPwr});
-        case 5:
-            return WithList("Data overflow.", {kCom, kCbl, kPwr});
-        case 6:
-        case 7:
-            return WithList("Cannot write cloning data.", {kCbl, kPwr});
-        default:
-            return WithList("Cannot Clone.", {kCom, kCbl, kPwr}, true);
-    }
-    switch (seqError) {
-        case 0:
-            return WithList("Communication failed.", {kCbl, kPwr});
-        case 2:
-            return std::string("Version number does not match") + kCrLf + "for this transceiver.";
-        case 3:
-            return WithList("Connected transceiver is not compatible model.", {kSw, kRev});
-        default:
-            return WithList("Cannot Clone.", {kCom, kCbl, kPwr});
-    }
+    if (drvLastError != DriverError::None) return DriverErrorMessage(drvLastError);
+    return SequenceErrorMessage(seqError);
 }
 
 std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& answer) {
@@ -80,18 +97,18 @@ std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& 
 }
 
 void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
-                    IMessageBox& box) {
+                    IMessageBox& box, const std::string& detail) {
     const bool portFault = com.errCannotOpen() || com.lineLost();
     std::string text = CloneErrorMessage(portFault, com.errOverflow(), com.cln3D().lastError(),
                                          seq.error(), com.comPortNum());
-    if (!portFault && !com.errOverflow() && com.cln3D().lastError() == 0 &&
-        seq.error() == clsCmcCln3Sequence::kErrOtherUnit) {
+    if (!portFault && !com.errOverflow() && com.cln3D().lastError() == DriverError::None &&
+        seq.error() == SequenceError::OtherUnit) {
         text = OtherUnitMessage(seq.boundIdentity(), seq.ansInfo());
     }
     rig.RigOpFunc_ResetAll();
     const std::string note = rig.RigOpFunc_TakeResetNote();
     if (!note.empty()) text += std::string(kCrLf) + kCrLf + note;
-    if (!text.empty()) MsgBoxCritical(box, text);
+    if (!text.empty()) MsgBoxCritical(box, text, detail);
 }
 
 }  // namespace calvex

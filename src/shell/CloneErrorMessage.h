@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "clone/CloneCodes.h"
 #include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
 
@@ -13,8 +14,8 @@ class clsCmcCln3Sequence;
 
 // The one explanation of a failed communication, chosen from the port flags, the driver's last
 // error and the sequencer's error, in that order of precedence.
-std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, int16_t drvLastError,
-                              int16_t seqError, int16_t comPortNum);
+std::string CloneErrorMessage(bool errCannotOpen, bool errOverflow, DriverError drvLastError,
+                              SequenceError seqError, int16_t comPortNum);
 
 // Another radio answered the identification than the one whose memory the program shows
 // (both whole identification answers); nothing was sent to it.
@@ -22,8 +23,9 @@ std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& 
 
 // Composes the message for the current state, resets the transceiver object (so that ticks
 // running behind the modal box find an idle system) and shows the message, with what the reset
-// left undone on the radio as its last paragraph.
+// left undone on the radio as its last paragraph. detail goes with it (the device and the
+// system's reason of a port that failed).
 void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
-                    IMessageBox& box);
+                    IMessageBox& box, const std::string& detail = {});
 
 }  // namespace calvex

@@ -1,5 +1,6 @@
 #include "shell/Common.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace calvex {
@@ -8,17 +9,10 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
-int16_t MsgBoxCritical(IMessageBox& box, const std::string& text) {
-    return box.critical(ExpandNewLine(text), kProgramTitle);
+int16_t MsgBoxCritical(IMessageBox& box, const std::string& text, const std::string& detail) {
+    return box.critical(ExpandNewLine(text), kProgramTitle, detail);
 }
 
 std::string ExpandNewLine(std::string text) {
@@ -40,7 +34,7 @@ int16_t ByteStrHexToInt(const std::string& b) {
     int digits = 0;
     for (char c : b) {
         if (c == ' ' || c == '\t' || c == '\n') continue;
-        const int d = hexDigitValue(c);
+        const int d = HexDigitValue(c);
         if (d < 0) break;
         if (++digits > 8) throw std::overflow_error("hex number too large");
         value = value * 16 + static_cast<uint64_t>(d);
@@ -84,6 +78,45 @@ std::string IntToHex2(int16_t v) {
 
 std::string IntToAsciiHexStr(int16_t v) {
     return ByteStrToHexStr(IntToHex2(v));
+}
+
+std::string UIntToHex(uint32_t v, int digits) {
+    std::string out(static_cast<std::size_t>(std::max(digits, 0)), '0');
+    for (auto it = out.rbegin(); it != out.rend(); ++it, v >>= 4)
+        *it = kHexDigits[v & 0x0F];
+    return out;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsUpperHex(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+}
+
+int HexByteAt(std::string_view s, std::size_t at) {
+    if (at >= s.size() || s.size() - at < 2) return -1;
+    const int hi = HexDigitValue(s[at]);
+    const int lo = HexDigitValue(s[at + 1]);
+    if (hi < 0 || lo < 0) return -1;
+    return hi * 16 + lo;
+}
+
+std::optional<std::string> HexToBytesStrict(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        // A digit left over at the end has no pair: -1 as well.
+        const int v = HexByteAt(text, i);
+        if (v < 0) return std::nullopt;
+        out.push_back(static_cast<char>(v));
+    }
+    return out;
 }
 
 }  // namespace calvex

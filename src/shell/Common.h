@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "shell/IMessageBox.h"
 
@@ -10,8 +13,9 @@ namespace calvex {
 // Title of every message box and of the main window.
 inline constexpr const char* kProgramTitle = "Calvex ADJ Rev.1.0";
 
-// Shows text as a critical message with the program title; returns the button pressed.
-int16_t MsgBoxCritical(IMessageBox& box, const std::string& text);
+// Shows text as a critical message with the program title, detail (if any) set apart below it;
+// returns the button pressed.
+int16_t MsgBoxCritical(IMessageBox& box, const std::string& text, const std::string& detail = {});
 
 // Replaces every backslash-n pair by CR LF; the length never changes.
 std::string ExpandNewLine(std::string text);
@@ -37,5 +41,22 @@ std::string IntToAsciiHexStr(int16_t v);
 
 // The low byte of v as two upper-case hex digits (-1 gives FF, 300 gives 2C).
 std::string IntToHex2(int16_t v);
+
+// v as its lowest `digits` upper-case hex digits (0x1C291CA3, 8 gives 1C291CA3).
+std::string UIntToHex(uint32_t v, int digits);
+
+// The value of one hex digit of either case, or -1.
+int HexDigitValue(char c);
+
+// True when every character is a hex digit 0-9 or A-F (upper case only).
+bool IsUpperHex(std::string_view s);
+
+// The byte written as the two hex digits (either case) at s[at] and s[at + 1], or -1 when s ends
+// before them or either is no hex digit.
+int HexByteAt(std::string_view s, std::size_t at);
+
+// Strict hex text to bytes: an even count of hex digits (either case) and nothing else, or
+// nothing at all.
+std::optional<std::string> HexToBytesStrict(std::string_view text);
 
 }  // namespace calvex

@@ -10,11 +10,11 @@ namespace calvex {
 class IMessageBox {
   public:
     virtual ~IMessageBox() = default;
-    // Returns the code of the button pressed.
-    virtual int16_t critical(const std::string& text, const std::string& title) = 0;
-    // A detail for the next message only (the device and the system's reason of a port that
-    // failed); a box without room for it ignores it.
-    virtual void nextDetail(const std::string& detail) { (void)detail; }
+    // Returns the code of the button pressed. detail, when not empty, is shown apart below the
+    // text (the device and the system's reason of a port that failed); a box without room for
+    // it ignores it.
+    virtual int16_t critical(const std::string& text, const std::string& title,
+                             const std::string& detail) = 0;
 };
 
 // Button code returned for OK.

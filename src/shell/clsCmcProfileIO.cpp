@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "shell/PrivateProfile.h"
+#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 
@@ -149,7 +150,7 @@ void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, bool exeDirWrita
                                      const char* xdgConfigHome, const char* home) {
     path_ = ChooseSettingsDirectory(exeDir, exeDirWritable, xdgConfigHome, home);
     defaultsPath_ = path_ == withSlash(exeDir) ? std::string() : withSlash(exeDir);
-    if (path_.find("/calvexadj/") != std::string::npos) {
+    if (path_.find(std::string("/") + kProgramFolder + "/") != std::string::npos) {
         std::error_code ec;
         std::filesystem::create_directories(path_, ec);  // a failed save reports itself later
     }
@@ -282,16 +283,9 @@ std::string clsCmcProfileIO::GetPathName(std::string strFilename) {
 std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritable,
                                     const char* xdgConfigHome, const char* home) {
     if (exeDirWritable && !exeDir.empty()) return exeDir.back() == '/' ? exeDir : exeDir + "/";
-    std::string base;
-    if (xdgConfigHome && *xdgConfigHome == '/') {
-        base = xdgConfigHome;
-    } else if (home && *home) {
-        base = std::string(home) + "/.config";
-    } else {
-        base = "/tmp";
-    }
-    if (base.back() != '/') base += '/';
-    return base + "calvexadj/";
+    const std::string config = UserConfigFolder(xdgConfigHome, home);
+    // Without a home the settings still have a place for this run.
+    return (config.empty() ? std::string("/tmp/") + kProgramFolder : config) + "/";
 }
 
 std::string ExecutableDirectory() {

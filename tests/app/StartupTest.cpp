@@ -58,6 +58,9 @@ TEST(ProgramStart, WithoutConstIniTheMessageShowsTheSettingsAreSavedAndNoWindowS
         if (c.settings != nullptr) TempDir::write(run.settings(), c.settings);
         run.start();
         ASSERT_TRUE(run.waitForOutput("Cannot read 'Const.ini'.")) << run.log();
+        // The detail, with the message, names where the file was looked for.
+        EXPECT_NE(run.log().find("Cannot read 'Const.ini'.\nNot found at "), std::string::npos)
+            << run.log();
         run.signal(SIGTERM);
         // The message closed, the program ends at once with the start-up's failure: it never
         // went on to a window, which would have kept it running (and ended it with status 0).

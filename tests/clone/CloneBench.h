@@ -69,7 +69,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
         ++resets;
         seq.easyReset(seq.ComPortNo());
     }
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
         atMessage.push_back({com.comOpen(), resets, seq.OpRunning(), com.totalError()});
         return kButtonOk;

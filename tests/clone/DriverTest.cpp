@@ -90,7 +90,7 @@ TEST_F(Driver, FrameSplitAnywhereIsOneFrame) {
             drv.read(wire.substr(j));
             ASSERT_FALSE(drv.Running()) << i << "," << j;
             ASSERT_EQ(drv.ansInfo(), body);
-            ASSERT_EQ(drv.nowError(), 0);
+            ASSERT_EQ(drv.nowError(), DriverError::None);
         }
     }
 }
@@ -101,7 +101,7 @@ TEST_F(Driver, EchoIsIgnoredAndTheWaitGoesOn) {
     EXPECT_TRUE(drv.Running());
     drv.read(Frame(ScriptedTransceiver{}.identity()));
     EXPECT_FALSE(drv.Running());
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
 }
 
 TEST_F(Driver, TailOfAMissedFrameDiscardsTheWholeChunk) {
@@ -129,11 +129,11 @@ TEST_F(Driver, ResendsThenGivesUp) {
     EXPECT_EQ(peer.writes.size(), 2u);
     advance(1200);
     EXPECT_EQ(peer.writes.size(), 3u);
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
     advance(1200);
     EXPECT_EQ(peer.writes.size(), 3u);
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrNoAnswer);
-    EXPECT_EQ(drv.lastError(), clsCmcCln3Drv::kErrNoAnswer);
+    EXPECT_EQ(drv.nowError(), DriverError::NoAnswer);
+    EXPECT_EQ(drv.lastError(), DriverError::NoAnswer);
     EXPECT_FALSE(drv.Running());
     EXPECT_EQ(peer.writes[0], peer.writes[2]);
 }
@@ -152,7 +152,7 @@ TEST_F(Driver, AResendCountServesOneExchangeOnly) {
     start(1);
     advance(3 * 1200);
     EXPECT_EQ(peer.writes.size(), 1u);
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrNoAnswer);
+    EXPECT_EQ(drv.nowError(), DriverError::NoAnswer);
 }
 
 TEST_F(Driver, EveryDataBlockRestartsTheAnswerTimeOut) {
@@ -164,10 +164,10 @@ TEST_F(Driver, EveryDataBlockRestartsTheAnswerTimeOut) {
     }
     advance(1150);
     EXPECT_TRUE(drv.Running());
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
     advance(50);
     EXPECT_FALSE(drv.Running());
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrNoAnswer);
+    EXPECT_EQ(drv.nowError(), DriverError::NoAnswer);
     EXPECT_EQ(drv.lastEeAdr(), 79);
 }
 
@@ -236,10 +236,10 @@ TEST_P(DriverAnswer, Outcome) {
     drv.read(Frame(c.body));
     if (c.error < 0) {
         EXPECT_TRUE(drv.Running());
-        EXPECT_EQ(drv.nowError(), 0);
+        EXPECT_EQ(drv.nowError(), DriverError::None);
     } else {
         EXPECT_FALSE(drv.Running());
-        EXPECT_EQ(drv.nowError(), c.error);
+        EXPECT_EQ(static_cast<int16_t>(drv.nowError()), c.error);
     }
 }
 
@@ -289,7 +289,7 @@ TEST_F(Driver, CloneReadStoresBlocksAndChecksTheCount) {
     EXPECT_EQ(drv.lastEeAdr(), 1663);
     EXPECT_EQ(eep.ReadByte(0x670), 0x67);
     drv.read(Frame(ScriptedTransceiver::closing(103)));
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataCounter);
+    EXPECT_EQ(drv.nowError(), DriverError::DataCounter);
     EXPECT_TRUE(drv.cntMismatch());
 
     // The next read counts from its identification.
@@ -299,7 +299,7 @@ TEST_F(Driver, CloneReadStoresBlocksAndChecksTheCount) {
     start(2, Hex("E226010100"));
     drv.read(Frame(ScriptedTransceiver::dataBlock(0, "ab")));
     drv.read(Frame(ScriptedTransceiver::closing(1)));
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
     EXPECT_FALSE(drv.Running());
 }
 
@@ -322,21 +322,21 @@ TEST_P(DriverLaterClosing, IsIllegalData) {
     const LaterClosingCase& c = GetParam();
     start(2, Hex("E226010100"));
     drv.read(Frame(ScriptedTransceiver::closing(1)));
-    ASSERT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataCounter);
+    ASSERT_EQ(drv.nowError(), DriverError::DataCounter);
     ASSERT_TRUE(drv.cntMismatch());
 
     drv.Reset();
     if (c.identifyBetween) {
         start(1);
         drv.read(Frame(ScriptedTransceiver{}.identity()));
-        ASSERT_EQ(drv.nowError(), 0);
+        ASSERT_EQ(drv.nowError(), DriverError::None);
     }
     start(2, Hex("E226010100"));
     EXPECT_FALSE(drv.cntMismatch());
     drv.read(Frame(c.body));
     EXPECT_FALSE(drv.Running());
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrIllegalData);
-    EXPECT_EQ(drv.lastError(), clsCmcCln3Drv::kErrIllegalData);
+    EXPECT_EQ(drv.nowError(), DriverError::IllegalData);
+    EXPECT_EQ(drv.lastError(), DriverError::IllegalData);
     EXPECT_FALSE(drv.cntMismatch());
 }
 
@@ -351,10 +351,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Driver, BlocksOutsideTheImageAreRefused) {
     start(2, Hex("E226010100"));
     drv.read(Frame(ScriptedTransceiver::dataBlock(0x670, std::string(16, 'x'))));
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
     EXPECT_EQ(eep.ReadByte(1663), 'x');
     drv.read(Frame(ScriptedTransceiver::dataBlock(0x671, std::string(16, 'y'))));
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrDataOverflow);
+    EXPECT_EQ(drv.nowError(), DriverError::DataOverflow);
     EXPECT_EQ(eep.ReadBlock(1664, 1), std::string(1, '\0'));  // the spare byte is untouched
 }
 
@@ -379,7 +379,7 @@ TEST_F(Driver, CloneWriteSplitsRanges) {
     EXPECT_EQ(drv.lastEeAdr(), 0);
     drv.read(Frame(Hex("EFEEE600")));
     EXPECT_FALSE(drv.Running());
-    EXPECT_EQ(drv.nowError(), 0);
+    EXPECT_EQ(drv.nowError(), DriverError::None);
 }
 
 TEST_F(Driver, CloneWriteIntoAFullBufferIsRefused) {
@@ -388,7 +388,7 @@ TEST_F(Driver, CloneWriteIntoAFullBufferIsRefused) {
     drv.sizDataOfPacket(16);
     drv.cloneWriteAdrList("0000-067F,");
     EXPECT_EQ(drv.Send(Hex("E326010100")), 0);
-    EXPECT_EQ(drv.nowError(), clsCmcCln3Drv::kErrWriteRefused);
+    EXPECT_EQ(drv.nowError(), DriverError::WriteRefused);
     EXPECT_FALSE(drv.Running());
     EXPECT_LE(port.OutBufferCount(), 1024);
 }

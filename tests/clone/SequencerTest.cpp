@@ -100,7 +100,7 @@ TEST(Sequencer, WholeImageCloneWrite) {
     EXPECT_EQ(b.peer.badBlocks, std::vector<std::string>{});
     EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), b.radio.eepImage.ReadBlock(0, 1664));
     EXPECT_FALSE(b.com.cln3D().Running());
-    EXPECT_EQ(b.com.cln3D().lastError(), 0);
+    EXPECT_EQ(b.com.cln3D().lastError(), DriverError::None);
 }
 
 TEST(Sequencer, E8WithoutAnswerEndsAtOnce) {
@@ -306,7 +306,7 @@ TEST_P(SequencerFailure, ShowsItsMessage) {
     EXPECT_EQ(b.atMessage[0].resets, 1);
     EXPECT_FALSE(b.atMessage[0].opRunning);
     EXPECT_FALSE(b.atMessage[0].totalError);
-    EXPECT_EQ(b.seq.error(), c.seqError);
+    EXPECT_EQ(static_cast<int16_t>(b.seq.error()), c.seqError);
     EXPECT_EQ(b.resets, 1);
     EXPECT_FALSE(b.com.comOpen());
     EXPECT_FALSE(b.com.totalError());
@@ -379,14 +379,14 @@ TEST(Sequencer, IdentityCodesOverwriteInOrder) {
     b.peer.sub = std::string("\x09\x00", 2);
     b.seq.easyCloneRead();
     ASSERT_TRUE(b.runUntilIdle());
-    EXPECT_EQ(b.seq.error(), 2);
+    EXPECT_EQ(b.seq.error(), SequenceError::SubCode);
     // Model wrong and byte 43 wrong, sub code fine: 3.
     CloneBench c;
     c.peer.model = std::string("\x26\x02", 2);
     c.peer.byte43 = 0x00;
     c.seq.easyCloneRead();
     ASSERT_TRUE(c.runUntilIdle());
-    EXPECT_EQ(c.seq.error(), 3);
+    EXPECT_EQ(c.seq.error(), SequenceError::Byte43);
 }
 
 TEST(Sequencer, CannotOpenNamesTheDevice) {

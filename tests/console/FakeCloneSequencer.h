@@ -23,7 +23,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     }
     bool OpRunning() const override { return running; }
     void comHoldReload(int32_t ms) override { holdMs = ms; }
-    int16_t error() const override { return errorCode; }
+    SequenceError error() const override { return errorCode; }
     bool cloneReadVerified() const override { return readVerified; }
     int32_t lastEeAdr() const override { return eeAdr; }
     std::string varLastE8Answer() const override { return e8Answer; }
@@ -38,7 +38,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     int cloneWrites = 0;
     bool running = false;
     int32_t holdMs = 0;
-    int16_t errorCode = 0;
+    SequenceError errorCode = SequenceError::None;
     bool readVerified = true;
     int32_t eeAdr = 0;
     std::string e8Answer;

@@ -15,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string bytes = in.bytes(in.pick(64));
     const std::string hex = ByteStrToHexStr(bytes);
     if (hex.size() != 2 * bytes.size() || HexStrToByteStr(hex) != bytes) std::abort();
+    if (HexToBytesStrict(hex) != bytes) std::abort();
     (void)HexStrToByteStr(bytes);
+    (void)HexToBytesStrict(bytes);
+    for (std::size_t at = 0; at <= bytes.size(); ++at)
+        (void)HexByteAt(bytes, at);
     try {
         (void)ByteStrHexToInt(bytes);
     } catch (const std::overflow_error&) {

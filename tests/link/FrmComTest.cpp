@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "clone/CloneBench.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
@@ -113,7 +115,7 @@ TEST_F(SerialForm, OpenFailureIsNotedWithItsReason) {
 
 TEST_F(SerialForm, TickRunsTheChainInOrder) {
     com.comOpen(true);
-    host.onTask = [&] { com.cln3D().nowError(3); };
+    host.onTask = [&] { com.cln3D().nowError(DriverError::IllegalData); };
     host.onReport = [&] { host.log.push_back(com.comOpen() ? "open" : "closed"); };
     com.timSolid_Timer();
     EXPECT_EQ(host.log, (std::vector<std::string>{"task", "report", "open"}));
@@ -128,7 +130,7 @@ struct TickOrderCase {
     const char* name;
     bool answerWaiting;
     bool runningAtTask;
-    int16_t errorAtTask;
+    DriverError errorAtTask;
 };
 
 class TickOrder : public SerialForm, public ::testing::WithParamInterface<TickOrderCase> {};
@@ -149,7 +151,7 @@ TEST_P(TickOrder, ReceiveThenDriverThenTask) {
         ASSERT_EQ(port.InBufferCount(), 13);
     }
     bool running = false;
-    int16_t error = -1;
+    std::optional<DriverError> error;
     host.onTask = [&] {
         running = drv.Running();
         error = drv.nowError();
@@ -161,9 +163,9 @@ TEST_P(TickOrder, ReceiveThenDriverThenTask) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tick, TickOrder,
-    ::testing::Values(TickOrderCase{"AnswerWaitingIsTakenBeforeTheTimeOut", true, false, 0},
-                      TickOrderCase{"TimeOutIsSeenByTheTask", false, false,
-                                    clsCmcCln3Drv::kErrNoAnswer}),
+    ::testing::Values(TickOrderCase{"AnswerWaitingIsTakenBeforeTheTimeOut", true, false,
+                                    DriverError::None},
+                      TickOrderCase{"TimeOutIsSeenByTheTask", false, false, DriverError::NoAnswer}),
     [](const ::testing::TestParamInfo<TickOrderCase>& p) { return std::string(p.param.name); });
 
 TEST_F(SerialForm, ResetsClearThePortFlags) {
@@ -295,8 +297,9 @@ TEST(SerialFormReentry, TicksBehindAModalBoxFindAnIdleSystem) {
     // The desktop's box runs an event loop: ticks go on while it is open.
     class NestedBench : public CloneBench {
       public:
-        int16_t critical(const std::string& text, const std::string& title) override {
-            CloneBench::critical(text, title);
+        int16_t critical(const std::string& text, const std::string& title,
+                         const std::string& detail) override {
+            CloneBench::critical(text, title, detail);
             for (int i = 0; i < 60; ++i)
                 tick();
             return kButtonOk;

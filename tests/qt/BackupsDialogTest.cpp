@@ -273,5 +273,18 @@ TEST_F(BackupsDesktop, SaveImageAsWritesTheProgramsImageAsAUsableBackup) {
     EXPECT_TRUE(suggested.endsWith(".vbk"));
 }
 
+TEST_F(BackupsDesktop, SaveImageAsThatCannotWriteSaysWhereAndWhy) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    const std::string path = d.folder.dir.file("missing/bench 3.vbk");
+    d.window.saveFileChooser([&](const QString&) { return QString::fromStdString(path); });
+    d.window.saveImageAction()->trigger();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.box.openBox() != nullptr; }, 5000));
+    EXPECT_EQ(d.box.openBox()->text().toStdString(), "Cannot save the image.");
+    const std::string detail = d.box.openBox()->informativeText().toStdString();
+    EXPECT_EQ(detail.rfind(path + ": ", 0), 0u) << detail;
+    EXPECT_GT(detail.size(), path.size() + 2) << "no reason given";
+}
+
 }  // namespace
 }  // namespace calvex

@@ -79,17 +79,13 @@ class Sim {
 
 class RecordingBox : public IMessageBox {
   public:
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&,
+                     const std::string& detail) override {
         texts.push_back(text);
-        details.push_back(detail_);
-        detail_.clear();
+        details.push_back(detail);
         return kButtonOk;
     }
-    void nextDetail(const std::string& d) override { detail_ = d; }
     std::vector<std::string> texts, details;
-
-  private:
-    std::string detail_;
 };
 
 // The program over the real serial control, COM1 being the given path.

@@ -37,12 +37,12 @@ TEST(DesktopMessageBox, TicksRunBehindAnOpenCloneErrorBox) {
 TEST(DesktopMessageBox, OneBoxAtATimeAndTheSameTextOnlyOnce) {
     QtMessageBox box;
     box.blocking(false);
-    box.critical("first", "Calvex ADJ Rev.1.0");
+    box.critical("first", "Calvex ADJ Rev.1.0", "");
     QMessageBox* first = box.openBox();
     ASSERT_NE(first, nullptr);
-    box.critical("first", "Calvex ADJ Rev.1.0");   // already open
-    box.critical("second", "Calvex ADJ Rev.1.0");  // waits
-    box.critical("second", "Calvex ADJ Rev.1.0");  // already waiting
+    box.critical("first", "Calvex ADJ Rev.1.0", "");   // already open
+    box.critical("second", "Calvex ADJ Rev.1.0", "");  // waits
+    box.critical("second", "Calvex ADJ Rev.1.0", "");  // already waiting
     EXPECT_EQ(box.openBox(), first);
     EXPECT_EQ(box.waiting(), 1u);
 

@@ -39,12 +39,11 @@ class BackupFlow : public FlowBench, public ::testing::Test {
             if (radio.takeCut(peer.nowMs())) port.loseDevice("Input/output error");
         };
     }
-    void nextDetail(const std::string& detail) override { pendingDetail = detail; }
-    int16_t critical(const std::string& text, const std::string& title) override {
-        details.push_back(pendingDetail);
-        pendingDetail.clear();
+    int16_t critical(const std::string& text, const std::string& title,
+                     const std::string& detail) override {
+        details.push_back(detail);
         boxOpen = true;
-        const int16_t button = FlowBench::critical(text, title);
+        const int16_t button = FlowBench::critical(text, title, detail);
         boxOpen = false;
         return button;
     }
@@ -75,7 +74,6 @@ class BackupFlow : public FlowBench, public ::testing::Test {
     }
     bool idleAndClosed() { return state() == 0 && !core.com.comOpen() && !core.RestoreRunning(); }
 
-    std::string pendingDetail;
     std::vector<std::string> details;
     std::vector<RestoreResult> results;
     bool boxOpen = false;
@@ -117,7 +115,7 @@ TEST_F(BackupFlow, AChangedRadioMakesASecondBackupAnIdenticalReadNoneAndTheyComp
     EXPECT_EQ(backups.backups().size(), 1u) << "the same memory read again";
 
     console.UpDown(kPowerHi, +5);
-    console.UpDown(9, +3);  // SQL
+    console.UpDown(Index(VelkaItem::Sql), +3);
     ASSERT_TRUE(tickUntil([&] { return state() == 19 && !anyChanged(); }));
     ASSERT_TRUE(reconnect());
     ASSERT_EQ(backups.backups().size(), 2u);

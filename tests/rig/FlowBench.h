@@ -53,8 +53,10 @@ class FlowBench : public IMessageBox {
     using Access = RigVelkaTestAccess;
 
     // Item indexes of the table.
-    static constexpr int16_t kChNo = 0, kPowerHi = 1, kBalW = 4, kBalRatio = 5, kBpfAll = 10,
-                             kBpfT1 = 11, kBpfT2 = 12, kTxf = 13;
+    static constexpr int16_t kChNo = Index(VelkaItem::ChNo), kPowerHi = Index(VelkaItem::PowerHi),
+                             kBalW = Index(VelkaItem::BalW), kBalRatio = Index(VelkaItem::BalRatio),
+                             kBpfAll = Index(VelkaItem::BpfAll), kBpfT1 = Index(VelkaItem::BpfT1),
+                             kBpfT2 = Index(VelkaItem::BpfT2), kTxf = Index(VelkaItem::Txf);
 
     FakeTickSource clock{5000};
     velka::Transceiver radio;
@@ -90,7 +92,7 @@ class FlowBench : public IMessageBox {
         });
     }
 
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
         // A modal box keeps the timer running underneath it.
         for (int i = 0; i < nestedTicks; ++i)

@@ -41,18 +41,16 @@ class CutBench : public FlowBench {
             if (kind == velka::Transceiver::TraceKind::Received) ++framesHeard;
         });
     }
-    void nextDetail(const std::string& detail) override { pendingDetail = detail; }
-    int16_t critical(const std::string& text, const std::string& title) override {
-        details.push_back(pendingDetail);
-        pendingDetail.clear();
-        return FlowBench::critical(text, title);
+    int16_t critical(const std::string& text, const std::string& title,
+                     const std::string& detail) override {
+        details.push_back(detail);
+        return FlowBench::critical(text, title, detail);
     }
 
     std::optional<int64_t> cutAtMs;
     int framesHeard = 0;
     int framesAtCut = 0;
     std::size_t opensAtCut = 0;
-    std::string pendingDetail;
     std::vector<std::string> details;
 };
 

@@ -16,10 +16,10 @@ namespace {
 
 using testing::RigVelkaFixture;
 
-constexpr int16_t kBpfAll = 10;
-constexpr int16_t kBpfT1 = 11;
-constexpr int16_t kBpfT2 = 12;
-constexpr int16_t kTxf = 13;
+constexpr int16_t kBpfAll = Index(VelkaItem::BpfAll);
+constexpr int16_t kBpfT1 = Index(VelkaItem::BpfT1);
+constexpr int16_t kBpfT2 = Index(VelkaItem::BpfT2);
+constexpr int16_t kTxf = Index(VelkaItem::Txf);
 
 class Procedure : public RigVelkaFixture {
   protected:

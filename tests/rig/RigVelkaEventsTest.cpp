@@ -10,11 +10,11 @@ namespace {
 
 using testing::RigVelkaFixture;
 
-constexpr int16_t kChNo = 0;
-constexpr int16_t kBpfAll = 10;
-constexpr int16_t kBpfT1 = 11;
-constexpr int16_t kBpfT2 = 12;
-constexpr int16_t kTxf = 13;
+constexpr int16_t kChNo = Index(VelkaItem::ChNo);
+constexpr int16_t kBpfAll = Index(VelkaItem::BpfAll);
+constexpr int16_t kBpfT1 = Index(VelkaItem::BpfT1);
+constexpr int16_t kBpfT2 = Index(VelkaItem::BpfT2);
+constexpr int16_t kTxf = Index(VelkaItem::Txf);
 
 class RigEvents : public RigVelkaFixture {
   protected:

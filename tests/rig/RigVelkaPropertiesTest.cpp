@@ -241,15 +241,16 @@ TEST_F(RigProps, WaitRequiredIsStored) {
 }
 
 TEST_F(RigProps, PortChangeResetsOnlyWhenTheNumberChanges) {
-    console.Value(3, 77);
+    const int16_t powerL1 = Index(VelkaItem::PowerL1);
+    console.Value(powerL1, 77);
     rig.RigOpFunc_SetComPortNo(1);
     EXPECT_EQ(seq.resets, std::vector<int16_t>{1});
-    EXPECT_EQ(console.Value(3), 77);
+    EXPECT_EQ(console.Value(powerL1), 77);
 
     Access::opState(rig) = 5;
     rig.RigOpFunc_SetComPortNo(3);
     EXPECT_EQ(seq.resets, (std::vector<int16_t>{1, 3}));
-    EXPECT_EQ(console.Value(3), 0);  // console rebuilt
+    EXPECT_EQ(console.Value(powerL1), 0);  // console rebuilt
     EXPECT_EQ(console.ListCount(), 14);
     EXPECT_EQ(Access::opState(rig), 0);
 }
@@ -282,7 +283,7 @@ TEST_F(RigProps, ButtonDispatch) {
         Access::reloadRequest(rig) = false;
         Access::dispParaRequest(rig) = c.dispRequestBefore;
         Access::procStep(rig) = 9;
-        console.EnterPushed(11);
+        console.EnterPushed(Index(VelkaItem::BpfT1));
         rig.RigOpFunc_ClickCmd00(c.button);
         EXPECT_EQ(Access::opState(rig), c.stateAfter);
         EXPECT_EQ(Access::reloadRequest(rig), c.reload);
@@ -290,7 +291,7 @@ TEST_F(RigProps, ButtonDispatch) {
         EXPECT_EQ(seq.resets.size(), c.resets);
         // Every click ends a running procedure and clears the pending Enter.
         EXPECT_EQ(Access::procStep(rig), 0);
-        EXPECT_FALSE(console.flgEnterOn(11));
+        EXPECT_FALSE(console.flgEnterOn(Index(VelkaItem::BpfT1)));
     }
 }
 

@@ -89,7 +89,7 @@ TEST_F(RigRestore, ReadsWritesAndReadsBackBeforeTheConsoleShowsTheBackup) {
     EXPECT_EQ(seq.sentNoAnswer.front(), "023031");
     EXPECT_TRUE(rig.RigVelkaProp_EditEnabled());
     EXPECT_FALSE(rig.RigVelkaProp_Restoring());
-    EXPECT_EQ(console.Value(1), 0x22);
+    EXPECT_EQ(console.Value(Index(VelkaItem::PowerHi)), 0x22);
 }
 
 class RestoreRefused;

@@ -67,8 +67,10 @@ void expectTable(clsConsole& con) {
 TEST_F(RigTable, CreationBuildsTheFourteenItems) {
     expectTable(console);
     EXPECT_EQ(window.console.lines.size(), 14u);
-    EXPECT_EQ(window.console.lines[1], " Power(Hi):   0 [--------------------]");
-    EXPECT_EQ(window.console.lines[9], "       SQL:   0 [--------------------]");
+    EXPECT_EQ(window.console.lines[Index(VelkaItem::PowerHi)],
+              " Power(Hi):   0 [--------------------]");
+    EXPECT_EQ(window.console.lines[Index(VelkaItem::Sql)],
+              "       SQL:   0 [--------------------]");
     EXPECT_EQ(seq.resets, std::vector<int16_t>{1});
     EXPECT_EQ(Access::opState(rig), 0);
     EXPECT_EQ(Access::procStep(rig), 0);
@@ -79,8 +81,8 @@ TEST_F(RigTable, CreationBuildsTheFourteenItems) {
 }
 
 TEST_F(RigTable, SecondResetLeavesFourteenItemsAndLines) {
-    console.Value(1, 99);
-    console.EnterPushed(12);
+    console.Value(Index(VelkaItem::PowerHi), 99);
+    console.EnterPushed(Index(VelkaItem::BpfT2));
     Access::procStep(rig) = 11;
     rig.RigOpFunc_ResetAll();
     expectTable(console);
@@ -90,10 +92,11 @@ TEST_F(RigTable, SecondResetLeavesFourteenItemsAndLines) {
 }
 
 TEST_F(RigTable, ChannelSelectorDoesNotMoveBeforeChannelsAreKnown) {
-    console.UpDown(0, 1);
-    EXPECT_EQ(console.Value(0), 0);
-    console.UpDown(0, -5);
-    EXPECT_EQ(console.Value(0), 0);
+    const int16_t ch = Index(VelkaItem::ChNo);
+    console.UpDown(ch, 1);
+    EXPECT_EQ(console.Value(ch), 0);
+    console.UpDown(ch, -5);
+    EXPECT_EQ(console.Value(ch), 0);
 }
 
 TEST_F(RigTable, FormResource) {
@@ -120,14 +123,15 @@ TEST_F(RigTable, TemperatureBorders) {
 }
 
 TEST_F(RigTable, StopProceduresRestoresTheFilterPauses) {
-    console.WaitAfterE8(11, 0);
-    console.WaitAfterE8(12, 0);
-    console.EnterPushed(13);
+    const int16_t t1 = Index(VelkaItem::BpfT1), t2 = Index(VelkaItem::BpfT2);
+    console.WaitAfterE8(t1, 0);
+    console.WaitAfterE8(t2, 0);
+    console.EnterPushed(Index(VelkaItem::Txf));
     Access::procStep(rig) = 3;
     rig.RigOpFunc_ClickCmd00(5);  // any click stops the procedures
-    EXPECT_EQ(console.WaitAfterE8(11), 200);
-    EXPECT_EQ(console.WaitAfterE8(12), 200);
-    EXPECT_FALSE(console.flgEnterOn(13));
+    EXPECT_EQ(console.WaitAfterE8(t1), 200);
+    EXPECT_EQ(console.WaitAfterE8(t2), 200);
+    EXPECT_FALSE(console.flgEnterOn(Index(VelkaItem::Txf)));
     EXPECT_EQ(Access::procStep(rig), 0);
 }
 

@@ -10,7 +10,8 @@ using testing::RigVelkaFixture;
 // The task against a sequencer whose operations finish at once.
 class RigTask : public RigVelkaFixture {
   protected:
-    static constexpr int16_t kBalRatio = 5, kModRatio = 7, kChNo = 0;
+    static constexpr int16_t kBalRatio = Index(VelkaItem::BalRatio),
+                             kModRatio = Index(VelkaItem::ModRatio), kChNo = Index(VelkaItem::ChNo);
 
     // Connect: state 1, the read (finished at once), then the preparation.
     void connectAndPrepare() {
@@ -102,7 +103,7 @@ TEST_F(RigTask, NothingRunsWhileTheSequencerIsBusy) {
 }
 
 TEST_F(RigTask, TheCycleStartsTheEnterActionOfAnItemThatHasOne) {
-    constexpr int16_t kPowerHi = 1, kTxf = 13;
+    constexpr int16_t kPowerHi = Index(VelkaItem::PowerHi), kTxf = Index(VelkaItem::Txf);
     struct Case {
         const char* name;
         int16_t pressed;  // -1: none

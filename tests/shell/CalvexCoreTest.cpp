@@ -33,7 +33,7 @@ class Core : public ::testing::Test, public IMessageBox {
         core.profMain.DefaultsPath("");
     }
 
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
         return kButtonOk;
     }

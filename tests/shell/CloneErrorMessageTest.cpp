@@ -30,7 +30,9 @@ class CloneMessage : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(CloneMessage, Composes) {
     const MessageCase& c = GetParam();
-    EXPECT_EQ(CloneErrorMessage(c.cannotOpen, c.overflow, c.drv, c.seq, 2), c.text);
+    EXPECT_EQ(CloneErrorMessage(c.cannotOpen, c.overflow, static_cast<DriverError>(c.drv),
+                                static_cast<SequenceError>(c.seq), 2),
+              c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,7 +90,7 @@ TEST(CloneMessage, ResetsBeforeTheBoxAndClearsTheFlags) {
         {"no answer on an open port",
          [](CloneBench& b) {
              b.com.comOpen(true);
-             b.com.cln3D().nowError(clsCmcCln3Drv::kErrNoAnswer);
+             b.com.cln3D().nowError(DriverError::NoAnswer);
          },
          Lines({"No answer from transceiver.", "", kChk, kCom, kCbl, kPwr})},
     };

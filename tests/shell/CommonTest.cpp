@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace calvex {
@@ -15,10 +16,11 @@ std::string bytes(std::initializer_list<int> values) {
 }
 
 struct RecordingBox : IMessageBox {
-    std::string text, title;
-    int16_t critical(const std::string& t, const std::string& ti) override {
+    std::string text, title, detail;
+    int16_t critical(const std::string& t, const std::string& ti, const std::string& d) override {
         text = t;
         title = ti;
+        detail = d;
         return kButtonOk;
     }
 };
@@ -28,6 +30,11 @@ TEST(Common, MsgBoxCriticalShowsExpandedTextUnderProgramTitle) {
     EXPECT_EQ(MsgBoxCritical(box, "one\\ntwo"), kButtonOk);
     EXPECT_EQ(box.text, "one\r\ntwo");
     EXPECT_EQ(box.title, "Calvex ADJ Rev.1.0");
+    EXPECT_EQ(box.detail, "");
+    // The detail travels with its message, as given.
+    EXPECT_EQ(MsgBoxCritical(box, "three", "/dev/ttyUSB0: No such file\\n"), kButtonOk);
+    EXPECT_EQ(box.text, "three");
+    EXPECT_EQ(box.detail, "/dev/ttyUSB0: No such file\\n");
 }
 
 TEST(Common, ExpandNewLineKeepsLengthAndRealLineBreaks) {
@@ -83,6 +90,54 @@ TEST(Common, IntToHex2AndAsciiHex) {
     EXPECT_EQ(IntToAsciiHexStr(15), "3046");
     EXPECT_EQ(IntToAsciiHexStr(200), "4338");
     EXPECT_EQ(IntToAsciiHexStr(-1), "4646");
+}
+
+TEST(Common, UIntToHexKeepsTheLowestDigits) {
+    EXPECT_EQ(UIntToHex(0x1C291CA3u, 8), "1C291CA3");
+    EXPECT_EQ(UIntToHex(0x0Au, 8), "0000000A");
+    EXPECT_EQ(UIntToHex(0xFFFFFFFFu, 8), "FFFFFFFF");
+    EXPECT_EQ(UIntToHex(0xABCDu, 2), "CD");
+}
+
+TEST(Common, HexByteAtReadsOnePairOfEitherCase) {
+    struct Case {
+        const char* text;
+        std::size_t at;
+        int expected;
+    } cases[] = {
+        {"3f", 0, 0x3F}, {"A0", 0, 0xA0}, {"xA09", 1, 0xA0}, {"xA09", 2, 0x09},
+        {"xA09", 3, -1}, {"A", 0, -1},    {"", 0, -1},       {"ab", 5, -1},
+        {"G0", 0, -1},   {"0G", 0, -1},   {" 1", 0, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HexByteAt(c.text, c.at), c.expected) << c.text << " at " << c.at;
+}
+
+TEST(Common, HexToBytesStrictTakesWholePairsOnly) {
+    struct Case {
+        const char* text;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"00ff7A", bytes({0x00, 0xFF, 0x7A})},
+        {"", std::string()},
+        {"0", std::nullopt},
+        {"0g", std::nullopt},
+        {"00 11", std::nullopt},
+        {"001", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HexToBytesStrict(c.text), c.expected) << c.text;
+}
+
+TEST(Common, IsUpperHexRefusesLowerCaseAndOtherCharacters) {
+    EXPECT_TRUE(IsUpperHex("0123456789ABCDEF"));
+    EXPECT_TRUE(IsUpperHex(""));
+    EXPECT_FALSE(IsUpperHex("2601a"));
+    EXPECT_FALSE(IsUpperHex("26G1"));
+    EXPECT_FALSE(IsUpperHex(" 260"));
+    EXPECT_EQ(HexDigitValue('f'), 15);
+    EXPECT_EQ(HexDigitValue('F'), 15);
+    EXPECT_EQ(HexDigitValue('g'), -1);
 }
 
 }  // namespace

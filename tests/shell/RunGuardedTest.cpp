@@ -11,7 +11,7 @@ namespace {
 struct NestingBox : IMessageBox {
     std::vector<std::string> texts;
     std::function<void()> whileOpen;
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         texts.push_back(text);
         if (whileOpen) whileOpen();
         return kButtonOk;

@@ -38,7 +38,7 @@ class SettingsBench : public IMessageBox {
         place(true);
     }
 
-    int16_t critical(const std::string& text, const std::string&) override {
+    int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
         return kButtonOk;
     }

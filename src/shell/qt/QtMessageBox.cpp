@@ -13,11 +13,11 @@ QMessageBox* QtMessageBox::Make(const Message& m) {
     return box;
 }
 
-int16_t QtMessageBox::critical(const std::string& text, const std::string& title) {
+int16_t QtMessageBox::critical(const std::string& text, const std::string& title,
+                               const std::string& detail) {
     QString body = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Message m{body, QString::fromStdString(title), QString::fromStdString(detail_)};
-    detail_.clear();
+    Message m{body, QString::fromStdString(title), QString::fromStdString(detail)};
 
     if (blocking_) {
         QString line = m.title + QStringLiteral(": ") + m.text;

@@ -24,8 +24,8 @@ class QtMessageBox final : public IMessageBox {
     // The program is ending: the box on screen closes as by OK, and a start-up message that
     // follows no longer waits for OK.
     void dismiss();
-    int16_t critical(const std::string& text, const std::string& title) override;
-    void nextDetail(const std::string& detail) override { detail_ = detail; }
+    int16_t critical(const std::string& text, const std::string& title,
+                     const std::string& detail) override;
 
     // The box on screen, if any, and how many wait behind it (for tests).
     QMessageBox* openBox() const { return open_.data(); }
@@ -39,7 +39,6 @@ class QtMessageBox final : public IMessageBox {
     void ShowNext();
 
     QPointer<QWidget> parent_;
-    std::string detail_;
     bool blocking_ = true;
     bool dismissed_ = false;
     QPointer<QMessageBox> open_;

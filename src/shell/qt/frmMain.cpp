@@ -238,8 +238,7 @@ void frmMain::SaveImageAs() {
     std::string reason;
     if (!ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record), {}, &reason)) {
         Guard([&] {
-            box_->nextDetail(path.toStdString() + ": " + reason);
-            MsgBoxCritical(*box_, "Cannot save the image.");
+            MsgBoxCritical(*box_, "Cannot save the image.", path.toStdString() + ": " + reason);
         });
     }
 }
@@ -300,8 +299,7 @@ void frmMain::Guard(const std::function<void()>& event) {
 
 bool frmMain::Form_Load() {
     if (!core_->rig.RigVelkaProp_ReadParametersFromExtFile()) {
-        if (!core_->rig.ConstFileProblem().empty()) box_->nextDetail(core_->rig.ConstFileProblem());
-        MsgBoxCritical(*box_, "Cannot read 'Const.ini'.");
+        MsgBoxCritical(*box_, "Cannot read 'Const.ini'.", core_->rig.ConstFileProblem());
         return false;
     }
     setWindowTitle(QString::fromLatin1(kProgramTitle));

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace calvex {
+
+// The program's folder in the user's XDG folders, spelt once.
+inline constexpr const char* kProgramFolder = "calvexadj";
+
+// The program's folders in the user's home, from the environment's values (null when unset):
+// $XDG_CONFIG_HOME/calvexadj, else $HOME/.config/calvexadj, and $XDG_DATA_HOME/calvexadj, else
+// $HOME/.local/share/calvexadj. A relative XDG value counts as unset, as the XDG rules say; empty
+// without either. No trailing "/".
+std::string UserConfigFolder(const char* xdgConfigHome, const char* home);
+std::string UserDataFolder(const char* xdgDataHome, const char* home);
+
+}  // namespace calvex
