@@ -32,6 +32,7 @@
 #include "model/TransceiverPeer.h"
 #include "rig/FakeRigWindow.h"
 #include "rig/RigVelkaTestAccess.h"
+#include "rig/VelkaItems.h"
 #include "shell/CalvexCore.h"
 #include "shell/IMessageBox.h"
 
@@ -57,30 +58,21 @@ class TimedSerialControl : public ISerialControl {
   public:
     explicit TimedSerialControl(QtSerialControl& inner) : in_(inner) {}
 
-    int16_t CommPort() const override { return in_.CommPort(); }
     void CommPort(int16_t p) override { in_.CommPort(p); }
-    std::string Settings() const override { return in_.Settings(); }
     void Settings(const std::string& s) override { in_.Settings(s); }
     bool PortOpen() const override { return in_.PortOpen(); }
     void PortOpen(bool o) override { in_.PortOpen(o); }
-    bool DTREnable() const override { return in_.DTREnable(); }
     void DTREnable(bool on) override { in_.DTREnable(on); }
-    bool RTSEnable() const override { return in_.RTSEnable(); }
     void RTSEnable(bool on) override { in_.RTSEnable(on); }
-    int16_t InBufferSize() const override { return in_.InBufferSize(); }
     void InBufferSize(int16_t s) override { in_.InBufferSize(s); }
     int16_t OutBufferSize() const override { return in_.OutBufferSize(); }
     void OutBufferSize(int16_t s) override { in_.OutBufferSize(s); }
     int16_t InBufferCount() const override { return in_.InBufferCount(); }
     int16_t OutBufferCount() const override { return in_.OutBufferCount(); }
     void OutBufferCount(int16_t c) override { in_.OutBufferCount(c); }
-    int16_t InputLen() const override { return in_.InputLen(); }
     void InputLen(int16_t l) override { in_.InputLen(l); }
-    int16_t InputMode() const override { return in_.InputMode(); }
     void InputMode(int16_t m) override { in_.InputMode(m); }
-    int16_t RThreshold() const override { return in_.RThreshold(); }
     void RThreshold(int16_t c) override { in_.RThreshold(c); }
-    int16_t SThreshold() const override { return in_.SThreshold(); }
     void SThreshold(int16_t c) override { in_.SThreshold(c); }
     int16_t CommEvent() const override { return in_.CommEvent(); }
     void OnComm(std::function<void()> h) override { in_.OnComm(std::move(h)); }
@@ -345,7 +337,7 @@ int main(int argc, char** argv) {
             // technician's key would come.
             p.runFor(400 + static_cast<int>(std::rand() % 50));
             const auto pressed = Clock::now();
-            p.core().console.UpDown(1, i % 2 == 0 ? 1 : -1);
+            p.core().console.UpDown(Index(VelkaItem::PowerHi), i % 2 == 0 ? 1 : -1);
             p.runUntil([&] {
                 return Find(p.log(), true, std::string("\xE8\x26\x01\x01\x00\x05", 6), pressed)
                     .has_value();
@@ -388,7 +380,7 @@ int main(int argc, char** argv) {
 
         // BPF ALL sweep.
         const auto bpf = Clock::now();
-        p.core().console.EnterPushed(10);
+        p.core().console.EnterPushed(Index(VelkaItem::BpfAll));
         p.runUntil([&] { return p.procStep() != 0; });
         p.runUntil([&] { return p.procStep() == 0; }, 120000);
         rows.push_back(Paced(p, "BPF ALL sweep", bpf, lastAnswer(bpf)));
@@ -396,7 +388,7 @@ int main(int argc, char** argv) {
         // TXF procedure: both settings confirmed at once.
         const auto txf = Clock::now();
         const int beepsBefore = p.window().beeps;  // the sweep beeps at its end too
-        const int16_t kTxf = 13;
+        const int16_t kTxf = Index(VelkaItem::Txf);
         p.core().console.EnterPushed(kTxf);
         p.runUntil([&] { return p.procStep() == 3 || p.procStep() == 5; });
         p.core().console.EnterPushed(kTxf);

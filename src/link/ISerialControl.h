@@ -45,25 +45,22 @@ inline constexpr int16_t kDeviceLost = 1100;
 inline constexpr int16_t kInputModeText = 0;
 inline constexpr int16_t kInputModeBinary = 1;
 
-// The part of a serial communications control that the serial port form uses. The real one
-// drives a device; a loopback one joins the program to a simulated or scripted transceiver.
-// Setting PortOpen(true) or a buffer size on a device that refuses throws SerialError.
+// What the serial port form and the clone driver do with a serial communications control: set
+// it up, open and close it, move bytes and hear its events. The real one drives a device; a
+// loopback one joins the program to a simulated or scripted transceiver. Reading back the
+// settings is each control's own business. Setting PortOpen(true) or a buffer size on a device
+// that refuses throws SerialError.
 class ISerialControl {
   public:
     virtual ~ISerialControl() = default;
 
-    virtual int16_t CommPort() const = 0;
     virtual void CommPort(int16_t port) = 0;
     // "9600,N,8,1": baud, parity letter, data bits, stop bits.
-    virtual std::string Settings() const = 0;
     virtual void Settings(const std::string& settings) = 0;
     virtual bool PortOpen() const = 0;
     virtual void PortOpen(bool open) = 0;
-    virtual bool DTREnable() const = 0;
     virtual void DTREnable(bool on) = 0;
-    virtual bool RTSEnable() const = 0;
     virtual void RTSEnable(bool on) = 0;
-    virtual int16_t InBufferSize() const = 0;
     virtual void InBufferSize(int16_t size) = 0;
     virtual int16_t OutBufferSize() const = 0;
     virtual void OutBufferSize(int16_t size) = 0;
@@ -73,13 +70,9 @@ class ISerialControl {
     virtual int16_t OutBufferCount() const = 0;
     virtual void OutBufferCount(int16_t count) = 0;
     // Bytes a read takes; 0 takes every waiting byte.
-    virtual int16_t InputLen() const = 0;
     virtual void InputLen(int16_t len) = 0;
-    virtual int16_t InputMode() const = 0;
     virtual void InputMode(int16_t mode) = 0;
-    virtual int16_t RThreshold() const = 0;
     virtual void RThreshold(int16_t count) = 0;
-    virtual int16_t SThreshold() const = 0;
     virtual void SThreshold(int16_t count) = 0;
     // Removes and returns the waiting bytes.
     virtual std::string Input() = 0;

@@ -13,20 +13,22 @@ namespace calvex {
 // threshold and overflow, the last event and its handler. The line itself is the subclass's.
 class SerialControlBase : public ISerialControl {
   public:
-    int16_t CommPort() const override { return commPort_; }
-    std::string Settings() const override { return settings_; }
-    bool DTREnable() const override { return dtr_; }
-    bool RTSEnable() const override { return rts_; }
-    int16_t InBufferSize() const override { return inSize_; }
+    // The settings as they stand, for the control's owner and its tests.
+    int16_t CommPort() const { return commPort_; }
+    std::string Settings() const { return settings_; }
+    bool DTREnable() const { return dtr_; }
+    bool RTSEnable() const { return rts_; }
+    int16_t InBufferSize() const { return inSize_; }
+    int16_t InputLen() const { return inputLen_; }
+    int16_t InputMode() const { return inputMode_; }
+    int16_t RThreshold() const { return rThreshold_; }
+    int16_t SThreshold() const { return sThreshold_; }
+
     int16_t OutBufferSize() const override { return outSize_; }
     int16_t InBufferCount() const override { return static_cast<int16_t>(in_.size()); }
-    int16_t InputLen() const override { return inputLen_; }
     void InputLen(int16_t len) override { inputLen_ = len; }
-    int16_t InputMode() const override { return inputMode_; }
     void InputMode(int16_t mode) override { inputMode_ = mode; }
-    int16_t RThreshold() const override { return rThreshold_; }
     void RThreshold(int16_t count) override { rThreshold_ = count; }
-    int16_t SThreshold() const override { return sThreshold_; }
     void SThreshold(int16_t count) override { sThreshold_ = count; }
     std::string Input() override;
     int16_t CommEvent() const override { return commEvent_; }

@@ -69,9 +69,9 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
                          BackupFileName(record.identity, record.utcSeconds, copy)) != names.end())
             ++copy;
         result.name = BackupFileName(record.identity, record.utcSeconds, copy);
-        result.outcome = store_->write(result.name, FormatBackupFile(record), result.reason)
-                             ? Saved::New
-                             : Saved::Failed;
+        const FileResult<> written = store_->write(result.name, FormatBackupFile(record));
+        result.outcome = written ? Saved::New : Saved::Failed;
+        result.reason = written.reason();
     }
 
     lastSave_ = result;
@@ -147,12 +147,11 @@ std::vector<BackupKeeper::Entry> BackupKeeper::List() const {
 }
 
 BackupLoad BackupKeeper::Load(const std::string& name) const {
-    std::string reason;
-    const auto contents = store_->read(name, kMaxFileBytes, reason);
+    const auto contents = store_->read(name, kMaxFileBytes);
     if (!contents) {
         BackupLoad load;
         load.problem = BackupProblem::Unreadable;
-        load.reason = "cannot be read: " + reason;
+        load.reason = "cannot be read: " + contents.reason();
         return load;
     }
     if (contents->size() > kMaxFileBytes) {

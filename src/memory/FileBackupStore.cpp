@@ -26,36 +26,23 @@ std::vector<std::string> FileBackupStore::list() const {
     return names;
 }
 
-std::optional<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes,
-                                                 std::string& reason) const {
+FileResult<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes) const {
     std::ifstream in(path(name), std::ios::binary);
-    if (!in) {
-        reason = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (!in) return FileResult<std::string>::Failed(std::strerror(errno));
     std::string data(maxBytes + 1, '\0');
     in.read(data.data(), static_cast<std::streamsize>(data.size()));
-    if (in.bad()) {
-        reason = "read error";
-        return std::nullopt;
-    }
+    if (in.bad()) return FileResult<std::string>::Failed("read error");
     data.resize(static_cast<std::size_t>(in.gcount()));
     return data;
 }
 
-bool FileBackupStore::write(const std::string& name, const std::string& contents,
-                            std::string& reason) {
-    if (folder_.empty()) {
-        reason = "neither XDG_DATA_HOME nor HOME names a folder for it";
-        return false;
-    }
+FileResult<> FileBackupStore::write(const std::string& name, const std::string& contents) {
+    if (folder_.empty())
+        return FileResult<>::Failed("neither XDG_DATA_HOME nor HOME names a folder for it");
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    if (ec) {
-        reason = ec.message();
-        return false;
-    }
-    return ReplaceFileAtomically(path(name), contents, {}, &reason);
+    if (ec) return FileResult<>::Failed(ec.message());
+    return ReplaceFileAtomically(path(name), contents);
 }
 
 bool FileBackupStore::remove(const std::string& name) {

@@ -13,9 +13,8 @@ class FileBackupStore final : public IBackupStore {
 
     std::string folder() const override { return folder_; }
     std::vector<std::string> list() const override;
-    std::optional<std::string> read(const std::string& name, std::size_t maxBytes,
-                                    std::string& reason) const override;
-    bool write(const std::string& name, const std::string& contents, std::string& reason) override;
+    FileResult<std::string> read(const std::string& name, std::size_t maxBytes) const override;
+    FileResult<> write(const std::string& name, const std::string& contents) override;
     bool remove(const std::string& name) override;
 
   private:

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/FileResult.h"
+
 namespace calvex {
 
 // The folder the backups are kept in. Names are plain file names inside it.
@@ -16,13 +18,10 @@ class IBackupStore {
     // The names of the regular files in the folder; none when there is no folder yet.
     virtual std::vector<std::string> list() const = 0;
     // The file's contents, at most maxBytes + 1 bytes of it (so that a longer file shows as
-    // longer); nothing, and the reason, when it cannot be read.
-    virtual std::optional<std::string> read(const std::string& name, std::size_t maxBytes,
-                                            std::string& reason) const = 0;
-    // Creates the folder when needed and writes the file in one step (never half-written);
-    // false, and the reason, when it cannot.
-    virtual bool write(const std::string& name, const std::string& contents,
-                       std::string& reason) = 0;
+    // longer).
+    virtual FileResult<std::string> read(const std::string& name, std::size_t maxBytes) const = 0;
+    // Creates the folder when needed and writes the file in one step (never half-written).
+    virtual FileResult<> write(const std::string& name, const std::string& contents) = 0;
     virtual bool remove(const std::string& name) = 0;
 };
 

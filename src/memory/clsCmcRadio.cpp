@@ -1,21 +1,12 @@
 #include "memory/clsCmcRadio.h"
 
-#include <cstdio>
+#include "shell/Common.h"
 
 namespace calvex {
 
-namespace {
-
-std::string fourHexDigits(int32_t adr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(adr) & 0xFFFFu);
-    return buf;
-}
-
-}  // namespace
-
 void clsCmcRadio::cloneWriteAdrList_Add(int32_t adr0, int32_t adr1) {
-    adrList_ += fourHexDigits(adr0) + "-" + fourHexDigits(adr1) + ",";
+    adrList_ += UIntToHex(static_cast<uint32_t>(adr0), 4) + "-" +
+                UIntToHex(static_cast<uint32_t>(adr1), 4) + ",";
 }
 
 }  // namespace calvex

@@ -1,9 +1,9 @@
 #include "memory/clsIndEep_RigVelka.h"
 
-#include <cstdio>
 #include <limits>
 #include <stdexcept>
 
+#include "shell/Common.h"
 #include "shell/FormatPattern.h"
 
 namespace calvex {
@@ -15,12 +15,6 @@ constexpr const char* kCrLf = "\r\n";
 // "REF Area 3: " and the like, blanks on the left up to 25 characters.
 std::string refLabel(const char* name, int n) {
     return AlignRight(std::string(name) + " " + std::to_string(n) + ": ", 25);
-}
-
-std::string hex2(int v) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
 }
 
 }  // namespace
@@ -137,7 +131,7 @@ void clsIndEep_RigVelka::RigVelkaEep_DispDebug(std::string& text) const {
     text += kCrLf;
     text += "       ";
     for (int c = 0; c < 16; ++c)
-        text += hex2(c) + (c < 15 ? "  " : kCrLf);
+        text += IntToHex2(static_cast<int16_t>(c)) + (c < 15 ? "  " : kCrLf);
     text += "      -----";
     for (int k = 0; k < 14; ++k)
         text += "----";
@@ -145,8 +139,8 @@ void clsIndEep_RigVelka::RigVelkaEep_DispDebug(std::string& text) const {
     text += kCrLf;
     const int32_t size = clsCmcEeprom::kDefaultSize;
     for (int32_t a = 0; a < size; ++a) {
-        if (a % 16 == 0) text += hex2(a / 16) + "h |  ";
-        text += hex2(image_.ReadByte(a));
+        if (a % 16 == 0) text += IntToHex2(static_cast<int16_t>(a / 16)) + "h |  ";
+        text += IntToHex2(image_.ReadByte(a));
         text += a % 16 == 15 ? kCrLf : "  ";
     }
 }

@@ -1,6 +1,5 @@
 #include "rig/LiveReadings.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -39,8 +38,7 @@ std::string ReadingRowText(const ReadingRow& row, int16_t raw) {
 bool CheckE8Answer(const std::string& answer, const std::string& answerPrefix) {
     if (answer.size() != 7) return true;
     if (answer.compare(0, answerPrefix.size(), answerPrefix) != 0) return true;
-    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-    return !(isHex(answer[5]) && isHex(answer[6]));
+    return HexByteAt(answer, 5) < 0;
 }
 
 int16_t E8AnswerValue(const std::string& answer) {

@@ -26,8 +26,8 @@ bool writeAll(int fd, const std::string& data) {
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
-                           const std::function<bool()>& beforeRename, std::string* reason) {
+FileResult<> ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                                   const std::function<bool()>& beforeRename) {
     // The first system error met is the one reported.
     int error = 0;
     const auto note = [&error](bool ok) {
@@ -36,10 +36,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
     };
     std::string tmpl = path + ".XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        if (reason != nullptr) *reason = std::strerror(errno);
-        return false;
-    }
+    if (fd < 0) return FileResult<>::Failed(std::strerror(errno));
     // Keep the old file's permissions; a new file gets the usual ones.
     struct stat st {};
     mode_t mode = 0644;
@@ -57,8 +54,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
     if (ok) ok = note(::rename(tmpl.c_str(), path.c_str()) == 0);
     if (!ok) {
         ::unlink(tmpl.c_str());
-        if (reason != nullptr) *reason = error != 0 ? std::strerror(error) : "abandoned";
-        return false;
+        return FileResult<>::Failed(error != 0 ? std::strerror(error) : "abandoned");
     }
     // Make the rename itself durable.
     const auto slash = path.find_last_of('/');
@@ -68,7 +64,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
         ::fsync(dfd);
         ::close(dfd);
     }
-    return true;
+    return {};
 }
 
 }  // namespace calvex

@@ -3,16 +3,16 @@
 #include <functional>
 #include <string>
 
+#include "shell/FileResult.h"
+
 namespace calvex {
 
 // Replaces the file at path with contents in one step: a temporary file in the same folder is
 // written, flushed to the disk and renamed over it, so a crash or a full disk never leaves a
 // half-written file. The old file's permissions are kept; a new file gets the usual ones.
 // beforeRename lets tests interrupt the save once the temporary file is complete: returning
-// false abandons it. On failure the temporary file is removed, the old file is as it was,
-// false is returned and reason (when given) tells why in the system's words.
-bool ReplaceFileAtomically(const std::string& path, const std::string& contents,
-                           const std::function<bool()>& beforeRename = {},
-                           std::string* reason = nullptr);
+// false abandons it. On failure the temporary file is removed and the old file is as it was.
+FileResult<> ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                                   const std::function<bool()>& beforeRename = {});
 
 }  // namespace calvex

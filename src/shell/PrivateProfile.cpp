@@ -195,7 +195,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     } else {
         appendEntries(lines, endsWithNewline, section, {entry});
     }
-    return ReplaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename);
+    return ReplaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename).ok();
 }
 
 bool CopyMissingPrivateProfileEntries(const std::string& section, const std::string& fromPath,
@@ -216,7 +216,7 @@ bool CopyMissingPrivateProfileEntries(const std::string& section, const std::str
     }
     if (missing.empty()) return true;
     appendEntries(*to, endsWithNewline, section, missing);
-    return ReplaceFileAtomically(toPath, joinLines(*to, crlf, endsWithNewline), {});
+    return ReplaceFileAtomically(toPath, joinLines(*to, crlf, endsWithNewline)).ok();
 }
 
 }  // namespace calvex

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "memory/BackupKeeper.h"
@@ -22,18 +23,21 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     FileBackupStore store(folder);
     EXPECT_TRUE(store.list().empty()) << "no folder yet";
 
-    std::string reason;
     const std::string contents("binary\0\xFF\n", 10);
-    ASSERT_TRUE(store.write("a.vbk", contents, reason)) << reason;
-    ASSERT_TRUE(store.write("b.vbk", "second", reason)) << reason;
-    ASSERT_TRUE(store.write("a.vbk", "replaced", reason)) << reason;
+    for (const auto& [name, text] : {std::pair<std::string, std::string>{"a.vbk", contents},
+                                     {"b.vbk", "second"},
+                                     {"a.vbk", "replaced"}}) {
+        const auto written = store.write(name, text);
+        ASSERT_TRUE(written) << written.reason();
+    }
     // Only the files themselves: no temporary file is left behind.
     EXPECT_EQ(store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
     EXPECT_EQ(TempDir::read(folder + "/a.vbk"), "replaced");
-    EXPECT_EQ(store.read("b.vbk", 100, reason), "second");
-    EXPECT_EQ(store.read("b.vbk", 3, reason), "seco") << "at most one byte past the limit";
-    EXPECT_FALSE(store.read("c.vbk", 100, reason).has_value());
-    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(*store.read("b.vbk", 100), "second");
+    EXPECT_EQ(*store.read("b.vbk", 3), "seco") << "at most one byte past the limit";
+    const auto missing = store.read("c.vbk", 100);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_FALSE(missing.reason().empty());
 
     std::filesystem::create_directory(folder + "/sub");
     EXPECT_EQ(store.list().size(), 2u) << "folders are not files";
@@ -45,14 +49,15 @@ TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
     TempDir dir;
     TempDir::write(dir.file("plain"), "a file where the folder should be");
     FileBackupStore store(dir.file("plain") + "/backups");
-    std::string reason;
-    EXPECT_FALSE(store.write("a.vbk", "x", reason));
-    EXPECT_FALSE(reason.empty());
+    const auto blocked = store.write("a.vbk", "x");
+    EXPECT_FALSE(blocked);
+    EXPECT_FALSE(blocked.reason().empty());
     EXPECT_TRUE(store.list().empty());
 
     FileBackupStore nowhere("");
-    EXPECT_FALSE(nowhere.write("a.vbk", "x", reason));
-    EXPECT_EQ(reason, "neither XDG_DATA_HOME nor HOME names a folder for it");
+    const auto homeless = nowhere.write("a.vbk", "x");
+    EXPECT_FALSE(homeless);
+    EXPECT_EQ(homeless.reason(), "neither XDG_DATA_HOME nor HOME names a folder for it");
 }
 
 TEST(FileBackupStore, KeeperSavesThroughItAndReadsItBack) {

@@ -18,23 +18,16 @@ class MemoryBackupStore final : public IBackupStore {
             names.push_back(entry.first);
         return names;
     }
-    std::optional<std::string> read(const std::string& name, std::size_t maxBytes,
-                                    std::string& reason) const override {
+    FileResult<std::string> read(const std::string& name, std::size_t maxBytes) const override {
         const auto it = files.find(name);
-        if (it == files.end()) {
-            reason = "No such file or directory";
-            return std::nullopt;
-        }
+        if (it == files.end()) return FileResult<std::string>::Failed("No such file or directory");
         return it->second.substr(0, maxBytes + 1);
     }
-    bool write(const std::string& name, const std::string& contents, std::string& reason) override {
+    FileResult<> write(const std::string& name, const std::string& contents) override {
         ++writes;
-        if (!failWrites.empty()) {
-            reason = failWrites;
-            return false;
-        }
+        if (!failWrites.empty()) return FileResult<>::Failed(failWrites);
         files[name] = contents;
-        return true;
+        return {};
     }
     bool remove(const std::string& name) override { return files.erase(name) != 0; }
 

@@ -235,10 +235,11 @@ void frmMain::SaveImageAs() {
                                                 this, QStringLiteral("Save image as"), suggested,
                                                 QStringLiteral("Calvex ADJ backups (*.vbk)"));
     if (path.isEmpty()) return;
-    std::string reason;
-    if (!ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record), {}, &reason)) {
+    if (const auto saved = ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record));
+        !saved) {
         Guard([&] {
-            MsgBoxCritical(*box_, "Cannot save the image.", path.toStdString() + ": " + reason);
+            MsgBoxCritical(*box_, "Cannot save the image.",
+                           path.toStdString() + ": " + saved.reason());
         });
     }
 }
