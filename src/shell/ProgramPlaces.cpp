@@ -27,4 +27,8 @@ std::string UserDataFolder(const char* xdgDataHome, const char* home) {
     return UserFolder(xdgDataHome, home, ".local/share");
 }
 
+std::string UserStateFolder(const char* xdgStateHome, const char* home) {
+    return UserFolder(xdgStateHome, home, ".local/state");
+}
+
 }  // namespace calvex

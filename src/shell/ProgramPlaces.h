@@ -13,5 +13,8 @@ inline constexpr const char* kProgramFolder = "calvexadj";
 // without either. No trailing "/".
 std::string UserConfigFolder(const char* xdgConfigHome, const char* home);
 std::string UserDataFolder(const char* xdgDataHome, const char* home);
+// $XDG_STATE_HOME/calvexadj, else $HOME/.local/state/calvexadj: what the program keeps of its
+// runs (the wire traces).
+std::string UserStateFolder(const char* xdgStateHome, const char* home);
 
 }  // namespace calvex

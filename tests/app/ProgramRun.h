@@ -90,34 +90,48 @@ class ProgramRun {
 
     std::string exe() const { return dir.file("bin") + "/calvexadj"; }
     std::string settings() const { return dir.file("bin") + "/CALVEXADJ.rs"; }
-    std::string log() const { return TempDir::read(dir.file("output.txt")); }
+    // Both outputs; each alone.
+    std::string log() const { return standardError() + standardOutput(); }
+    std::string standardError() const { return TempDir::read(dir.file("output.txt")); }
+    std::string standardOutput() const { return TempDir::read(dir.file("stdout.txt")); }
     const std::string& runDir() const { return runDir_; }
     std::string lockFile() const { return runDir_ + "/calvexadj.lock"; }
+    std::string socketFile() const { return runDir_ + "/calvexadj.socket"; }
     pid_t pid() const { return pid_; }
 
-    void start() {
+    // Starts the program with args on the offscreen platform, or with no display at all.
+    enum class Display { Offscreen, None };
+    void start(const std::vector<std::string>& args = {}, Display display = Display::Offscreen) {
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 ||
+            if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 ||
+                entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
                 entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 ||
                 entry.rfind("XDG_CONFIG_HOME=", 0) == 0 || entry.rfind("CALVEXADJ_COM", 0) == 0) {
                 continue;
             }
             env.push_back(entry);
         }
-        env.push_back("QT_QPA_PLATFORM=offscreen");
+        if (display == Display::Offscreen) env.push_back("QT_QPA_PLATFORM=offscreen");
         env.push_back("XDG_RUNTIME_DIR=" + runDir_);
         env.push_back("XDG_CONFIG_HOME=" + dir.file("cfg"));
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());
         envp.push_back(nullptr);
-        std::string program = exe();
-        char* argv[] = {program.data(), nullptr};
+        std::vector<std::string> words{exe()};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
         const std::string cwd = dir.file("cwd");
         const int out = ::open(dir.file("output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ASSERT_GE(out, 0);
+        const int stdOut =
+            ::open(dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(stdOut, 0);
 
         pid_ = ::fork();
         ASSERT_GE(pid_, 0) << std::strerror(errno);
@@ -129,13 +143,14 @@ class ProgramRun {
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             for (const int sig : {SIGTERM, SIGHUP, SIGINT})
                 ::signal(sig, SIG_DFL);
-            ::dup2(out, STDOUT_FILENO);
+            ::dup2(stdOut, STDOUT_FILENO);
             ::dup2(out, STDERR_FILENO);
             if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-            ::execve(argv[0], argv, envp.data());
+            ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
         ::close(out);
+        ::close(stdOut);
     }
 
     // Waits until the program catches sig (it is then set to close on it) or has ended.

@@ -40,11 +40,19 @@ desktop=usr/share/applications/$id.desktop
 icon_dir=usr/share/icons/hicolor/scalable/apps
 metainfo=usr/share/metainfo/$id.metainfo.xml
 doc=usr/share/doc/calvexadj
-for f in "$desktop" "$icon_dir/$id.svg" "$metainfo" "$doc/Const.ini" "$doc/velkasim.txt"; do
+for f in "$desktop" "$icon_dir/$id.svg" "$metainfo" "$doc/Const.ini" "$doc/velkasim.txt" \
+  "$doc/copyright"; do
   [[ -f $root/$f && -s $root/$f ]] || fail "$f missing or empty"
 done
 cmp -s "$source/Const.ini" "$root/$doc/Const.ini" || fail "$doc/Const.ini is not the sample"
 grep -q -- '--link PATH' "$root/$doc/velkasim.txt" || fail "$doc/velkasim.txt is not velkasim's help"
+# The licence: Debian's machine-readable copyright file and the metainfo agree.
+head -n 1 "$root/$doc/copyright" |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "$doc/copyright is not in the machine-readable format"
+grep -q '^License: GPL-3.0-or-later$' "$root/$doc/copyright" || fail "$doc/copyright names no GPL-3.0-or-later"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/$metainfo" ||
+  fail "the metainfo's project_license is not GPL-3.0-or-later"
 outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [[ -z $outside ]] || fail "files outside /usr: $outside"
 [[ ! -e $root/usr/local ]] || fail "files under /usr/local"

@@ -1,38 +1,42 @@
-// Start-up of the desktop program: one copy only, the core over the real serial port, the
-// 50 ms heartbeat, the main window, and an orderly end on a termination signal.
+// Start-up of the desktop program: the command line, one copy only, the core over the real
+// serial port, the 50 ms heartbeat, the main window, and an orderly end on a termination signal.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
-#include <QLockFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "link/ITickSource.h"
 #include "link/qt/QtSerialControl.h"
 #include "shell/CalvexCore.h"
+#include "shell/CommandLine.h"
 #include "shell/Common.h"
 #include "shell/RunGuarded.h"
 #include "shell/qt/QtMessageBox.h"
+#include "shell/qt/SingleCopy.h"
 #include "shell/qt/frmMain.h"
 
 using namespace calvex;
 
 namespace {
 
-QString lockPath() {
+QString runtimeFolder() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty()) dir = QDir::tempPath();
-    return QDir(dir).filePath(QStringLiteral("calvexadj.lock"));
+    return dir;
 }
 
 // SIGTERM, SIGHUP and SIGINT (a service manager, logout, Ctrl+C) become a call of onSignal from
@@ -97,6 +101,29 @@ class TerminationSignals {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Help, the version and a wrong option need no window, so no display either.
+    const CommandLine commandLine =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (commandLine.action) {
+        case CommandLine::Action::Help:
+            std::cout << commandLine.text << std::flush;
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << VersionText(qVersion()) << std::flush;
+            return 0;
+        case CommandLine::Action::Refuse:
+            std::cerr << commandLine.text << std::flush;
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    // Qt would abort with a page about platform plugins; one line says what is missing.
+    if (!DisplayNamed(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                      std::getenv("WAYLAND_DISPLAY"))) {
+        std::cerr << NoDisplayLine() << std::endl;
+        return 1;
+    }
+
     QApplication app(argc, argv);
     // Lets the desktop tie the window to its menu entry and icon (Wayland docks need it).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.calvex.CalvexAdj"));
@@ -112,9 +139,11 @@ int main(int argc, char** argv) {
     };
     TerminationSignals stopSignals([&onStop] { onStop(); });
 
-    // A second copy would fight the first for the port.
-    QLockFile lock(lockPath());
-    if (!lock.tryLock(0)) {
+    // A second copy would fight the first for the port. The first one comes to the front, so
+    // that the technician finds the window already open.
+    SingleCopy single(runtimeFolder());
+    if (!single.acquire()) {
+        single.knock();
         MsgBoxCritical(box,
                        "Cannot execute Calvex ADJ Rev.1.0 repeatedly.\r\n"
                        "Calvex ADJ Rev.1.0 is already executing.");
@@ -134,6 +163,11 @@ int main(int argc, char** argv) {
         [&program](const std::function<void()>& event) { program.RunTickEvent(event); });
     program.onTaskDone([&window] { window.task(); });
     window.attach(program, box);
+    QObject::connect(&single, &SingleCopy::knocked, &window, [&window] {
+        if (window.isMinimized()) window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     program.LoadProfile();
 
     QTimer timSolid;
