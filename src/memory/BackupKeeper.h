@@ -32,6 +32,7 @@ class BackupKeeper {
     void UseStore(IBackupStore& store) { store_ = &store; }
     void UseClock(IUtcClock& clock) { clock_ = &clock; }
     IBackupStore& store() const { return *store_; }
+    IUtcClock& clock() const { return *clock_; }
     // The model code every usable backup must carry (this program's transceiver).
     void model(const std::string& code) { model_ = code; }
     const std::string& model() const { return model_; }

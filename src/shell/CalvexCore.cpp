@@ -3,8 +3,10 @@
 #include <limits>
 
 #include "memory/VelkaMemory.h"
+#include "rig/VelkaCommands.h"
 #include "shell/CloneErrorMessage.h"
 #include "shell/Common.h"
+#include "shell/ProgramInfo.h"
 #include "shell/RunGuarded.h"
 
 namespace calvex {
@@ -37,7 +39,9 @@ void GiveIdentity(clsCmcRadio& radio) {
 
 CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& box,
                        IRigWindow& window)
-    : com(port, ticks, *this),
+    : trace(ticks),
+      tracedPort_(port, trace),
+      com(tracedPort_, ticks, *this),
       seq(com, radio, *this, ticks),
       rig(seq, radio, console, window, ticks),
       box_(box) {
@@ -45,6 +49,8 @@ CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& bo
     profMain.Name(kSettingsFileName);
     profMain.Section(kProgramTitle);
     com.saveProfileHook([this] { SaveProfile(); });
+    trace.commandNamer(VelkaCommandName);
+    trace.heading(ProgramVersionLine() + " ");
 
     GiveIdentity(radio);
     backups.model(radio.radioNameM());
@@ -77,6 +83,9 @@ void CalvexCore::saveData(clsCmcProfileIO& prof) const {
     // A failed save is not reported: the settings only affect the next start.
     prof.saveData("ComPort", comPortNo_);
     prof.saveData("ComAutoRelease", comAutoRelease_);
+    // Written once the technician has used the option: a file that never had it stays as it
+    // was.
+    if (traceKeyUsed_) prof.saveData("WireTrace", int32_t{trace.enabled() ? 1 : 0});
 }
 
 void CalvexCore::loadData(clsCmcProfileIO& prof) {
@@ -93,12 +102,27 @@ void CalvexCore::loadData(clsCmcProfileIO& prof) {
     ComPortNo(narrow(v, 0));  // beyond 16 bits: out of range like any other, so port 1
     prof.loadData("ComAutoRelease", v, int32_t{0});
     ComAutoRelease(narrow(v, comAutoRelease_));
+    v = int32_t{-1};
+    prof.loadData("WireTrace", v, int32_t{-1});
+    trace.enabled(std::get<int32_t>(v) == 1);
+    traceKeyUsed_ = std::get<int32_t>(v) != -1;
+}
+
+void CalvexCore::Click(int16_t index) {
+    if (index == 0) trace.begin(backups.clock().utcSeconds());
+    rig.RigOpFunc_ClickCmd00(index);
 }
 
 void CalvexCore::task() {
     seq.task();
     rig.task();
     if (seq.OpRunning()) seq.task();
+    // Between operations the trace reaches its file; during one it only grows in memory.
+    if (!seq.OpRunning()) trace.flush();
+    if (auto problem = trace.TakeProblem()) {
+        ShowCritical("Cannot write the wire trace; it is not recorded until the next Connect.",
+                     *problem);
+    }
     ShowPendingReports();
     if (onTaskDone_) onTaskDone_();
 }

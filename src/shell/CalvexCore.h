@@ -11,6 +11,8 @@
 #include "link/IComHost.h"
 #include "link/ISerialControl.h"
 #include "link/ITickSource.h"
+#include "link/TracingSerialControl.h"
+#include "link/WireTrace.h"
 #include "link/frmCom.h"
 #include "memory/BackupKeeper.h"
 #include "memory/clsCmcRadio.h"
@@ -49,6 +51,17 @@ class CalvexCore final : public IComHost,
     // Automatic port release in seconds, 0 (OFF) .. 5 in the menu.
     int16_t ComAutoRelease() const { return comAutoRelease_; }
     void ComAutoRelease(int16_t seconds);
+    // Option > Record wire trace (saved; off unless the technician turns it on).
+    bool RecordWireTrace() const { return trace.enabled(); }
+    void RecordWireTrace(bool on) {
+        trace.enabled(on);
+        traceKeyUsed_ = true;
+    }
+
+    // A click on one of the three main buttons (0 Connect: a new wire trace file begins).
+    void Click(int16_t index);
+    // The program ends: what the trace holds reaches its file.
+    void Finish() { trace.flush(); }
 
     // The settings file object; start-up points it at the file beside the executable, or at the
     // user's file with the one beside the executable as defaults (see clsCmcProfileIO).
@@ -85,6 +98,14 @@ class CalvexCore final : public IComHost,
     void RigOpFunc_ResetAll() override { rig.RigOpFunc_ResetAll(); }
     std::string RigOpFunc_TakeResetNote() override { return rig.RigOpFunc_TakeNote(); }
 
+    // Every byte on the line while Option > Record wire trace is on (see WireTrace). Made first:
+    // the port the serial form uses passes through it.
+    WireTrace trace;
+
+  private:
+    TracingSerialControl tracedPort_;
+
+  public:
     // The single instances, in the order they are created.
     clsCmcRadio radio;
     frmCom com;
@@ -134,6 +155,7 @@ class CalvexCore final : public IComHost,
     IMessageBox& box_;
     int16_t comPortNo_ = 1;
     int16_t comAutoRelease_ = 0;
+    bool traceKeyUsed_ = false;
     std::function<void()> onTaskDone_;
     PortDetail portDetail_;
     std::function<void(const RestoreResult&)> onRestoreDone_;

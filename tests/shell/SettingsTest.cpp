@@ -236,5 +236,34 @@ TEST(SettingsFiles, WhereTheFilesAre) {
     EXPECT_EQ(prof.GetDefaultsProfile(), bench.besideExe());
 }
 
+// An option beyond the port's: written once the technician has used it, read back as saved.
+TEST(SettingsOptions, TheWireTraceIsSavedOnceUsedAndReadBack) {
+    struct Case {
+        const char* file;  // before the start
+        bool use;          // the technician turns the option on, then off again
+        bool on;           // in force after loading
+        const char* savedValue;
+    } cases[] = {
+        {"[OPTION]\nComPort=2\n", false, false, "<none>"},
+        {"[OPTION]\nComPort=2\n", true, false, "0"},
+        {"[OPTION]\nWireTrace=1\n", false, true, "1"},
+        {"[OPTION]\nWireTrace=0\n", false, false, "0"},
+        {"[OPTION]\nWireTrace=x\n", false, false, "x"},  // left as it was
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        SettingsBench bench;
+        SettingsBench::write(bench.besideExe(), c.file);
+        bench.core.LoadProfile();
+        EXPECT_EQ(bench.core.RecordWireTrace(), c.on);
+        if (c.use) {
+            bench.core.RecordWireTrace(true);
+            bench.core.RecordWireTrace(false);
+        }
+        bench.core.SaveProfile();
+        EXPECT_EQ(saved(bench.besideExe(), "WireTrace"), c.savedValue);
+    }
+}
+
 }  // namespace
 }  // namespace calvex

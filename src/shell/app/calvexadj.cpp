@@ -24,6 +24,7 @@
 #include "shell/CalvexCore.h"
 #include "shell/CommandLine.h"
 #include "shell/Common.h"
+#include "shell/Diagnostics.h"
 #include "shell/RunGuarded.h"
 #include "shell/qt/QtMessageBox.h"
 #include "shell/qt/SingleCopy.h"
@@ -127,15 +128,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Lets the desktop tie the window to its menu entry and icon (Wayland docks need it).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.calvex.CalvexAdj"));
-    QtMessageBox box;
+    QtMessageBox realBox;
+    // Every message also goes to the log Help > Save diagnostics writes.
+    RecordingMessageBox box(realBox);
 
     // A termination signal before the window is up ends the start-up: a start-up message on
     // screen closes as by OK (the program then ends as it would after OK), and a window about
     // to show closes again at once.
     bool stopRequested = false;
-    std::function<void()> onStop = [&stopRequested, &box] {
+    std::function<void()> onStop = [&stopRequested, &realBox] {
         stopRequested = true;
-        box.dismiss();
+        realBox.dismiss();
     };
     TerminationSignals stopSignals([&onStop] { onStop(); });
 
@@ -151,7 +154,8 @@ int main(int argc, char** argv) {
     }
 
     frmMain window;
-    box.parent(&window);
+    realBox.parent(&window);
+    window.messageLog(&box);
     CalvexCore* core = nullptr;
     QtSerialControl port([&core](int16_t n) {
         return core != nullptr ? core->profMain.ComPortDevice(n)
@@ -192,6 +196,6 @@ int main(int argc, char** argv) {
     }
     window.show();
     // From here on a message box must not stall the tick chain behind it.
-    box.blocking(false);
+    realBox.blocking(false);
     return app.exec();
 }

@@ -2,22 +2,34 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
 #include "shell/Common.h"
+#include "shell/Diagnostics.h"
+#include "shell/ProgramInfo.h"
+#include "shell/ProgramPlaces.h"
 #include "shell/RunGuarded.h"
+#include "shell/qt/HelpWindows.h"
 #include "shell/qt/PortAdvice.h"
 
 namespace calvex {
@@ -85,7 +97,7 @@ void frmMain::BuildControls() {
         cmd00_[i]->setFocusPolicy(Qt::StrongFocus);
         const auto index = static_cast<int16_t>(i);
         connect(cmd00_[i], &QPushButton::clicked, this,
-                [this, index] { Guard([&] { core_->rig.RigOpFunc_ClickCmd00(index); }); });
+                [this, index] { Guard([&] { core_->Click(index); }); });
     }
 
     fra01_[1] = new QFrame(central_);
@@ -184,6 +196,184 @@ void frmMain::BuildMenus() {
         });
         mnuOptionSelAutoRelease_[static_cast<std::size_t>(i)] = a;
     }
+
+    option->addSeparator();
+    mnuOptTrace_ = option->addAction(QStringLiteral("Record wire &trace"));
+    mnuOptTrace_->setCheckable(true);
+    connect(mnuOptTrace_, &QAction::triggered, this, [this](bool checked) {
+        mnuOptTrace_->setChecked(!checked);
+        Guard([&] { core_->RecordWireTrace(checked); });
+    });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelpGuide_ = help->addAction(QStringLiteral("&User guide"));
+    mnuHelpGuide_->setShortcut(QKeySequence::HelpContents);
+    connect(mnuHelpGuide_, &QAction::triggered, this, [this] { ShowUserGuide(); });
+    mnuHelpKeys_ = help->addAction(QStringLiteral("&Keys"));
+    connect(mnuHelpKeys_, &QAction::triggered, this, [this] { ShowKeys(); });
+    help->addSeparator();
+    mnuHelpDiagnostics_ = help->addAction(QStringLiteral("Save &diagnostics\u2026"));
+    connect(mnuHelpDiagnostics_, &QAction::triggered, this, [this] { SaveDiagnostics(); });
+    help->addSeparator();
+    mnuHelpAbout_ = help->addAction(QStringLiteral("&About Calvex ADJ"));
+    connect(mnuHelpAbout_, &QAction::triggered, this, [this] { ShowAbout(); });
+}
+
+void frmMain::ShowUserGuide() {
+    if (guide_ == nullptr) {
+        guide_ = new UserGuideWindow(this);
+        guide_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    guide_->show();
+    guide_->raise();
+    guide_->activateWindow();
+}
+
+void frmMain::ShowKeys() {
+    if (keys_ == nullptr) {
+        keys_ = new QDialog(this);
+        keys_->setAttribute(Qt::WA_DeleteOnClose);
+        keys_->setWindowTitle(QStringLiteral("Keys"));
+        auto* text = new QPlainTextEdit(KeysText(), keys_);
+        text->setReadOnly(true);
+        text->setFont(font());
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        auto* layout = new QVBoxLayout(keys_);
+        layout->addWidget(text);
+        keys_->resize(760, 340);
+    }
+    keys_->show();
+    keys_->raise();
+    keys_->activateWindow();
+}
+
+// The Const.ini the constants were read from: the first of the places that exists.
+static std::string ConstFileInUse() {
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    const auto candidates = ConstFileCandidates(
+        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    for (const auto& c : candidates) {
+        if (std::filesystem::exists(c, ec)) return c;
+    }
+    std::string looked = "not found; looked for at";
+    for (const auto& c : candidates)
+        looked += " " + c;
+    return looked;
+}
+
+std::vector<NamedFolder> frmMain::ProgramFolders() const {
+    const char* home = std::getenv("HOME");
+    const auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    const std::string constFile = ConstFileInUse();
+    return {
+        {QStringLiteral("Settings"),
+         QDir::cleanPath(QFileInfo(q(core_->profMain.GetMyProfile())).absolutePath())},
+        // The folder of the file in use, else where the technician should put one.
+        {QStringLiteral("Const.ini"),
+         std::filesystem::exists(constFile)
+             ? QFileInfo(q(constFile)).absolutePath()
+             : q(UserConfigFolder(std::getenv("XDG_CONFIG_HOME"), home))},
+        {QStringLiteral("Backups"), q(core_->backups.store().folder())},
+        {QStringLiteral("Traces"), q(core_->trace.store().folder())},
+    };
+}
+
+void frmMain::ShowAbout() {
+    if (core_ == nullptr) return;
+    if (about_ == nullptr) {
+        about_ = new AboutDialog(
+            ProgramFolders(),
+            folderOpener_
+                ? folderOpener_
+                : [](const QString&
+                         path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); },
+            this);
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+std::string frmMain::DiagnosticsText() const {
+    DiagnosticsFacts f;
+    f.program = ProgramVersionLine();
+    f.qt = qVersion();
+    f.system =
+        (QSysInfo::prettyProductName() + QStringLiteral(", kernel ") + QSysInfo::kernelVersion() +
+         QStringLiteral(", ") + QSysInfo::currentCpuArchitecture())
+            .toStdString();
+    f.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    f.settingsPath = core_->profMain.GetMyProfile();
+    QFile settings(QString::fromStdString(f.settingsPath));
+    if (settings.open(QIODevice::ReadOnly)) f.settingsText = settings.read(64 * 1024).toStdString();
+    const std::vector<SerialDevice> present =
+        deviceSource_ ? deviceSource_() : std::vector<SerialDevice>{};
+    for (const SerialDevice& d : present)
+        f.serialDevices.push_back(d.node + "  " + d.byId + "  " + DeviceKind(d));
+    const int16_t port = core_->ComPortNo();
+    const std::string device = core_->profMain.ComPortDevice(port);
+    const PortFacts facts = GatherPortFacts(port, device, "", present, f.settingsPath);
+    f.portFacts = {
+        "COM " + std::to_string(port) + " = " + device,
+        std::string("exists: ") + (facts.exists ? "yes" : "no") +
+            ", character device: " + (facts.isCharDevice ? "yes" : "no") +
+            ", readable and writable: " + (facts.accessible ? "yes" : "no"),
+        "group: " + facts.group + (facts.inGroup ? " (this process has it)" : "") +
+            (facts.groupListed ? " (the user is listed in it)" : ""),
+        std::string("ModemManager running: ") + (facts.modemManager ? "yes" : "no"),
+    };
+    for (const auto& holder : facts.holders)
+        f.portFacts.push_back("held by " + holder);
+    if (messageLog_ != nullptr)
+        f.messages.assign(messageLog_->shown().begin(), messageLog_->shown().end());
+    f.constPath = ConstFileInUse();
+    QFile constants(QString::fromStdString(f.constPath));
+    if (constants.open(QIODevice::ReadOnly)) {
+        f.constChecksum =
+            "SHA-256 " + QCryptographicHash::hash(constants.readAll(), QCryptographicHash::Sha256)
+                             .toHex()
+                             .toStdString();
+    } else {
+        f.constChecksum = "(no checksum: the file cannot be read)";
+    }
+    core_->trace.flush();
+    f.traceName = core_->trace.currentFile();
+    if (f.traceName.empty()) {
+        // The newest trace of an earlier run, if any.
+        const auto names = core_->trace.store().list();
+        for (auto it = names.rbegin(); it != names.rend(); ++it) {
+            if (it->ends_with(WireTrace::kSuffix)) {
+                f.traceName = *it;
+                break;
+            }
+        }
+    }
+    if (!f.traceName.empty()) {
+        QFile trace(QString::fromStdString(core_->trace.store().folder() + "/" + f.traceName));
+        if (trace.open(QIODevice::ReadOnly)) f.traceText = trace.readAll().toStdString();
+    }
+    return FormatDiagnostics(f);
+}
+
+void frmMain::SaveDiagnostics() {
+    if (core_ == nullptr) return;
+    const QString suggested = QDir::home().filePath(
+        QStringLiteral("calvexadj-diagnostics-%1.txt")
+            .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString path = saveFileChooser_ ? saveFileChooser_(suggested)
+                                          : QFileDialog::getSaveFileName(
+                                                this, QStringLiteral("Save diagnostics"), suggested,
+                                                QStringLiteral("Text files (*.txt)"));
+    if (path.isEmpty()) return;
+    Guard([&] {
+        if (const auto saved = ReplaceFileAtomically(path.toStdString(), DiagnosticsText());
+            !saved) {
+            MsgBoxCritical(*box_, "Cannot save the diagnostics.",
+                           path.toStdString() + ": " + saved.reason());
+        }
+    });
 }
 
 void frmMain::RefreshPortCaptions() {
@@ -321,6 +511,7 @@ void frmMain::task() {
     for (std::size_t i = 0; i < mnuOptionSelAutoRelease_.size(); ++i) {
         mnuOptionSelAutoRelease_[i]->setChecked(core_->ComAutoRelease() == static_cast<int16_t>(i));
     }
+    mnuOptTrace_->setChecked(core_->RecordWireTrace());
     const bool connected = core_->rig.RigVelkaProp_EditEnabled();
     const bool restoring = core_->RestoreRunning();
     mnuFileSaveImage_->setEnabled(connected);
@@ -502,6 +693,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         Guard([&] {
             core_->com.AllOver();
             core_->com.Form_Unload();
+            core_->Finish();
         });
         emit unloaded();
     }
@@ -524,7 +716,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     }
     switch (key->key()) {
         case Qt::Key_F5:
-            Guard([&] { core_->rig.RigOpFunc_ClickCmd00(1); });
+            Guard([&] { core_->Click(1); });
             return false;  // the focused control still gets the key
         case Qt::Key_Return:
         case Qt::Key_Enter:

@@ -19,6 +19,7 @@
 #include "rig/IRigWindow.h"
 #include "shell/qt/BackupsDialog.h"
 #include "shell/qt/ConsoleListWidget.h"
+#include "shell/qt/HelpWindows.h"
 #include "shell/qt/QtListBox.h"
 #include "shell/qt/SerialDevicesDialog.h"
 
@@ -26,6 +27,7 @@ namespace calvex {
 
 class CalvexCore;
 class IMessageBox;
+class RecordingMessageBox;
 
 // The only visible window: three buttons, the console with its two monitor lists, the title
 // panel, the parameter dump, the port label and the Option menus. It draws what the core
@@ -46,6 +48,12 @@ class frmMain final : public QMainWindow, public IRigWindow {
     // test says); an empty answer saves nothing.
     using SaveFileChooser = std::function<QString(const QString& suggested)>;
     void saveFileChooser(SaveFileChooser choose) { saveFileChooser_ = std::move(choose); }
+    // The messages of this run, for Help > Save diagnostics.
+    void messageLog(const RecordingMessageBox* log) { messageLog_ = log; }
+    // Opens a folder for the About window (the desktop's file manager unless a test says).
+    void folderOpener(AboutDialog::FolderOpener open) { folderOpener_ = std::move(open); }
+    // The text Help > Save diagnostics writes.
+    std::string DiagnosticsText() const;
     // Reads the constants file, sets the captions and lays the window out. False when the
     // constants file cannot be read (the message has been shown).
     bool Form_Load();
@@ -85,6 +93,13 @@ class frmMain final : public QMainWindow, public IRigWindow {
         return mnuOptionSelAutoRelease_.at(static_cast<std::size_t>(i));
     }
     QMenu* portMenu() const { return mnuOptPort_; }
+    QAction* traceAction() const { return mnuOptTrace_; }
+    QAction* guideAction() const { return mnuHelpGuide_; }
+    QAction* keysAction() const { return mnuHelpKeys_; }
+    QAction* diagnosticsAction() const { return mnuHelpDiagnostics_; }
+    QAction* aboutAction() const { return mnuHelpAbout_; }
+    UserGuideWindow* guideWindow() const { return guide_.data(); }
+    AboutDialog* aboutDialog() const { return about_.data(); }
     QAction* serialDevicesAction() const { return mnuOptSerialDevices_; }
     SerialDevicesDialog* serialDevicesDialog() const { return serialDevices_.data(); }
     QPlainTextEdit* dispPara() const { return txtDispPara_; }
@@ -116,6 +131,11 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void OpenBackupsFolder();
     void ShowBackups(BackupsDialog::Mode mode);
     void RestoreDone(const RestoreResult& result);
+    void ShowUserGuide();
+    void ShowKeys();
+    void ShowAbout();
+    void SaveDiagnostics();
+    std::vector<NamedFolder> ProgramFolders() const;
     int px(double twips) const;
     double twips(int px) const;
     void place(QWidget* w, const TwipRect& r) const;
@@ -154,6 +174,16 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QPointer<BackupsDialog> backupsDialog_;
     QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
+    QAction* mnuOptTrace_ = nullptr;
+    QAction* mnuHelpGuide_ = nullptr;
+    QAction* mnuHelpKeys_ = nullptr;
+    QAction* mnuHelpDiagnostics_ = nullptr;
+    QAction* mnuHelpAbout_ = nullptr;
+    QPointer<UserGuideWindow> guide_;
+    QPointer<QDialog> keys_;
+    QPointer<AboutDialog> about_;
+    const RecordingMessageBox* messageLog_ = nullptr;
+    AboutDialog::FolderOpener folderOpener_;
     std::unique_ptr<QtListBox> consoleBox_;
     std::array<std::unique_ptr<QtListBox>, 2> monitorBoxes_;
 };

@@ -1,0 +1,205 @@
+#include "link/WireTrace.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "clone/CloneCodes.h"
+#include "shell/Common.h"
+#include "shell/ProgramPlaces.h"
+
+namespace calvex {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> FileTraceStore::list() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (folder_.empty()) return names;
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FileResult<> FileTraceStore::append(const std::string& name, const std::string& text) {
+    if (folder_.empty())
+        return FileResult<>::Failed("neither XDG_STATE_HOME nor HOME names a folder for it");
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    if (ec) return FileResult<>::Failed(ec.message());
+    std::ofstream out(folder_ + "/" + name, std::ios::binary | std::ios::app);
+    if (!out) return FileResult<>::Failed("cannot be opened for writing");
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (!out) return FileResult<>::Failed("write error (is the disk full?)");
+    return {};
+}
+
+bool FileTraceStore::remove(const std::string& name) {
+    std::error_code ec;
+    return fs::remove(folder_ + "/" + name, ec);
+}
+
+std::string DefaultTraceFolder(const char* xdgStateHome, const char* home) {
+    const std::string state = UserStateFolder(xdgStateHome, home);
+    return state.empty() ? state : (fs::path(state) / "traces").string();
+}
+
+namespace {
+
+std::string utcText(int64_t utcSeconds, const char* format) {
+    const auto t = static_cast<std::time_t>(utcSeconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, format, &tm);
+    return text;
+}
+
+std::string hexBytes(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        if (!text.empty()) text += ' ';
+        text += UIntToHex(static_cast<unsigned char>(c), 2);
+    }
+    return text;
+}
+
+}  // namespace
+
+WireTrace::WireTrace(ITickSource& ticks)
+    : ownStore_(std::make_unique<FileTraceStore>(
+          DefaultTraceFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")))),
+      store_(ownStore_.get()),
+      ticks_(ticks) {}
+
+WireTrace::~WireTrace() = default;
+
+void WireTrace::enabled(bool on) {
+    if (enabled_ && !on) flush();
+    enabled_ = on;
+}
+
+void WireTrace::begin(int64_t utcSeconds) {
+    flush();
+    beganUtc_ = utcSeconds;
+    begun_ = true;
+    lastTick_.reset();
+    elapsedMs_ = 0;
+    sentFrames_ = {};
+    receivedFrames_ = {};
+    radio_.clear();
+    buffer_.clear();
+    file_.clear();
+    fileBytes_ = 0;
+    cut_ = false;
+    givenUp_ = false;
+}
+
+void WireTrace::sent(std::string_view bytes, int32_t baud) {
+    if (enabled_ && !bytes.empty()) record('>', bytes, baud);
+}
+
+void WireTrace::received(std::string_view bytes, int32_t baud) {
+    if (enabled_ && !bytes.empty()) record('<', bytes, baud);
+}
+
+void WireTrace::record(char direction, std::string_view bytes, int32_t baud) {
+    if (!begun_) begin(0);  // bytes before any Connect still belong to some file
+    if (cut_ || givenUp_) return;
+    // Wrap-safe: the tick is a wrapping 32-bit count; differences are small.
+    const int32_t now = ticks_.now();
+    if (lastTick_) {
+        elapsedMs_ += static_cast<uint32_t>(now) - static_cast<uint32_t>(*lastTick_);
+    }
+    lastTick_ = now;
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%9.3f %s %6d ", static_cast<double>(elapsedMs_) / 1000.0,
+                  direction == '>' ? "TX" : "RX", static_cast<int>(baud));
+    add(stamp + hexBytes(bytes) + "\n");
+    FrameSplitter& frames = direction == '>' ? sentFrames_ : receivedFrames_;
+    for (const std::string& body : frames.feed(bytes)) {
+        if (radio_.empty() && body.size() >= 7 &&
+            static_cast<unsigned char>(body[2]) == clonecmd::kIdentityAnswer) {
+            radio_ = UIntToHex(static_cast<unsigned char>(body[3]), 2) +
+                     UIntToHex(static_cast<unsigned char>(body[4]), 2) + "-" +
+                     UIntToHex(static_cast<unsigned char>(body[5]), 2) +
+                     UIntToHex(static_cast<unsigned char>(body[6]), 2);
+        }
+        add(std::string(20, ' ') + "= " + DescribeFrame(body, namer_) + "\n");
+    }
+}
+
+void WireTrace::add(const std::string& line) {
+    if (cut_) return;
+    if (fileBytes_ + buffer_.size() + line.size() > kMaxFileBytes) {
+        buffer_ += "# The trace stops here: the file reached its bound of " +
+                   std::to_string(kMaxFileBytes) + " bytes.\n";
+        cut_ = true;
+        return;
+    }
+    buffer_ += line;
+}
+
+std::string WireTrace::radioLabel() const {
+    return radio_.empty() ? "no-radio" : radio_;
+}
+
+void WireTrace::pruneFolder() {
+    std::vector<std::string> traces;
+    for (const std::string& name : store_->list()) {
+        if (name.ends_with(kSuffix)) traces.push_back(name);
+    }
+    // Names begin with the time, so name order is age order.
+    std::sort(traces.begin(), traces.end());
+    while (traces.size() >= kMaxFiles) {
+        store_->remove(traces.front());
+        traces.erase(traces.begin());
+    }
+}
+
+void WireTrace::flush() {
+    if (buffer_.empty() || givenUp_) {
+        buffer_.clear();
+        return;
+    }
+    std::string text;
+    if (file_.empty()) {
+        pruneFolder();
+        // A second connection within the same second gets a file of its own too.
+        const std::vector<std::string> present = store_->list();
+        const std::string stem = utcText(beganUtc_, "%Y%m%d-%H%M%SZ-") + radioLabel();
+        file_ = stem + kSuffix;
+        for (int copy = 2; std::find(present.begin(), present.end(), file_) != present.end();
+             ++copy)
+            file_ = stem + "-" + std::to_string(copy) + kSuffix;
+        text = "# " + heading_ + "wire trace of " + radioLabel() + ", begun " +
+               utcText(beganUtc_, "%Y-%m-%dT%H:%M:%SZ") +
+               "\n# seconds since then, TX to the line or RX from it (the cable echoes what is "
+               "sent), line rate, bytes; = a complete frame in words\n";
+    }
+    text += buffer_;
+    buffer_.clear();
+    const FileResult<> written = store_->append(file_, text);
+    if (!written) {
+        givenUp_ = true;
+        problem_ = store_->folder() + "/" + file_ + ": " + written.reason();
+        return;
+    }
+    fileBytes_ += text.size();
+}
+
+std::optional<std::string> WireTrace::TakeProblem() {
+    auto problem = std::move(problem_);
+    problem_.reset();
+    return problem;
+}
+
+}  // namespace calvex

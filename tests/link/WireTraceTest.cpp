@@ -1,0 +1,163 @@
+#include "link/WireTrace.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "link/FakeTickSource.h"
+#include "link/MemoryTraceStore.h"
+
+namespace calvex {
+namespace {
+
+using testing::FakeTickSource;
+using testing::MemoryTraceStore;
+
+// 2024-05-01T12:00:00Z
+constexpr int64_t kNoon = 1714564800;
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (const int v : values)
+        s += static_cast<char>(v);
+    return s;
+}
+
+struct TraceBench {
+    FakeTickSource ticks{-20};  // across the wrap of the count
+    MemoryTraceStore store;
+    WireTrace trace{ticks};
+    TraceBench() {
+        trace.UseStore(store);
+        trace.commandNamer([](int command) { return command == 5 ? "Power(Hi)" : ""; });
+        trace.heading("Calvex ADJ test ");
+        trace.enabled(true);
+    }
+};
+
+TEST(FrameText, DescribesEachCommandOfTheLine) {
+    struct Case {
+        std::string body;
+        const char* text;
+    } cases[] = {
+        {Bytes({0xEE, 0xEF, 0xE0, 0x26, 0x01, 0x00, 0x00}), "E0 EF>EE identify model 2601"},
+        {Bytes({0xEF, 0xEE, 0xE1, 0x26, 0x01, 0x01, 0x00, 0x02, 0x41, 0x42}),
+         "E1 EE>EF identity model 2601 sub 0100, 7 payload bytes"},
+        {Bytes({0xEE, 0xEF, 0xE2, 0x26, 0x01, 0x01, 0x00}),
+         "E2 EF>EE clone read model 2601 sub 0100"},
+        {Bytes({0xEF, 0xEE, 0xE4}) + "012002AABB99", "E4 EE>EF data at 0120, 2 bytes"},
+        {Bytes({0xEF, 0xEE, 0xE4}) + "0120ZZ", "E4 EE>EF data, not readable as hex"},
+        {Bytes({0xEF, 0xEE, 0xE5, 0x56, 0x61, 0x72, 0x6E, 0x20, 0x49, 0x6E, 0x63, 0x2E}) + "1A",
+         "E5 EE>EF end of data, 26 blocks"},
+        {Bytes({0xEF, 0xEE, 0xE6, 0x01}), "E6 EE>EF write result failed"},
+        {Bytes({0xEE, 0xEF, 0xE8, 0x26, 0x01, 0x01, 0x00, 0x05}) + "1F",
+         "E8 EF>EE model 2601 sub 0100, command 05 \"Power(Hi)\" value 1F (31)"},
+        {Bytes({0xEF, 0xEE, 0xE8, 0x26, 0x01, 0x01, 0x00, 0x03}) + "AA",
+         "E8 EE>EF model 2601 sub 0100, command 03 value AA (170)"},
+        {Bytes({0xEE, 0xEF}), "short frame of 2 bytes"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DescribeFrame(c.body,
+                                [](int command) {
+                                    return command == 5 ? std::string("Power(Hi)") : std::string();
+                                }),
+                  c.text);
+    }
+}
+
+TEST(FrameText, FramesAreCutAsTheDriverCutsThem) {
+    FrameSplitter split;
+    // Noise before a frame, two preambles, a frame split over two reads, a restart by FE.
+    EXPECT_TRUE(split.feed(Bytes({0x00, 0xFE, 0xFE, 0xEE})).empty());
+    EXPECT_EQ(split.feed(Bytes({0xEF, 0xE0, 0xFD, 0x11, 0xFE, 0x01, 0xFE, 0x02, 0xFD})),
+              (std::vector<std::string>{Bytes({0xEE, 0xEF, 0xE0}), Bytes({0x02})}));
+}
+
+TEST(WireTrace, OneFilePerConnectionNamedByTimeAndRadioWithEveryByteAndItsFrame) {
+    TraceBench b;
+    b.trace.begin(kNoon);
+    b.trace.sent(Bytes({0xFE, 0xFE, 0xEE, 0xEF, 0xE0, 0x26, 0x01, 0x00, 0x00, 0xFD}), 9600);
+    b.ticks.advance(40);
+    b.trace.received(Bytes({0xFE, 0xFE, 0xEF, 0xEE, 0xE1, 0x26, 0x01}), 9600);
+    b.ticks.advance(5);
+    b.trace.received(Bytes({0x01, 0x00, 0x00, 0xFD}), 38400);
+    EXPECT_TRUE(b.store.files.empty()) << "nothing reaches the disk before the flush";
+    b.trace.flush();
+    ASSERT_EQ(b.store.files.size(), 1u);
+    const auto& [name, text] = *b.store.files.begin();
+    EXPECT_EQ(name, "20240501-120000Z-2601-0100.trace");
+    EXPECT_EQ(b.trace.currentFile(), name);
+    EXPECT_EQ(
+        text.rfind("# Calvex ADJ test wire trace of 2601-0100, begun 2024-05-01T12:00:00Z\n", 0),
+        0u)
+        << text;
+    EXPECT_NE(text.find("    0.000 TX   9600 FE FE EE EF E0 26 01 00 00 FD\n"
+                        "                    = E0 EF>EE identify model 2601\n"
+                        "    0.040 RX   9600 FE FE EF EE E1 26 01\n"
+                        "    0.045 RX  38400 01 00 00 FD\n"
+                        "                    = E1 EE>EF identity model 2601 sub 0100, 5 payload "
+                        "bytes\n"),
+              std::string::npos)
+        << text;
+
+    // The next connection, in the same second with the same radio, gets a file of its own.
+    b.trace.begin(kNoon);
+    b.trace.received(Bytes({0xFE, 0xEF, 0xEE, 0xE1, 0x26, 0x01, 0x01, 0x00, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_EQ(b.store.files.size(), 2u);
+    EXPECT_EQ(b.trace.currentFile(), "20240501-120000Z-2601-0100-2.trace");
+
+    // Off, nothing is kept.
+    b.trace.enabled(false);
+    b.trace.begin(kNoon + 60);
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_EQ(b.store.files.size(), 2u);
+}
+
+TEST(WireTrace, AFileStopsAtItsBoundAndTheFolderKeepsTheNewest) {
+    TraceBench b;
+    for (int i = 0; i < static_cast<int>(WireTrace::kMaxFiles) + 3; ++i) {
+        b.store.files["2023010" + std::to_string(i % 10) + "-" + std::to_string(100 + i) +
+                      "Z-x.trace"] = "old";
+    }
+    b.store.files["notes.txt"] = "not a trace";
+    b.trace.begin(kNoon);
+    const std::string chunk(64 * 1024, '\x55');
+    for (std::size_t sent = 0; sent < WireTrace::kMaxFileBytes; sent += chunk.size()) {
+        b.trace.sent(chunk, 9600);
+        b.trace.flush();
+    }
+    const std::string& text = b.store.files.at(b.trace.currentFile());
+    EXPECT_LE(text.size(), WireTrace::kMaxFileBytes + 200);
+    EXPECT_NE(text.find("# The trace stops here: the file reached its bound of 4194304 bytes.\n"),
+              std::string::npos);
+    std::size_t traces = 0;
+    for (const auto& entry : b.store.files)
+        traces += entry.first.ends_with(".trace") ? 1 : 0;
+    EXPECT_EQ(traces, WireTrace::kMaxFiles);
+    EXPECT_TRUE(b.store.files.count("notes.txt")) << "only traces are pruned";
+    EXPECT_TRUE(b.store.files.count(b.trace.currentFile()));
+}
+
+TEST(WireTrace, AFailedWriteIsToldOnceAndTheConnectionIsGivenUp) {
+    TraceBench b;
+    b.store.failAppends = "No space left on device";
+    b.trace.begin(kNoon);
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_EQ(b.trace.TakeProblem(),
+              "/state/calvexadj/traces/20240501-120000Z-no-radio.trace: No space left on device");
+    EXPECT_FALSE(b.trace.TakeProblem().has_value());
+    b.store.failAppends.clear();
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_TRUE(b.store.files.empty());
+    b.trace.begin(kNoon + 1);
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_EQ(b.store.files.size(), 1u) << "the next connection writes again";
+}
+
+}  // namespace
+}  // namespace calvex

@@ -1,0 +1,66 @@
+// The Help menu as the technician uses it: the guide in a window of the program, the keys, the
+// About window with its folders, and the diagnostics file.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "DesktopBench.h"
+#include "shell/Diagnostics.h"
+#include "shell/qt/HelpWindows.h"
+
+namespace calvex {
+namespace {
+
+TEST(HelpMenu, AboutNamesTheLicenceAndEachFolderAndSaysWhereOneThatDoesNotOpenIs) {
+    testing::Desktop d;
+    std::vector<QString> opened;
+    d.window.folderOpener([&](const QString& path) {
+        opened.push_back(path);
+        return !path.contains(QStringLiteral("traces"));
+    });
+    d.start();
+    d.window.aboutAction()->trigger();
+    AboutDialog* about = d.window.aboutDialog();
+    ASSERT_NE(about, nullptr);
+    QString all;
+    for (QLabel* label : about->findChildren<QLabel*>())
+        all += label->text() + "\n";
+    EXPECT_TRUE(all.contains(QStringLiteral("GPL-3.0-or-later"))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("Qt ")));
+    EXPECT_TRUE(all.contains(QString::fromStdString(d.core.backups.store().folder())));
+    for (const char* label : {"Settings", "Const.ini", "Backups"}) {
+        auto* button = about->findChild<QPushButton*>(QStringLiteral("open ") + label);
+        ASSERT_NE(button, nullptr) << label;
+        button->click();
+        EXPECT_TRUE(about->lastProblem().isEmpty()) << label;
+    }
+    auto* traces = about->findChild<QPushButton*>(QStringLiteral("open Traces"));
+    ASSERT_NE(traces, nullptr);
+    traces->click();
+    EXPECT_EQ(opened.size(), 4u);
+    EXPECT_TRUE(
+        about->lastProblem().endsWith(QString::fromStdString(d.core.trace.store().folder())))
+        << about->lastProblem().toStdString();
+}
+
+TEST(HelpMenu, TheDiagnosticsTellTheSettingsTheMessagesAndTheLastTrace) {
+    testing::Desktop d;
+    RecordingMessageBox log(d.box);
+    d.window.messageLog(&log);
+    d.start();
+    log.critical("Cannot access COM 1.", "Calvex ADJ Rev.1.0", "/dev/ttyUSB0: No such file");
+    if (d.box.openBox() != nullptr) d.box.openBox()->close();
+    const std::string text = d.window.DiagnosticsText();
+    for (const char* part :
+         {"== Program ==\nCalvex ADJ ", "== Settings ==\n", "== Serial devices ==\n",
+          "== Port ==\nCOM 1 = ", "== Messages shown ==\nCannot access COM 1.\n  /dev/ttyUSB0",
+          "== Const.ini ==\n", "SHA-256 ", "== Last wire trace =="}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    }
+}
+
+}  // namespace
+}  // namespace calvex
