@@ -2,8 +2,8 @@
 // pseudo-terminal, drives the real program objects over the real Qt serial control on the
 // real 50 ms timer, and prints one table: the clone read against the wire time of the bytes it
 // exchanged, key press to wire, the guided procedures and a reload against the pacing of the
-// tick, CPU while connected and idle, peak memory and the cost of one tick. Exits 1 when a
-// figure is past its limit, so that a regression is seen.
+// tick, CPU while connected and idle, the same with live readings on, peak memory and the cost
+// of one tick. Exits 1 when a figure is past its limit, so that a regression is seen.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -139,6 +139,22 @@ std::optional<Clock::time_point> Find(const std::vector<Traffic>& log, bool sent
         if (joined.find(needle) != std::string::npos) return t.at;
     }
     return std::nullopt;
+}
+
+// The times of the writes (or reads) at or after from whose bytes hold needle.
+std::vector<Clock::time_point> FindAll(const std::vector<Traffic>& log, bool sent,
+                                       const std::string& needle, Clock::time_point from) {
+    std::vector<Clock::time_point> at;
+    for (const Traffic& t : log)
+        if (t.sent == sent && t.at >= from && t.bytes.find(needle) != std::string::npos)
+            at.push_back(t.at);
+    return at;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 struct Row {
@@ -331,23 +347,23 @@ int main(int argc, char** argv) {
                         Fixed(Ms(*e802 - *e0) / toE802.wireMs, 3)});
 
         // Key press to the last byte of its frame, on " Power(Hi)".
-        std::vector<double> keyMs;
-        for (int i = 0; i < 30; ++i) {
-            // Past the wait after the previous frame, at a random point of the tick, as a
-            // technician's key would come.
-            p.runFor(400 + static_cast<int>(std::rand() % 50));
-            const auto pressed = Clock::now();
-            p.core().console.UpDown(Index(VelkaItem::PowerHi), i % 2 == 0 ? 1 : -1);
-            p.runUntil([&] {
-                return Find(p.log(), true, std::string("\xE8\x26\x01\x01\x00\x05", 6), pressed)
-                    .has_value();
-            });
-            const auto sent =
-                Find(p.log(), true, std::string("\xE8\x26\x01\x01\x00\x05", 6), pressed);
-            if (sent) keyMs.push_back(Ms(*sent - pressed));
-        }
-        std::sort(keyMs.begin(), keyMs.end());
-        const double median = keyMs.empty() ? 0 : keyMs[keyMs.size() / 2];
+        const auto keysToWire = [&p] {
+            std::vector<double> keyMs;
+            for (int i = 0; i < 30; ++i) {
+                // Past the wait after the previous frame, at a random point of the tick, as a
+                // technician's key would come.
+                p.runFor(400 + static_cast<int>(std::rand() % 50));
+                const auto pressed = Clock::now();
+                p.core().console.UpDown(Index(VelkaItem::PowerHi), i % 2 == 0 ? 1 : -1);
+                const std::string frame("\xE8\x26\x01\x01\x00\x05", 6);
+                p.runUntil([&] { return Find(p.log(), true, frame, pressed).has_value(); });
+                if (const auto sent = Find(p.log(), true, frame, pressed))
+                    keyMs.push_back(Ms(*sent - pressed));
+            }
+            return keyMs;
+        };
+        const std::vector<double> keyMs = keysToWire();
+        const double median = Median(keyMs);
         Row k{"key to wire, median of " + std::to_string(keyMs.size()), Fixed(median, 1, " ms"),
               "half a tick (25 ms) on average", Fixed(median / 25.0, 3)};
         limit(median <= 60.0, k, "60 ms");
@@ -405,6 +421,67 @@ int main(int argc, char** argv) {
         }
         rows.push_back(Paced(p, "TXF procedure (" + std::to_string(tableWrites) + " table writes)",
                              txf, Clock::now()));
+
+        // Live readings on: the rounds one after the other, a key amid them, and the CPU.
+        p.runUntil([&] { return p.idleInCycle(); });
+        p.core().rig.RigOpFunc_LiveReadings(true);
+        const auto live = Clock::now();
+        p.runFor(6000);
+        // A round starts with the supply reading (command 03, channel 00).
+        const std::string supply("\xE8\x26\x01\x01\x00\x03\x30\x30", 8);
+        const std::vector<Clock::time_point> starts = FindAll(p.log(), true, supply, live);
+        // A round ends with the last answer before the next round's first request.
+        std::vector<Row> rounds;
+        std::vector<double> periods;
+        for (std::size_t n = 1; n + 1 < starts.size(); ++n) {
+            Clock::time_point end = starts[n];
+            for (const Traffic& t : p.log())
+                if (!t.sent && t.at > starts[n] && t.at < starts[n + 1]) end = t.at;
+            rounds.push_back(Paced(p, "", starts[n], end));
+            periods.push_back(Ms(starts[n + 1] - starts[n]));
+        }
+        // One exchange: a reading's request to its answer, on the wire.
+        std::vector<double> exchangeMs;
+        for (std::size_t n = 1; n + 1 < starts.size(); ++n) {
+            const auto answer = Find(p.log(), false, std::string("\xEF\xEE\xE8", 3), starts[n]);
+            if (answer) exchangeMs.push_back(Between(p.log(), starts[n], *answer).wireMs);
+        }
+        const double exchange = Median(exchangeMs);
+        if (rounds.empty()) {
+            std::fprintf(stderr, "calvexbench: no live round was seen\n");
+            return 2;
+        }
+        std::sort(rounds.begin(), rounds.end(), [](const Row& a, const Row& b) {
+            return std::stod(a.figure) < std::stod(b.figure);
+        });
+        Row round = rounds[rounds.size() / 2];
+        round.what = "live round, median of " + std::to_string(rounds.size());
+        rows.push_back(round);
+        rows.push_back({"live rounds, median period", Fixed(Median(periods), 0, " ms"),
+                        "one round a period (" +
+                            std::to_string(clsIndOp_RigVelka::kLiveRoundPeriodMs) + " ms)",
+                        Fixed(Median(periods) / clsIndOp_RigVelka::kLiveRoundPeriodMs, 3)});
+
+        const std::vector<double> liveKeyMs = keysToWire();
+        const double liveMedian = Median(liveKeyMs);
+        const double liveLimit = 25.0 + exchange;
+        Row lk{"key to wire, live on, median of " + std::to_string(liveKeyMs.size()),
+               Fixed(liveMedian, 1, " ms"),
+               "half a tick + one exchange (" + Fixed(liveLimit, 0, " ms") + ")",
+               Fixed(liveMedian / liveLimit, 3)};
+        limit(liveMedian <= liveLimit, lk, "half a tick + one exchange");
+        rows.push_back(lk);
+
+        const double liveCpu0 = CpuSeconds();
+        QElapsedTimer liveIdle;
+        liveIdle.start();
+        p.runFor(5000);
+        const double liveShare =
+            (CpuSeconds() - liveCpu0) / (static_cast<double>(liveIdle.elapsed()) / 1000.0);
+        Row lc{"CPU while connected, live on", Fixed(liveShare * 100.0, 2, " % of a core"), "", ""};
+        limit(liveShare <= 0.01, lc, "1 %");
+        rows.push_back(lc);
+        p.core().rig.RigOpFunc_LiveReadings(false);
 
         if (!p.messages().empty()) {
             std::fprintf(stderr, "calvexbench: a message appeared: %s\n", p.messages()[0].c_str());

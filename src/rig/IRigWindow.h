@@ -32,6 +32,10 @@ class IRigWindow {
     virtual IListBox& lboConsole() = 0;
     virtual void lboConsoleSetFocus() = 0;
 
+    // How old the values of monitor list i (0 "[A/D]", 1 "[D/A]") are, shown under it; stale:
+    // old enough to be doubted (the window may mark them). Told only when it changes.
+    virtual void monitorAge(int16_t /*list*/, const std::string& /*text*/, bool /*stale*/) {}
+
     virtual void lblProgressCaption(const std::string& caption) = 0;
     virtual void txtDispParaText(const std::string& text) = 0;
     // Tells the technician that a procedure has finished.

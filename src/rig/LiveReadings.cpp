@@ -1,5 +1,6 @@
 #include "rig/LiveReadings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -33,6 +34,51 @@ std::string ReadingRowText(const ReadingRow& row, int16_t raw) {
             return text + "*Error";
     }
     return text;
+}
+
+const char* ReadingUnit(ReadingScale scale) {
+    switch (scale) {
+        case ReadingScale::Volts20:
+        case ReadingScale::Volts5:
+            return "V";
+        case ReadingScale::Percent:
+            return "%";
+        case ReadingScale::Celsius:
+            return "\u00B0C";
+    }
+    return "";
+}
+
+std::optional<double> ReadingValue(const ReadingRow& row, int16_t raw) {
+    switch (row.scale) {
+        case ReadingScale::Volts20:
+            return raw * 20.0 / 255.0;
+        case ReadingScale::Volts5:
+            return raw * 5.0 / 255.0;
+        case ReadingScale::Percent:
+            return raw * 100.0 / 255.0;
+        case ReadingScale::Celsius:
+            return ThermistorCelsius(raw);
+    }
+    return std::nullopt;
+}
+
+ReadingsAge ReadingsAgeText(std::optional<int64_t> ageMs, bool live) {
+    if (!ageMs) return {"Not read yet", false};
+    const int64_t age = std::max<int64_t>(*ageMs, 0);
+    if (live && age <= kReadingsStaleMs) return {"Live", false};
+    const int64_t s = age / 1000;
+    std::string text = "Read ";
+    if (s < 60) {
+        text += std::to_string(s) + " s ago";
+    } else if (s < 3600) {
+        text += std::to_string(s / 60) + " min ago";
+    } else {
+        text += std::to_string(s / 3600) + " h ago";
+    }
+    const bool stale = !live && age > kReadingsStaleMs;
+    if (stale) text += " - press F5 to refresh";
+    return {text, stale};
 }
 
 bool CheckE8Answer(const std::string& answer, const std::string& answerPrefix) {

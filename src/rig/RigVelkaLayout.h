@@ -16,7 +16,23 @@ struct LayoutInput {
     double lineX1 = 0, lineX2 = 0, lineY1 = 0;  // the separator line above the buttons
     double titleWidth = 0, titleHeight = 0;     // the title label's own size
     double progressWidth = 0;                   // the progress label's own width
+    // The console's height with every line shown; 0: no need (the monitor lists keep their
+    // full height whatever the console is left with).
+    double consoleNeeded = 0;
 };
+
+// The monitor lists' full height, and the least they shrink to (a short window gives the
+// console its lines first; the lists scroll).
+inline constexpr double kMonitorFullHeight = 2800;
+inline constexpr double kMonitorLeastHeight = 1000;
+
+// The least client area (below the menu bar) at which no control covers another and the
+// console shows every line: the port label of portLabelWidth left of the centred buttons, the
+// monitor lists at their least, the console at consoleNeeded.
+struct TwipSize {
+    double width = 0, height = 0;
+};
+TwipSize MinimumClientSize(double portLabelWidth, double consoleNeeded);
 
 // Where every control of the main window goes.
 struct RigVelkaLayout {

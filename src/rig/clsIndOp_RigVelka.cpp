@@ -71,7 +71,8 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
       myConsole(console),
       myWindow(window),
       myEep(radio.eepImage),
-      opTick(ticks) {
+      opTick(ticks),
+      clock(ticks) {
     comPortNo = 1;
     RigOpFunc_ResetAll();
     txfTable.fill(0.0f);
@@ -128,6 +129,13 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
         lastMon[k] = -1;
     for (std::size_t k = 0; k < 8; ++k)
         lastAdj[k] = -1;
+    // Nothing read before belongs to the radio read next.
+    readAt.fill(std::nullopt);
+    liveCycle = false;
+    liveNextReading = 0;
+    roundStartedAt.reset();
+    history.Clear();
+    sweepCurves.Clear();
     opError = false;
     RigOpFunc_FormResource();
 
@@ -155,6 +163,7 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
 void clsIndOp_RigVelka::StopProcedures() {
     // Stopped before its end: the radio gets back what the procedure tried.
     if (procStep != 0) PutBackTrial();
+    sweepCurves.Abandon();
     trialBytes.clear();
     trialItems.clear();
     procStep = 0;

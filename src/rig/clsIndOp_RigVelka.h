@@ -19,7 +19,10 @@
 #include "rig/IRigWindow.h"
 #include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
+#include "rig/ReadingsHistory.h"
+#include "rig/SweepCurve.h"
 #include "rig/VelkaItems.h"
+#include "rig/WideTickClock.h"
 
 namespace calvex {
 
@@ -88,6 +91,30 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // The item table as a comparison of two images needs it (see ImageComparison).
     std::vector<ComparedItem> RigVelkaOp_ComparedItems() const;
 
+    // Live readings (off at start): while the console is shown and nothing else is waiting for
+    // the line (no changed item, no Enter action, no procedure, restore or put-back), the
+    // twelve readings are read again and again, each round as fast as an F5 round, a new round
+    // once a second (kLiveRoundPeriodMs). Anything the technician does comes first: the
+    // reading already on the line ends, the rest of the round waits.
+    void RigOpFunc_LiveReadings(bool on) { liveReadings = on; }
+    bool RigVelkaProp_LiveReadings() const { return liveReadings; }
+    // The class's own clock in milliseconds, as of its last tick: the tick source's count
+    // carried on past its wrap. The times below are on it.
+    int64_t RigVelkaProp_ClockMs() const { return clock.Last(); }
+    // When every value of monitor list (0 "[A/D]", 1 "[D/A]") had been read, i.e. the time of
+    // its oldest value; none until each has been read since Connect. std::out_of_range for
+    // another list.
+    std::optional<int64_t> RigVelkaProp_ReadAt(int16_t list) const;
+    // The readings of the last five minutes, for a chart over time.
+    const ReadingsHistory& RigVelkaProp_ReadingsHistory() const { return history; }
+    // The last completed band-pass filter sweep of each filter.
+    const SweepCurves& RigVelkaProp_SweepCurves() const { return sweepCurves; }
+
+    // How often a live round starts. Rounds back to back would keep the line busy without end
+    // (each answer asks the next question at once) for values that change slowly: one a
+    // second keeps them "Live" at a fraction of the wakeups.
+    static constexpr int64_t kLiveRoundPeriodMs = 1000;
+
     // The task's states of a restore, outside the adjustment cycle.
     static constexpr int16_t kStateRestoreRead = 21;
     static constexpr int16_t kStateRestoreWrite = 22;
@@ -117,7 +144,17 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void AddNote(const std::string& text);
 
     // The task's pieces.
+    void RunTask();
     bool RunState(int16_t& next);
+    // A reading state (4..15) of a cycle whose readings are live ones.
+    bool LiveReadingState(int16_t reading, int16_t& next);
+    // A live round may read now: on, and nothing the technician started is waiting.
+    bool LiveRoundAllowed() const;
+    // A live round is due: one was interrupted, or the last began a period ago.
+    bool LiveRoundDue() const;
+    bool AdjustmentPending() const;
+    // Tells the window the age of each list's values when its text has changed.
+    void ReportReadingsAges();
     void ShowReadProgress();
     void PrepareAfterRead();
     // Hands a completed read to the backups; the name of the backup that holds it, if one does.
@@ -137,6 +174,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool ReadMonitor(int16_t r, bool first);
     bool ReadAdjustMonitor(int16_t r, bool first);
     bool ReadReading(int16_t list, const ReadingRow& row, int16_t& last, int16_t r, bool first);
+    // Reading n (0..11) of the task's round: the A/D list, then the D/A list.
+    bool ReadRoundReading(int16_t n, bool first);
 
     // Procedures, stepped once per cycle; each returns the task's advance flag.
     bool RunProcedureStep();
@@ -174,6 +213,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
         int16_t firstBest = 0;
         int16_t lastBest = 0;
         bool stored = false;
+        // The filter whose chosen setting has just gone out, to be read once more; -1 none.
+        int16_t settleFilter = -1;
     };
 
     ICloneSequencer& myCln3Seq;
@@ -182,6 +223,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     IRigWindow& myWindow;
     clsIndEep_RigVelka myEep;
     clsCmcTick opTick;
+    WideTickClock clock;
 
     int16_t comPortNo = 1;
     int16_t opState = 0;
@@ -195,6 +237,26 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     int32_t waitE8Ms = 0;
     std::array<int16_t, 5> lastMon{};
     std::array<int16_t, 9> lastAdj{};
+
+    // Live readings: the option, whether this cycle's readings are live ones (cut short when
+    // the technician acts, unlike an F5 round), and the reading the next live round starts at.
+    // An interrupted round resumes where it stopped rather than from the top, so that keys
+    // pressed every few hundred milliseconds cannot keep the "[D/A]" list from ever being read.
+    bool liveReadings = false;
+    bool liveCycle = false;
+    int16_t liveNextReading = 0;
+    // When the last round (live or F5) began, on clock.
+    std::optional<int64_t> roundStartedAt;
+    // When each reading last completed, on clock; none since Connect.
+    std::array<std::optional<int64_t>, kReadingCount> readAt{};
+    // What the window was last told of each list's age, and what it was computed from.
+    struct AgeShown {
+        int64_t key = -1;
+        std::optional<ReadingsAge> age;
+    };
+    std::array<AgeShown, 2> ageShown{};
+    ReadingsHistory history;
+    SweepCurves sweepCurves;
 
     int16_t idxChNo = 0;
     int16_t idxBalW = 0;

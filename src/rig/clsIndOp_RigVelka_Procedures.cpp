@@ -129,6 +129,7 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
     if (myCln3Seq.OpRunning()) return false;
     switch (procStep) {
         case 9:
+            procWork.settleFilter = -1;
             return GoToStep(10);
 
         case 10:
@@ -140,6 +141,15 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
             return GoToStep(11);
 
         case 11: {
+            if (procWork.settleFilter >= 0) {
+                // The task sends the changed items before it steps the procedure, so the setting
+                // chosen for this filter is on the radio now: the detector shows its level.
+                if (!ProcedureReading(3)) return false;
+                if (opError) return false;  // the task ends the connection; nothing more is sent
+                sweepCurves.Settled(procWork.settleFilter, lastMon[3]);
+                procWork.settleFilter = -1;
+                procWork.requestSent = false;
+            }
             if (!ProcedureReading(2)) return false;
             bpfOffset = lastMon[2];
             const auto next = std::find(bpfSweep.begin(), bpfSweep.begin() + 2, true);
@@ -152,6 +162,7 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
             procWork.best = -1;
             procWork.firstBest = procWork.lastBest = myConsole.Min(item);
             procWork.subStep = 0;
+            sweepCurves.Begin(procWork.filter, bpfSweepAll);
             return GoToStep(12);
         }
 
@@ -170,6 +181,7 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
                 const int16_t g = myConsole.Value(item);
                 const int16_t s = lastMon[3];
                 myConsole.WaitAfterE8(item, 0);  // no pause between the points of a sweep
+                sweepCurves.AddPoint(procWork.filter, g, s);
                 if (s >= procWork.best) {
                     if (s > procWork.best) procWork.firstBest = g;
                     procWork.lastBest = g;
@@ -183,11 +195,15 @@ bool clsIndOp_RigVelka::BpfSweepProcedure() {
             // The middle of the highest plateau.
             myConsole.Value(item, static_cast<int16_t>(
                                       std::floor((procWork.lastBest + procWork.firstBest) / 2.0)));
+            sweepCurves.Optimum(procWork.filter, procWork.firstBest, procWork.lastBest,
+                                myConsole.Value(item));
             bpfSweep[static_cast<std::size_t>(procWork.filter)] = false;
+            procWork.settleFilter = procWork.filter;
             return GoToStep(11);
         }
 
         case 13:
+            sweepCurves.Complete();
             myWindow.Beep();
             return GoToStep(0);
 

@@ -1,6 +1,7 @@
 // The connection's state machine, its window updates and the live readings.
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "rig/NarrowRatio.h"
 #include "rig/VelkaItems.h"
@@ -12,12 +13,20 @@ namespace calvex {
 namespace {
 
 constexpr int16_t kStateCount = 21;
+constexpr int16_t kStateFirstReading = 4;
+constexpr int16_t kStateSendChanged = 16;
 constexpr int16_t kStateCycleEnd = 19;
 constexpr int kProgressWidth = 32;
 
 }  // namespace
 
 void clsIndOp_RigVelka::task() {
+    history.DropOlderThanKeep(clock.Now());
+    RunTask();
+    ReportReadingsAges();
+}
+
+void clsIndOp_RigVelka::RunTask() {
     if (myCln3Seq.OpRunning()) {
         if (opState == 2 || opState == kStateRestoreRead || opState == kStateRestoreVerify) {
             ShowReadProgress();
@@ -87,12 +96,12 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 3:
             reloadCycle = reloadRequest;
             reloadRequest = false;
+            liveCycle = !reloadCycle && LiveRoundAllowed() && LiveRoundDue();
             return true;
         case 4:
         case 5:
         case 6:
         case 7:
-            return !reloadCycle || ReadMonitor(static_cast<int16_t>(opState - 4), opFirst);
         case 8:
         case 9:
         case 10:
@@ -100,8 +109,16 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 12:
         case 13:
         case 14:
-        case 15:
-            return !reloadCycle || ReadAdjustMonitor(static_cast<int16_t>(opState - 8), opFirst);
+        case 15: {
+            const auto n = static_cast<int16_t>(opState - kStateFirstReading);
+            if (liveCycle) return LiveReadingState(n, next);
+            if (!reloadCycle) return true;
+            if (n == 0 && opFirst) roundStartedAt = clock.Last();
+            const bool done = ReadRoundReading(n, opFirst);
+            // An F5 round is a whole round: the next live round starts from the top.
+            if (done) liveNextReading = static_cast<int16_t>((n + 1) % kReadingCount);
+            return done;
+        }
         case 16:
             return SendChangedItems();
         case 17:
@@ -232,6 +249,82 @@ void clsIndOp_RigVelka::SendE8(int16_t command, int16_t value) {
     myCln3Seq.easySendE8NoAnswer(IntToHex2(command) + IntToAsciiHexStr(value));
 }
 
+bool clsIndOp_RigVelka::LiveReadingState(int16_t n, int16_t& next) {
+    if (opFirst) {
+        // Checked before each new request only: a reading on the line is let finish, so what
+        // the technician started waits one exchange at most.
+        if (!LiveRoundAllowed()) {
+            liveCycle = false;
+            next = kStateSendChanged;
+            return true;
+        }
+        if (n < liveNextReading) return true;  // read earlier in this round
+        if (n == 0) roundStartedAt = clock.Last();
+    }
+    const bool done = ReadRoundReading(n, opFirst);
+    if (done) liveNextReading = static_cast<int16_t>((n + 1) % kReadingCount);
+    return done;
+}
+
+bool clsIndOp_RigVelka::LiveRoundAllowed() const {
+    return liveReadings && RigVelkaProp_EditEnabled() && !dispParaRequest && procStep == 0 &&
+           !restoreRequest && !restoreActive && !RigVelkaProp_PuttingBack() &&
+           !connectAfterPutBack && !portAfterPutBack && !AdjustmentPending();
+}
+
+bool clsIndOp_RigVelka::LiveRoundDue() const {
+    return liveNextReading != 0 || !roundStartedAt ||
+           clock.Last() - *roundStartedAt >= kLiveRoundPeriodMs;
+}
+
+bool clsIndOp_RigVelka::AdjustmentPending() const {
+    for (int16_t i = 0; i < myConsole.ListCount(); ++i) {
+        if (myConsole.flgChanged(i)) return true;
+        // An Enter on an item without an action stays pending for ever and starts nothing.
+        if (myConsole.flgEnterOn(i) && myConsole.Event_Enter(i) >= 0) return true;
+    }
+    return false;
+}
+
+std::optional<int64_t> clsIndOp_RigVelka::RigVelkaProp_ReadAt(int16_t list) const {
+    if (list < 0 || list > 1) throw std::out_of_range("monitor list index out of range");
+    std::optional<int64_t> oldest;
+    for (int16_t n = 0; n < kReadingCount; ++n) {
+        if (ListOf(static_cast<Reading>(n)) != list) continue;
+        const auto& at = readAt[static_cast<std::size_t>(n)];
+        if (!at) return std::nullopt;
+        if (!oldest || *at < *oldest) oldest = at;
+    }
+    return oldest;
+}
+
+void clsIndOp_RigVelka::ReportReadingsAges() {
+    const int64_t now = clock.Last();
+    for (int16_t list = 0; list < 2; ++list) {
+        const std::optional<int64_t> at = RigVelkaProp_ReadAt(list);
+        const std::optional<int64_t> age =
+            at ? std::optional<int64_t>(std::max<int64_t>(now - *at, 0)) : std::nullopt;
+        // The text follows from the whole seconds, the option and the stale limit alone; most
+        // ticks change none of them and build no text.
+        const int64_t key =
+            !age ? -1
+                 : (*age / 1000) * 4 + (liveReadings ? 2 : 0) + (*age > kReadingsStaleMs ? 1 : 0);
+        AgeShown& shown = ageShown[static_cast<std::size_t>(list)];
+        if (shown.age && key == shown.key) continue;
+        shown.key = key;
+        ReadingsAge text = ReadingsAgeText(age, liveReadings);
+        if (shown.age && *shown.age == text) continue;
+        shown.age = text;
+        myWindow.monitorAge(list, text.text, text.stale);
+    }
+}
+
+bool clsIndOp_RigVelka::ReadRoundReading(int16_t n, bool first) {
+    const Reading reading = static_cast<Reading>(n);
+    return ListOf(reading) == 0 ? ReadMonitor(RowInList(reading), first)
+                                : ReadAdjustMonitor(RowInList(reading), first);
+}
+
 bool clsIndOp_RigVelka::ReadMonitor(int16_t r, bool first) {
     return ReadReading(0, kMonitorRows.at(static_cast<std::size_t>(r)),
                        lastMon.at(static_cast<std::size_t>(r)), r, first);
@@ -256,6 +349,9 @@ bool clsIndOp_RigVelka::ReadReading(int16_t list, const ReadingRow& row, int16_t
         return true;
     }
     const int16_t value = E8AnswerValue(answer);
+    const Reading reading = ReadingOf(list, r);
+    readAt[static_cast<std::size_t>(reading)] = clock.Last();
+    history.Add({clock.Last(), reading, value, ReadingValue(row, value)});
     if (value != last) {
         last = value;
         myWindow.lbo01(list).List(r + 1, ReadingRowText(row, value));

@@ -86,6 +86,7 @@ void CalvexCore::saveData(clsCmcProfileIO& prof) const {
     // Written once the technician has used the option: a file that never had it stays as it
     // was.
     if (traceKeyUsed_) prof.saveData("WireTrace", int32_t{trace.enabled() ? 1 : 0});
+    if (liveKeyUsed_) prof.saveData("LiveReadings", int32_t{LiveReadings() ? 1 : 0});
 }
 
 void CalvexCore::loadData(clsCmcProfileIO& prof) {
@@ -106,6 +107,10 @@ void CalvexCore::loadData(clsCmcProfileIO& prof) {
     prof.loadData("WireTrace", v, int32_t{-1});
     trace.enabled(std::get<int32_t>(v) == 1);
     traceKeyUsed_ = std::get<int32_t>(v) != -1;
+    v = int32_t{-1};
+    prof.loadData("LiveReadings", v, int32_t{-1});
+    rig.RigOpFunc_LiveReadings(std::get<int32_t>(v) == 1);
+    liveKeyUsed_ = std::get<int32_t>(v) != -1;
 }
 
 void CalvexCore::Click(int16_t index) {

@@ -58,6 +58,13 @@ class CalvexCore final : public IComHost,
         traceKeyUsed_ = true;
     }
 
+    // Option > Live readings (saved; off unless the technician turns it on).
+    bool LiveReadings() const { return rig.RigVelkaProp_LiveReadings(); }
+    void LiveReadings(bool on) {
+        rig.RigOpFunc_LiveReadings(on);
+        liveKeyUsed_ = true;
+    }
+
     // A click on one of the three main buttons (0 Connect: a new wire trace file begins).
     void Click(int16_t index);
     // The program ends: what the trace holds reaches its file.
@@ -156,6 +163,7 @@ class CalvexCore final : public IComHost,
     int16_t comPortNo_ = 1;
     int16_t comAutoRelease_ = 0;
     bool traceKeyUsed_ = false;
+    bool liveKeyUsed_ = false;
     std::function<void()> onTaskDone_;
     PortDetail portDetail_;
     std::function<void(const RestoreResult&)> onRestoreDone_;

@@ -19,4 +19,16 @@ inline constexpr std::array<TestScreen, 5> kTallScreens{{
     {7400, 1500, 1500},  // 15000: also
 }};
 
+// Laptop screens at the usual desktop scales (96 dpi is 100 %, 120 is 125 %, 144 is 150 %), to
+// the right of the tall ones.
+struct ScaledScreen {
+    int x, width, height, dpi;
+};
+inline constexpr std::array<ScaledScreen, 4> kSmallScreens{{
+    {9000, 1366, 768, 96},
+    {10500, 1366, 768, 120},
+    {12000, 1366, 768, 144},
+    {13500, 1280, 800, 96},
+}};
+
 }  // namespace calvex::testing

@@ -21,6 +21,12 @@ std::string ScreensConfig() {
                 std::to_string(s.height) + R"(,"logicalDpi":)" + std::to_string(kTallScreenDpi) +
                 R"(,"logicalBaseDpi":)" + std::to_string(kTallScreenDpi) + R"(,"dpr":1})";
     }
+    for (const auto& s : calvex::testing::kSmallScreens) {
+        json += R"(,{"name":"small)" + std::to_string(s.x) + R"(","x":)" + std::to_string(s.x) +
+                R"(,"y":0,"width":)" + std::to_string(s.width) + R"(,"height":)" +
+                std::to_string(s.height) + R"(,"logicalDpi":)" + std::to_string(s.dpi) +
+                R"(,"logicalBaseDpi":)" + std::to_string(s.dpi) + R"(,"dpr":1})";
+    }
     return json + "]}";
 }
 

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <functional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "console/FakeListBox.h"
 #include "rig/IRigWindow.h"
@@ -34,6 +36,9 @@ class FakeRigWindow : public IRigWindow {
     IListBox& lboConsole() override { return console; }
     void lboConsoleSetFocus() override { focus = "lboConsole"; }
     void lblProgressCaption(const std::string& caption) override { progress = caption; }
+    void monitorAge(int16_t list, const std::string& text, bool stale) override {
+        ages.push_back({list, text, stale});
+    }
     void txtDispParaText(const std::string& text) override { dispPara = text; }
     void MsgBoxCloneErr(ICloneSequencer&) override {
         ++cloneErrorMessages;
@@ -54,12 +59,30 @@ class FakeRigWindow : public IRigWindow {
 
     Button& button(int16_t i) { return buttons.at(static_cast<std::size_t>(i)); }
 
+    // What was said of a monitor list's age, in order.
+    struct Age {
+        int16_t list;
+        std::string text;
+        bool stale;
+        bool operator==(const Age&) const = default;
+        friend void PrintTo(const Age& a, std::ostream* os) {
+            *os << a.list << " \"" << a.text << "\"" << (a.stale ? " stale" : "");
+        }
+    };
+    // The last age said of list (empty text: none yet).
+    Age lastAge(int16_t list) const {
+        for (auto it = ages.rbegin(); it != ages.rend(); ++it)
+            if (it->list == list) return *it;
+        return {list, "", false};
+    }
+
     std::array<Button, 3> buttons;
     std::array<bool, 4> panels{};
     std::array<FakeListBox, 2> monitors;
     FakeListBox console;
     std::string focus;
     std::string progress;
+    std::vector<Age> ages;
     std::string dispPara;
     int cloneErrorMessages = 0;
     int beeps = 0;

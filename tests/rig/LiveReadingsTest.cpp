@@ -80,5 +80,72 @@ TEST(LiveReadings, AnswerChecks) {
               15);
 }
 
+TEST(LiveReadings, NamedReadingsFollowTheListsRows) {
+    // Every reading names one row of one list, in the lists' order, and back.
+    for (int16_t n = 0; n < kReadingCount; ++n) {
+        const auto reading = static_cast<Reading>(n);
+        const int16_t list = ListOf(reading);
+        const int16_t row = RowInList(reading);
+        EXPECT_EQ(ReadingOf(list, row), reading) << n;
+        EXPECT_EQ(&ReadingRowOf(reading), list == 0 ? &kMonitorRows.at(row) : &kAdjustRows.at(row))
+            << n;
+    }
+    EXPECT_EQ(ReadingOf(0, 3), Reading::Sd);
+    EXPECT_EQ(ReadingOf(1, 0), Reading::BpfT1);
+    EXPECT_EQ(ReadingRowOf(Reading::Agc).channel, 18);
+}
+
+TEST(LiveReadings, ValuesInTheirUnits) {
+    struct Case {
+        Reading reading;
+        int16_t raw;
+        double value;
+        const char* unit;
+    } cases[] = {
+        {Reading::Vin, 170, 13.333, "V"},   {Reading::Lvin, 51, 1.0, "V"},
+        {Reading::Sd, 255, 5.0, "V"},       {Reading::ModBal, 255, 100.0, "%"},
+        {Reading::SqlLev, 51, 20.0, "%"},   {Reading::Temps, 174, 25.21, "\u00B0C"},
+        {Reading::BpfT1, 128, 2.5098, "V"},
+    };
+    for (const auto& c : cases) {
+        const ReadingRow& row = ReadingRowOf(c.reading);
+        const auto value = ReadingValue(row, c.raw);
+        ASSERT_TRUE(value) << c.raw;
+        EXPECT_NEAR(*value, c.value, 0.005) << row.label;
+        EXPECT_STREQ(ReadingUnit(row.scale), c.unit) << row.label;
+    }
+    EXPECT_FALSE(ReadingValue(ReadingRowOf(Reading::Temps), 0));
+    EXPECT_FALSE(ReadingValue(ReadingRowOf(Reading::Temps), 255));
+}
+
+TEST(LiveReadings, AgeTexts) {
+    struct Case {
+        std::optional<int64_t> ageMs;
+        bool live;
+        const char* text;
+        bool stale;
+    } cases[] = {
+        {std::nullopt, false, "Not read yet", false},
+        {std::nullopt, true, "Not read yet", false},
+        {0, false, "Read 0 s ago", false},
+        {3999, false, "Read 3 s ago", false},
+        {5000, false, "Read 5 s ago", false},
+        {5001, false, "Read 5 s ago - press F5 to refresh", true},
+        {12000, false, "Read 12 s ago - press F5 to refresh", true},
+        {125000, false, "Read 2 min ago - press F5 to refresh", true},
+        {7200000, false, "Read 2 h ago - press F5 to refresh", true},
+        {0, true, "Live", false},
+        {5000, true, "Live", false},
+        // Live rounds paused (a procedure, keys): the age, never stale.
+        {12000, true, "Read 12 s ago", false},
+        {-20, false, "Read 0 s ago", false},
+    };
+    for (const auto& c : cases) {
+        const ReadingsAge age = ReadingsAgeText(c.ageMs, c.live);
+        EXPECT_EQ(age.text, c.text) << c.ageMs.value_or(-1) << (c.live ? " live" : "");
+        EXPECT_EQ(age.stale, c.stale) << c.ageMs.value_or(-1) << (c.live ? " live" : "");
+    }
+}
+
 }  // namespace
 }  // namespace calvex

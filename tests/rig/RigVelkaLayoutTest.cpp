@@ -59,6 +59,51 @@ TEST(RigVelkaLayout, ControlsOfANormalWindow) {
     EXPECT_DOUBLE_EQ(l.txtDispPara.height, panel.height - 360);
 }
 
+// Overlap of two places in the same container.
+bool Overlap(const TwipRect& a, const TwipRect& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.bottom() &&
+           b.top < a.bottom();
+}
+
+TEST(RigVelkaLayout, AShortWindowShrinksTheMonitorListsBeforeTheConsole) {
+    constexpr double kConsole = 3400;  // fourteen lines
+    constexpr double kLabel = 1500;
+    const TwipSize least = MinimumClientSize(kLabel, kConsole);
+    struct Case {
+        double height;
+        double monitors;  // the monitor panel's height
+    } cases[] = {
+        {12000, 2800},         // room for all: as designed
+        {least.height, 1000},  // the least: lists at their least, the console whole
+        {least.height + 900, 1900},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.height);
+        LayoutInput in;
+        in.innerWidth = least.width;
+        in.innerHeight = c.height;
+        in.lineX2 = in.innerWidth;
+        in.lineY1 = 15;
+        in.consoleNeeded = kConsole;
+        const RigVelkaLayout l = ComputeRigVelkaLayout(in);
+        // Within the separator line's allowance.
+        EXPECT_NEAR(l.fra01[2].height, c.monitors, 30);
+        EXPECT_GE(l.fra01[2].height, 1000);
+        EXPECT_GE(l.lboConsole.height, kConsole);
+        EXPECT_LE(l.fra01[1].top + l.lboConsole.bottom(), in.innerHeight);
+        EXPECT_FALSE(Overlap(l.fra01[2], l.lboConsole));
+        // The buttons clear the port label at the left edge.
+        EXPECT_GE(l.cmd00[0].left, 120 + kLabel + 120);
+        for (std::size_t i = 0; i + 1 < l.cmd00.size(); ++i)
+            EXPECT_FALSE(Overlap(l.cmd00[i], l.cmd00[i + 1]));
+    }
+    // Without a need of the console's, the lists keep the designed height in any window.
+    LayoutInput plain;
+    plain.innerWidth = 9405;
+    plain.innerHeight = 5000;
+    EXPECT_DOUBLE_EQ(ComputeRigVelkaLayout(plain).fra01[2].height, 2800);
+}
+
 TEST(RigVelkaLayout, ATinyWindowKeepsSizesValid) {
     LayoutInput in;
     in.innerWidth = 200;

@@ -237,7 +237,7 @@ TEST(SettingsFiles, WhereTheFilesAre) {
 }
 
 // An option beyond the port's: written once the technician has used it, read back as saved.
-TEST(SettingsOptions, TheWireTraceIsSavedOnceUsedAndReadBack) {
+TEST(SettingsOptions, TheWireTraceAndLiveReadingsAreSavedOnceUsedAndReadBack) {
     struct Case {
         const char* file;  // before the start
         bool use;          // the technician turns the option on, then off again
@@ -262,6 +262,24 @@ TEST(SettingsOptions, TheWireTraceIsSavedOnceUsedAndReadBack) {
         }
         bench.core.SaveProfile();
         EXPECT_EQ(saved(bench.besideExe(), "WireTrace"), c.savedValue);
+    }
+    // Live readings keep to the same rule, on their own key.
+    for (const auto& c : cases) {
+        std::string file = c.file;
+        if (const auto at = file.find("WireTrace"); at != std::string::npos)
+            file.replace(at, 9, "LiveReadings");
+        SCOPED_TRACE(file);
+        SettingsBench bench;
+        SettingsBench::write(bench.besideExe(), file);
+        bench.core.LoadProfile();
+        EXPECT_EQ(bench.core.LiveReadings(), c.on);
+        if (c.use) {
+            bench.core.LiveReadings(true);
+            bench.core.LiveReadings(false);
+        }
+        bench.core.SaveProfile();
+        EXPECT_EQ(saved(bench.besideExe(), "LiveReadings"), c.savedValue);
+        EXPECT_EQ(saved(bench.besideExe(), "WireTrace"), "<none>");
     }
 }
 

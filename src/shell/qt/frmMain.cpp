@@ -14,10 +14,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +31,7 @@
 #include "shell/ProgramInfo.h"
 #include "shell/ProgramPlaces.h"
 #include "shell/RunGuarded.h"
+#include "shell/qt/Charts.h"
 #include "shell/qt/HelpWindows.h"
 #include "shell/qt/PortAdvice.h"
 
@@ -109,6 +112,11 @@ void frmMain::BuildControls() {
         lbo01_[i]->setFont(monospace(8.25));
         lbo01_[i]->setFocusPolicy(Qt::NoFocus);
         monitorBoxes_[i] = std::make_unique<QtListBox>(*lbo01_[i]);
+        // How old the values are, in the list's lower right corner.
+        lblAge_[i] = new QLabel(lbo01_[i]->viewport());
+        lblAge_[i]->setFont(monospace(7.5));
+        lblAge_[i]->setAutoFillBackground(true);
+        lblAge_[i]->hide();
     }
     lboConsole_ = new ConsoleListWidget(fra01_[1]);
     lboConsole_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -198,12 +206,24 @@ void frmMain::BuildMenus() {
     }
 
     option->addSeparator();
+    mnuOptLive_ = option->addAction(QStringLiteral("&Live readings"));
+    mnuOptLive_->setCheckable(true);
+    connect(mnuOptLive_, &QAction::triggered, this, [this](bool checked) {
+        mnuOptLive_->setChecked(!checked);
+        Guard([&] { core_->LiveReadings(checked); });
+    });
     mnuOptTrace_ = option->addAction(QStringLiteral("Record wire &trace"));
     mnuOptTrace_->setCheckable(true);
     connect(mnuOptTrace_, &QAction::triggered, this, [this](bool checked) {
         mnuOptTrace_->setChecked(!checked);
         Guard([&] { core_->RecordWireTrace(checked); });
     });
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuViewSweep_ = view->addAction(QStringLiteral("&Sweep curves"));
+    connect(mnuViewSweep_, &QAction::triggered, this, [this] { ShowSweepCurves(); });
+    mnuViewReadings_ = view->addAction(QStringLiteral("&Readings chart"));
+    connect(mnuViewReadings_, &QAction::triggered, this, [this] { ShowReadingsChart(); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelpGuide_ = help->addAction(QStringLiteral("&User guide"));
@@ -217,6 +237,53 @@ void frmMain::BuildMenus() {
     help->addSeparator();
     mnuHelpAbout_ = help->addAction(QStringLiteral("&About Calvex ADJ"));
     connect(mnuHelpAbout_, &QAction::triggered, this, [this] { ShowAbout(); });
+}
+
+void frmMain::ShowSweepCurves() {
+    if (core_ == nullptr) return;
+    if (sweepWindow_ == nullptr) {
+        sweepWindow_ = new SweepWindow(this);
+        sweepWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    sweepWindow_->refresh(core_->rig.RigVelkaProp_SweepCurves());
+    sweepWindow_->show();
+    sweepWindow_->raise();
+    sweepWindow_->activateWindow();
+}
+
+void frmMain::ShowReadingsChart() {
+    if (core_ == nullptr) return;
+    if (readingsChart_ == nullptr) {
+        readingsChart_ = new ReadingsChart(this);
+        readingsChart_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    readingsChart_->refresh(core_->rig.RigVelkaProp_ReadingsHistory(),
+                            core_->rig.RigVelkaProp_ClockMs());
+    readingsChart_->show();
+    readingsChart_->raise();
+    readingsChart_->activateWindow();
+}
+
+void frmMain::monitorAge(int16_t list, const std::string& text, bool stale) {
+    if (list < 0 || list >= static_cast<int16_t>(lbo01_.size())) return;
+    const auto i = static_cast<std::size_t>(list);
+    lblAge_[i]->setText(QString::fromStdString(text));
+    PlaceAgeLabel(i);
+    // Old values are greyed, so that nobody adjusts by them; the label says how to refresh.
+    QPalette p = lbo01_[i]->palette();
+    p.setColor(QPalette::Text,
+               palette().color(stale ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+    lbo01_[i]->setPalette(p);
+    staleList_[i] = stale;
+}
+
+void frmMain::PlaceAgeLabel(std::size_t i) {
+    QLabel* label = lblAge_[i];
+    label->adjustSize();
+    QWidget* view = lbo01_[i]->viewport();
+    label->move(std::max(0, view->width() - label->width() - 4),
+                std::max(0, view->height() - label->height() - 2));
+    label->setVisible(!label->text().isEmpty());
 }
 
 void frmMain::ShowUserGuide() {
@@ -512,6 +579,12 @@ void frmMain::task() {
         mnuOptionSelAutoRelease_[i]->setChecked(core_->ComAutoRelease() == static_cast<int16_t>(i));
     }
     mnuOptTrace_->setChecked(core_->RecordWireTrace());
+    mnuOptLive_->setChecked(core_->LiveReadings());
+    if (sweepWindow_ != nullptr) sweepWindow_->refresh(core_->rig.RigVelkaProp_SweepCurves());
+    if (readingsChart_ != nullptr && readingsChart_->isVisible()) {
+        readingsChart_->refresh(core_->rig.RigVelkaProp_ReadingsHistory(),
+                                core_->rig.RigVelkaProp_ClockMs());
+    }
     const bool connected = core_->rig.RigVelkaProp_EditEnabled();
     const bool restoring = core_->RestoreRunning();
     mnuFileSaveImage_->setEnabled(connected);
@@ -597,21 +670,42 @@ void frmMain::place(QWidget* w, const TwipRect& r) const {
     w->setGeometry(px(r.left), px(r.top), std::max(px(r.width), 0), std::max(px(r.height), 1));
 }
 
+// The room a window may take: the screen less the desktop's panels and docks.
 double frmMain::screenWidth() const {
     const QScreen* s = screen();
-    return s ? twips(s->geometry().width()) : 19200;
+    return s ? twips(s->availableGeometry().width()) : 19200;
 }
 
 double frmMain::screenHeight() const {
     const QScreen* s = screen();
-    return s ? twips(s->geometry().height()) : 10800;
+    return s ? twips(s->availableGeometry().height()) : 10800;
 }
 
 void frmMain::windowPlacement(const TwipRect& r) {
-    // The place is within the window's own screen, which need not be the first one.
-    const QPoint origin = screen() ? screen()->geometry().topLeft() : QPoint();
-    resize(px(r.width), px(r.height));
-    move(origin + QPoint(px(r.left), px(r.top)));
+    // The place is within the window's own screen, which need not be the first one, and the
+    // window with its frame stays inside the room the desktop leaves: on a small or scaled
+    // screen the first placement shrinks to it (the monitor lists give way first, see the
+    // layout), but never below the size at which controls would overlap.
+    KeepMinimumSize();
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 720);
+    const QSize frame = FrameAllowance();
+    const int w = std::max(std::min(px(r.width), room.width() - frame.width()), minimumWidth());
+    const int h = std::max(std::min(px(r.height), room.height() - frame.height()), minimumHeight());
+    resize(w, h);
+    const int x = std::clamp(room.left() + px(r.left), room.left(),
+                             std::max(room.left(), room.right() + 1 - w - frame.width()));
+    const int y = std::clamp(room.top() + px(r.top), room.top(),
+                             std::max(room.top(), room.bottom() + 1 - h - frame.height()));
+    move(x, y);
+}
+
+QSize frmMain::FrameAllowance() const {
+    // Known once the window manager has framed the window; before that, a title bar's worth.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.height() > 0) return frame;
+    return {2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth),
+            style()->pixelMetric(QStyle::PM_TitleBarHeight) +
+                2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)};
 }
 
 LayoutInput frmMain::layoutInput() const {
@@ -626,10 +720,30 @@ LayoutInput frmMain::layoutInput() const {
     in.titleWidth = twips(lblTitle_->width());
     in.titleHeight = twips(lblTitle_->height());
     in.progressWidth = twips(lblProgress_->width());
+    in.consoleNeeded = ConsoleNeeded();
     return in;
 }
 
+double frmMain::ConsoleNeeded() const {
+    const int rows = lboConsole_->count();
+    if (rows == 0) return 0;
+    // Room for a scroll bar across too: the channel line is wider than a narrow console.
+    const int across = lboConsole_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return twips(rows * lboConsole_->sizeHintForRow(0) + 2 * lboConsole_->frameWidth() + across +
+                 4);
+}
+
+void frmMain::KeepMinimumSize() {
+    // The widest port label ("COM 10: CLOSE") and the console with every line.
+    const int label = lblComBusy_->fontMetrics().horizontalAdvance(QStringLiteral("COM 10: CLOSE"));
+    const TwipSize least = MinimumClientSize(twips(label), ConsoleNeeded());
+    const int menu = menuBar()->isHidden() ? 0 : menuBar()->sizeHint().height();
+    const QSize size(px(least.width), px(least.height) + menu);
+    if (minimumSize() != size) setMinimumSize(size);
+}
+
 void frmMain::applyLayout(const RigVelkaLayout& l) {
+    KeepMinimumSize();
     for (std::size_t i = 0; i < cmd00_.size(); ++i) {
         place(cmd00_[i], l.cmd00[i]);
         cmd00_[i]->show();
@@ -642,6 +756,7 @@ void frmMain::applyLayout(const RigVelkaLayout& l) {
     for (std::size_t i = 0; i < lbo01_.size(); ++i) {
         place(lbo01_[i], l.lbo01[i]);
         lbo01_[i]->show();
+        PlaceAgeLabel(i);
     }
     place(lboConsole_, l.lboConsole);
     lboConsole_->show();

@@ -18,6 +18,7 @@
 #include "rig/IRigBackups.h"
 #include "rig/IRigWindow.h"
 #include "shell/qt/BackupsDialog.h"
+#include "shell/qt/Charts.h"
 #include "shell/qt/ConsoleListWidget.h"
 #include "shell/qt/HelpWindows.h"
 #include "shell/qt/QtListBox.h"
@@ -82,6 +83,7 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void windowPlacement(const TwipRect& place) override;
     LayoutInput layoutInput() const override;
     void applyLayout(const RigVelkaLayout& layout) override;
+    void monitorAge(int16_t list, const std::string& text, bool stale) override;
 
     // Controls, for tests.
     QPushButton* button(int i) const { return cmd00_.at(static_cast<std::size_t>(i)); }
@@ -94,6 +96,13 @@ class frmMain final : public QMainWindow, public IRigWindow {
     }
     QMenu* portMenu() const { return mnuOptPort_; }
     QAction* traceAction() const { return mnuOptTrace_; }
+    QAction* liveAction() const { return mnuOptLive_; }
+    QAction* sweepAction() const { return mnuViewSweep_; }
+    QAction* readingsChartAction() const { return mnuViewReadings_; }
+    SweepWindow* sweepWindow() const { return sweepWindow_.data(); }
+    ReadingsChart* readingsChart() const { return readingsChart_.data(); }
+    QLabel* ageLabel(int i) const { return lblAge_.at(static_cast<std::size_t>(i)); }
+    bool monitorStale(int i) const { return staleList_.at(static_cast<std::size_t>(i)); }
     QAction* guideAction() const { return mnuHelpGuide_; }
     QAction* keysAction() const { return mnuHelpKeys_; }
     QAction* diagnosticsAction() const { return mnuHelpDiagnostics_; }
@@ -132,10 +141,18 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void ShowBackups(BackupsDialog::Mode mode);
     void RestoreDone(const RestoreResult& result);
     void ShowUserGuide();
+    void ShowSweepCurves();
+    void ShowReadingsChart();
+    void PlaceAgeLabel(std::size_t i);
     void ShowKeys();
     void ShowAbout();
     void SaveDiagnostics();
     std::vector<NamedFolder> ProgramFolders() const;
+    QSize FrameAllowance() const;
+    // The console's height with every line shown, in twips (0 while it is empty).
+    double ConsoleNeeded() const;
+    // No control covers another, and the console shows every line, at any allowed size.
+    void KeepMinimumSize();
     int px(double twips) const;
     double twips(int px) const;
     void place(QWidget* w, const TwipRect& r) const;
@@ -175,6 +192,13 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
     QAction* mnuOptTrace_ = nullptr;
+    QAction* mnuOptLive_ = nullptr;
+    QAction* mnuViewSweep_ = nullptr;
+    QAction* mnuViewReadings_ = nullptr;
+    QPointer<SweepWindow> sweepWindow_;
+    QPointer<ReadingsChart> readingsChart_;
+    std::array<QLabel*, 2> lblAge_{};
+    std::array<bool, 2> staleList_{};
     QAction* mnuHelpGuide_ = nullptr;
     QAction* mnuHelpKeys_ = nullptr;
     QAction* mnuHelpDiagnostics_ = nullptr;
