@@ -27,9 +27,9 @@ int16_t byteValue(const clsCmcEeprom& image, int32_t adr, bool isSigned) {
     return isSigned && v >= 128 ? static_cast<int16_t>(v - 256) : v;
 }
 
-// The value the console shows for the item after a read of image; nothing for an item
-// without one.
-std::optional<int16_t> itemValue(const clsCmcEeprom& image, const ComparedItem& item) {
+}  // namespace
+
+std::optional<int16_t> ComparedItemValue(const clsCmcEeprom& image, const ComparedItem& item) {
     int16_t v = 0;
     if (item.eeAdr >= 0) {
         v = byteValue(image, item.eeAdr, item.eeSigned);
@@ -41,6 +41,8 @@ std::optional<int16_t> itemValue(const clsCmcEeprom& image, const ComparedItem& 
     }
     return std::clamp(v, item.min, item.max);
 }
+
+namespace {
 
 std::string hexBytes(const clsCmcEeprom& image, const std::vector<int32_t>& addresses) {
     std::string text;
@@ -144,8 +146,8 @@ ImageComparison CompareImages(const clsCmcEeprom& backup, const clsCmcEeprom& cu
     ImageComparison result;
     std::vector<bool> shown(static_cast<std::size_t>(clsCmcEeprom::kDefaultSize), false);
     for (const auto& item : items) {
-        const auto b = itemValue(backup, item);
-        const auto c = itemValue(current, item);
+        const auto b = ComparedItemValue(backup, item);
+        const auto c = ComparedItemValue(current, item);
         if (!b || !c || *b == *c) continue;
         result.items.push_back({trimLabel(item.title), std::to_string(*b), std::to_string(*c)});
         // Its byte needs no row of its own; a byte whose item shows the same value gets one.

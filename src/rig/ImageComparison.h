@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,10 @@ struct ImageComparison {
 // value in the image (the channel selection, the procedures) are not compared.
 ImageComparison CompareImages(const clsCmcEeprom& backup, const clsCmcEeprom& current,
                               std::span<const ComparedItem> items);
+
+// The value the console shows for the item after a read of image; nothing for an item without
+// one (the channel selection, the procedures).
+std::optional<int16_t> ComparedItemValue(const clsCmcEeprom& image, const ComparedItem& item);
 
 // The comparison as lines of text, items first: "Power(Hi): backup 210, now 215".
 std::vector<std::string> ComparisonLines(const ImageComparison& comparison);

@@ -87,6 +87,7 @@ void CalvexCore::saveData(clsCmcProfileIO& prof) const {
     // was.
     if (traceKeyUsed_) prof.saveData("WireTrace", int32_t{trace.enabled() ? 1 : 0});
     if (liveKeyUsed_) prof.saveData("LiveReadings", int32_t{LiveReadings() ? 1 : 0});
+    if (technicianKeyUsed_) prof.saveData("Technician", technician_);
 }
 
 void CalvexCore::loadData(clsCmcProfileIO& prof) {
@@ -111,10 +112,20 @@ void CalvexCore::loadData(clsCmcProfileIO& prof) {
     prof.loadData("LiveReadings", v, int32_t{-1});
     rig.RigOpFunc_LiveReadings(std::get<int32_t>(v) == 1);
     liveKeyUsed_ = std::get<int32_t>(v) != -1;
+    ProfileValue name = std::string();
+    if (prof.loadData("Technician", name, std::string())) {
+        technician_ = std::get<std::string>(name);
+        technicianKeyUsed_ = !technician_.empty();
+    }
 }
 
 void CalvexCore::Click(int16_t index) {
-    if (index == 0) trace.begin(backups.clock().utcSeconds());
+    if (index == 0) {
+        trace.begin(backups.clock().utcSeconds());
+        // A new visit: what the next verified read finds is where the report starts.
+        visitFound_.reset();
+        visitBackups_.clear();
+    }
     rig.RigOpFunc_ClickCmd00(index);
 }
 
@@ -164,7 +175,11 @@ std::optional<std::string> CalvexCore::verifiedRead(const clsCmcEeprom& image,
     // The identification answer is the one this read began with.
     const auto saved =
         backups.SaveAfterRead(seq.ansInfo(), image.ReadBlock(0, kBackupImageSize), origin);
+    if (origin == BackupOrigin::Connect && !visitFound_) {
+        visitFound_ = image.ReadBlock(0, kBackupImageSize);
+    }
     if (saved.outcome == BackupKeeper::Saved::Failed) return std::nullopt;
+    if (saved.outcome == BackupKeeper::Saved::New) visitBackups_.push_back(saved.name);
     return saved.name;
 }
 
@@ -172,6 +187,21 @@ ImageComparison CalvexCore::CompareWithBackup(const BackupRecord& record) const 
     clsCmcEeprom backup;
     backup.WriteBlock(0, record.image);
     return CompareImages(backup, radio.eepImage, rig.RigVelkaOp_ComparedItems());
+}
+
+ServiceReport CalvexCore::ReportOfVisit(ServiceVisit facts) const {
+    clsCmcEeprom found;
+    if (visitFound_) found.WriteBlock(0, *visitFound_);
+    const BackupIdentity id = ConnectedIdentity();
+    facts.model = id.model;
+    facts.sub = id.sub;
+    facts.serial = id.serial;
+    facts.found = visitFound_ ? &found : nullptr;
+    facts.left = &radio.eepImage;
+    facts.items = rig.RigVelkaOp_ComparedItems();
+    facts.sweeps = rig.RigVelkaProp_SweepCurves();
+    facts.backups = visitBackups_;
+    return BuildServiceReport(facts);
 }
 
 bool CalvexCore::StartRestore(const std::string& name) {

@@ -19,6 +19,7 @@
 #include "rig/IRigBackups.h"
 #include "rig/IRigWindow.h"
 #include "rig/ImageComparison.h"
+#include "rig/ServiceReport.h"
 #include "rig/clsIndOp_RigVelka.h"
 #include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
@@ -64,6 +65,21 @@ class CalvexCore final : public IComHost,
         rig.RigOpFunc_LiveReadings(on);
         liveKeyUsed_ = true;
     }
+
+    // Option > Technician: the name the service report gives (saved once set).
+    const std::string& Technician() const { return technician_; }
+    void Technician(const std::string& name) {
+        technician_ = name;
+        technicianKeyUsed_ = true;
+    }
+
+    // This visit: from the last Connect, the verified read it made (the values found) and the
+    // backups made since. The report compares the program's image with what was found.
+    const std::optional<std::string>& VisitFound() const { return visitFound_; }
+    const std::vector<std::string>& VisitBackups() const { return visitBackups_; }
+    // The visit's report: identity, items found and left, TXF and sweeps, the readings, the
+    // backups; the desktop adds the texts it knows (times, technician, constants).
+    ServiceReport ReportOfVisit(ServiceVisit facts) const;
 
     // A click on one of the three main buttons (0 Connect: a new wire trace file begins).
     void Click(int16_t index);
@@ -164,6 +180,10 @@ class CalvexCore final : public IComHost,
     int16_t comAutoRelease_ = 0;
     bool traceKeyUsed_ = false;
     bool liveKeyUsed_ = false;
+    std::string technician_;
+    bool technicianKeyUsed_ = false;
+    std::optional<std::string> visitFound_;
+    std::vector<std::string> visitBackups_;
     std::function<void()> onTaskDone_;
     PortDetail portDetail_;
     std::function<void(const RestoreResult&)> onRestoreDone_;

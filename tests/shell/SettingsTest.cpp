@@ -283,5 +283,19 @@ TEST(SettingsOptions, TheWireTraceAndLiveReadingsAreSavedOnceUsedAndReadBack) {
     }
 }
 
+TEST(SettingsOptions, TheTechnicianIsSavedOnceNamedAndReadBack) {
+    SettingsBench first;
+    SettingsBench::write(first.besideExe(), "[OPTION]\nComPort=2\n");
+    first.core.LoadProfile();
+    EXPECT_EQ(first.core.Technician(), "");
+    first.core.SaveProfile();
+    EXPECT_EQ(saved(first.besideExe(), "Technician"), "<none>");
+    first.core.Technician("A. Tech");
+    first.core.SaveProfile();
+    EXPECT_EQ(saved(first.besideExe(), "Technician"), "A. Tech");
+    first.core.LoadProfile();
+    EXPECT_EQ(first.core.Technician(), "A. Tech");
+}
+
 }  // namespace
 }  // namespace calvex

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -34,6 +35,7 @@
 #include "shell/qt/Charts.h"
 #include "shell/qt/HelpWindows.h"
 #include "shell/qt/PortAdvice.h"
+#include "shell/qt/ReportWindow.h"
 
 namespace calvex {
 
@@ -57,6 +59,30 @@ QFont monospace(double points, bool bold = false) {
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;
+}
+
+// The Const.ini the constants were read from: the first of the places that exists.
+std::string ConstFileInUse() {
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    const auto candidates = ConstFileCandidates(
+        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    for (const auto& c : candidates) {
+        if (std::filesystem::exists(c, ec)) return c;
+    }
+    std::string looked = "not found; looked for at";
+    for (const auto& c : candidates)
+        looked += " " + c;
+    return looked;
+}
+
+// The SHA-256 of a file, for telling one constants file from another.
+std::string ChecksumOf(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return "(no checksum: the file cannot be read)";
+    return "SHA-256 " + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                            .toHex()
+                            .toStdString();
 }
 
 }  // namespace
@@ -167,9 +193,11 @@ void frmMain::BuildMenus() {
     connect(mnuFileCompare_, &QAction::triggered, this,
             [this] { ShowBackups(BackupsDialog::Mode::Compare); });
     mnuFileRestore_ = file->addAction(QStringLiteral("&Restore backup to radio\u2026"));
+    mnuFileReport_ = file->addAction(QStringLiteral("Service re&port\u2026"));
+    connect(mnuFileReport_, &QAction::triggered, this, [this] { ShowReport(); });
     connect(mnuFileRestore_, &QAction::triggered, this,
             [this] { ShowBackups(BackupsDialog::Mode::Restore); });
-    for (QAction* a : {mnuFileSaveImage_, mnuFileCompare_, mnuFileRestore_})
+    for (QAction* a : {mnuFileSaveImage_, mnuFileCompare_, mnuFileRestore_, mnuFileReport_})
         a->setEnabled(false);
     file->addSeparator();
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
@@ -212,7 +240,9 @@ void frmMain::BuildMenus() {
         mnuOptLive_->setChecked(!checked);
         Guard([&] { core_->LiveReadings(checked); });
     });
-    mnuOptTrace_ = option->addAction(QStringLiteral("Record wire &trace"));
+    mnuOptTechnician_ = option->addAction(QStringLiteral("&Technician\u2026"));
+    connect(mnuOptTechnician_, &QAction::triggered, this, [this] { AskTechnician(); });
+    mnuOptTrace_ = option->addAction(QStringLiteral("Record wire t&race"));
     mnuOptTrace_->setCheckable(true);
     connect(mnuOptTrace_, &QAction::triggered, this, [this](bool checked) {
         mnuOptTrace_->setChecked(!checked);
@@ -286,6 +316,68 @@ void frmMain::PlaceAgeLabel(std::size_t i) {
     label->setVisible(!label->text().isEmpty());
 }
 
+void frmMain::AskTechnician() {
+    if (core_ == nullptr) return;
+    // Not modal: the tick and the radio go on while the name is typed.
+    auto* ask = new QInputDialog(this);
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    ask->setWindowTitle(QStringLiteral("Technician"));
+    ask->setLabelText(QStringLiteral("The name the service report gives:"));
+    ask->setTextValue(QString::fromStdString(core_->Technician()));
+    connect(ask, &QInputDialog::textValueSelected, this, [this](const QString& name) {
+        Guard([&] { core_->Technician(name.trimmed().toStdString()); });
+    });
+    ask->open();
+}
+
+ServiceVisit frmMain::VisitFacts() const {
+    ServiceVisit facts;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto stamp = [](const QDateTime& t) {
+        return (t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" (") +
+                t.toUTC().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" UTC)"))
+            .toStdString();
+    };
+    facts.time = stamp(now);
+    facts.technician = core_->Technician();
+    facts.constPath = ConstFileInUse();
+    facts.constChecksum = ChecksumOf(facts.constPath);
+    for (std::size_t i = 0; i < lbo01_.size(); ++i) {
+        for (int row = 1; row < lbo01_[i]->count(); ++row)
+            facts.readings.push_back(lbo01_[i]->item(row)->text().toStdString());
+    }
+    // The time of the oldest value shown, from the transceiver class's clock.
+    std::optional<int64_t> oldest;
+    for (int16_t list = 0; list < 2; ++list) {
+        const auto at = core_->rig.RigVelkaProp_ReadAt(list);
+        if (at && (!oldest || *at < *oldest)) oldest = at;
+    }
+    if (oldest) {
+        facts.readingsTime = stamp(now.addMSecs(-(core_->rig.RigVelkaProp_ClockMs() - *oldest)));
+    }
+    return facts;
+}
+
+void frmMain::ShowReport() {
+    if (core_ == nullptr || !core_->VisitFound()) return;
+    if (report_ != nullptr) report_->close();
+    ServiceReport report;
+    Guard([&] { report = core_->ReportOfVisit(VisitFacts()); });
+    report_ = new ReportWindow(
+        std::move(report),
+        [this](const QString& suggested, const QString& filter) {
+            return saveFileChooser_
+                       ? saveFileChooser_(suggested)
+                       : QFileDialog::getSaveFileName(
+                             this, QStringLiteral("Save the service report"), suggested, filter);
+        },
+        this);
+    report_->setAttribute(Qt::WA_DeleteOnClose);
+    report_->show();
+    report_->raise();
+    report_->activateWindow();
+}
+
 void frmMain::ShowUserGuide() {
     if (guide_ == nullptr) {
         guide_ = new UserGuideWindow(this);
@@ -312,21 +404,6 @@ void frmMain::ShowKeys() {
     keys_->show();
     keys_->raise();
     keys_->activateWindow();
-}
-
-// The Const.ini the constants were read from: the first of the places that exists.
-static std::string ConstFileInUse() {
-    std::error_code ec;
-    const auto cwd = std::filesystem::current_path(ec);
-    const auto candidates = ConstFileCandidates(
-        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    for (const auto& c : candidates) {
-        if (std::filesystem::exists(c, ec)) return c;
-    }
-    std::string looked = "not found; looked for at";
-    for (const auto& c : candidates)
-        looked += " " + c;
-    return looked;
 }
 
 std::vector<NamedFolder> frmMain::ProgramFolders() const {
@@ -396,15 +473,7 @@ std::string frmMain::DiagnosticsText() const {
     if (messageLog_ != nullptr)
         f.messages.assign(messageLog_->shown().begin(), messageLog_->shown().end());
     f.constPath = ConstFileInUse();
-    QFile constants(QString::fromStdString(f.constPath));
-    if (constants.open(QIODevice::ReadOnly)) {
-        f.constChecksum =
-            "SHA-256 " + QCryptographicHash::hash(constants.readAll(), QCryptographicHash::Sha256)
-                             .toHex()
-                             .toStdString();
-    } else {
-        f.constChecksum = "(no checksum: the file cannot be read)";
-    }
+    f.constChecksum = ChecksumOf(f.constPath);
     core_->trace.flush();
     f.traceName = core_->trace.currentFile();
     if (f.traceName.empty()) {
@@ -588,6 +657,7 @@ void frmMain::task() {
     const bool connected = core_->rig.RigVelkaProp_EditEnabled();
     const bool restoring = core_->RestoreRunning();
     mnuFileSaveImage_->setEnabled(connected);
+    mnuFileReport_->setEnabled(connected && core_->VisitFound().has_value());
     mnuFileCompare_->setEnabled(connected && !restoring);
     mnuFileRestore_->setEnabled(connected && !restoring &&
                                 core_->rig.RigVelkaProp_RestoreAllowed());

@@ -22,6 +22,7 @@
 #include "shell/qt/ConsoleListWidget.h"
 #include "shell/qt/HelpWindows.h"
 #include "shell/qt/QtListBox.h"
+#include "shell/qt/ReportWindow.h"
 #include "shell/qt/SerialDevicesDialog.h"
 
 namespace calvex {
@@ -96,6 +97,9 @@ class frmMain final : public QMainWindow, public IRigWindow {
     }
     QMenu* portMenu() const { return mnuOptPort_; }
     QAction* traceAction() const { return mnuOptTrace_; }
+    QAction* reportAction() const { return mnuFileReport_; }
+    QAction* technicianAction() const { return mnuOptTechnician_; }
+    ReportWindow* reportWindow() const { return report_.data(); }
     QAction* liveAction() const { return mnuOptLive_; }
     QAction* sweepAction() const { return mnuViewSweep_; }
     QAction* readingsChartAction() const { return mnuViewReadings_; }
@@ -141,6 +145,9 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void ShowBackups(BackupsDialog::Mode mode);
     void RestoreDone(const RestoreResult& result);
     void ShowUserGuide();
+    void AskTechnician();
+    void ShowReport();
+    ServiceVisit VisitFacts() const;
     void ShowSweepCurves();
     void ShowReadingsChart();
     void PlaceAgeLabel(std::size_t i);
@@ -192,6 +199,9 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
     QAction* mnuOptTrace_ = nullptr;
+    QAction* mnuOptTechnician_ = nullptr;
+    QAction* mnuFileReport_ = nullptr;
+    QPointer<ReportWindow> report_;
     QAction* mnuOptLive_ = nullptr;
     QAction* mnuViewSweep_ = nullptr;
     QAction* mnuViewReadings_ = nullptr;

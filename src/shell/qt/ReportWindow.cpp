@@ -1,0 +1,188 @@
+#include "shell/qt/ReportWindow.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "shell/qt/Charts.h"
+
+namespace calvex {
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s).toHtmlEscaped();
+}
+
+QString list(const std::vector<std::string>& lines, const char* none) {
+    if (lines.empty()) return QStringLiteral("<p>%1</p>").arg(QString::fromLatin1(none));
+    QString html = QStringLiteral("<ul>");
+    for (const auto& line : lines)
+        html += QStringLiteral("<li>%1</li>").arg(q(line));
+    return html + QStringLiteral("</ul>");
+}
+
+QPageSize LocalePageSize() {
+    // Letter where paper is measured in inches (the United States and its neighbours).
+    return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
+                                                                      : QPageSize(QPageSize::A4);
+}
+
+}  // namespace
+
+QString ReportWindow::Html(const ServiceReport& r) {
+    QString html = QStringLiteral("<h2>%1</h2>").arg(q(r.title));
+    for (const auto& line : r.header)
+        html += q(line) + QStringLiteral("<br>");
+    html += QStringLiteral("<h3>Adjustment items (%1 changed)</h3>").arg(r.changedItems());
+    html += QStringLiteral(
+        "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
+        "<tr><th align=\"left\">Item</th><th>Found</th><th>Left</th><th>Changed</th></tr>");
+    for (const auto& i : r.items) {
+        const QString b = i.changed ? QStringLiteral("<b>") : QString();
+        const QString e = i.changed ? QStringLiteral("</b>") : QString();
+        html += QStringLiteral(
+                    "<tr><td>%1%2%3</td><td align=\"right\">%4</td><td align=\"right\">%1%5%3</td>"
+                    "<td align=\"center\">%6</td></tr>")
+                    .arg(b, q(i.name), e, q(i.found), q(i.left),
+                         i.changed ? QStringLiteral("changed") : QString());
+    }
+    html += QStringLiteral("</table>");
+    html += QStringLiteral("<h3>TXF table</h3>") + list(r.txf, "unchanged");
+    html += QStringLiteral("<h3>Band-pass filter sweeps</h3>");
+    if (r.sweeps.empty()) html += QStringLiteral("<p>none in this visit</p>");
+    for (std::size_t k = 0; k < r.sweeps.size(); ++k) {
+        html += QStringLiteral("<p>%1: %2<br><img src=\"sweep:%3\"></p>")
+                    .arg(q(r.sweeps[k].filter), q(r.sweeps[k].summary))
+                    .arg(k);
+    }
+    if (!r.otherChanges.empty()) {
+        html +=
+            QStringLiteral("<h3>Other changes in the memory</h3>") + list(r.otherChanges, "none");
+    }
+    html += QStringLiteral("<h3>Readings at the end</h3>");
+    if (r.readings.empty()) {
+        html += QStringLiteral("<p>not read</p>");
+    } else {
+        html += QStringLiteral("<pre>");
+        for (const auto& line : r.readings)
+            html += q(line) + QStringLiteral("\n");
+        html += QStringLiteral("</pre>");
+    }
+    html += QStringLiteral("<h3>Backups made in this visit</h3>") + list(r.backups, "none");
+    return html;
+}
+
+ReportWindow::ReportWindow(ServiceReport report, FileChooser choose, QWidget* parent)
+    : QDialog(parent), report_(std::move(report)), choose_(std::move(choose)) {
+    setWindowTitle(QStringLiteral("Service report"));
+    auto* layout = new QVBoxLayout(this);
+    preview_ = new QTextBrowser(this);
+    Fill(*preview_->document());
+    layout->addWidget(preview_);
+    auto* buttons = new QHBoxLayout;
+    auto* print = new QPushButton(QStringLiteral("&Print\u2026"), this);
+    pdf_ = new QPushButton(QStringLiteral("Save as P&DF\u2026"), this);
+    csv_ = new QPushButton(QStringLiteral("Save as &CSV\u2026"), this);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    for (QPushButton* b : {print, pdf_, csv_}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch();
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(print, &QPushButton::clicked, this, [this] {
+        QPrinter printer;
+        printer.setPageSize(LocalePageSize());
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        QTextDocument document;
+        Fill(document);
+        document.print(&printer);
+    });
+    connect(pdf_, &QPushButton::clicked, this,
+            [this] { Save(QStringLiteral("PDF files (*.pdf)"), QStringLiteral(".pdf"), true); });
+    connect(csv_, &QPushButton::clicked, this,
+            [this] { Save(QStringLiteral("CSV files (*.csv)"), QStringLiteral(".csv"), false); });
+    // As tall as the screen allows, with room for the window's frame.
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const int room = screen != nullptr ? screen->availableGeometry().height() - 60 : 820;
+    resize(760, std::clamp(room, 300, 820));
+}
+
+void ReportWindow::Fill(QTextDocument& document) const {
+    for (std::size_t k = 0; k < report_.sweeps.size(); ++k) {
+        SweepChart chart(QString::fromStdString(report_.sweeps[k].filter));
+        chart.curve(report_.sweeps[k].curve);
+        chart.resize(460, 240);
+        document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("sweep:%1").arg(k)),
+                             chart.grab().toImage());
+    }
+    document.setHtml(Html(report_));
+}
+
+bool ReportWindow::SavePdf(const QString& path, QString* why) const {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setPageSize(LocalePageSize());
+    printer.setCreator(QStringLiteral("Calvex ADJ"));
+    printer.setDocName(QString::fromStdString(report_.title));
+    QTextDocument document;
+    Fill(document);
+    document.print(&printer);
+    if (printer.printerState() == QPrinter::Error || !QFileInfo::exists(path)) {
+        if (why != nullptr) *why = QStringLiteral("the PDF could not be written");
+        return false;
+    }
+    return true;
+}
+
+bool ReportWindow::SaveCsv(const QString& path, QString* why) const {
+    QSaveFile file(path);
+    const std::string csv = ServiceReportCsv(report_);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.commit()) {
+        if (why != nullptr) *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ReportWindow::Save(const QString& filter, const QString& suffix, bool pdf) {
+    const QString suggested = QDir::home().filePath(QStringLiteral("service-report") + suffix);
+    const QString path = choose_
+                             ? choose_(suggested, filter)
+                             : QFileDialog::getSaveFileName(this, windowTitle(), suggested, filter);
+    if (path.isEmpty()) return;
+    QString why;
+    if (!(pdf ? SavePdf(path, &why) : SaveCsv(path, &why))) {
+        auto* box =
+            new QMessageBox(QMessageBox::Critical, windowTitle(),
+                            QStringLiteral("Cannot save the report.\n%1: %2").arg(path, why),
+                            QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+}
+
+}  // namespace calvex

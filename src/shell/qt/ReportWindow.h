@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+#include "rig/ServiceReport.h"
+
+class QTextBrowser;
+class QTextDocument;
+class QPushButton;
+
+namespace calvex {
+
+// File > Service report: the report of the visit laid out for reading, printing (Qt's print
+// dialog) and saving as PDF (A4, or Letter where the locale measures in inches) or CSV.
+class ReportWindow final : public QDialog {
+    Q_OBJECT
+  public:
+    // Where a file is saved, given the name suggested and the filter; empty: not saved.
+    using FileChooser = std::function<QString(const QString& suggested, const QString& filter)>;
+    ReportWindow(ServiceReport report, FileChooser choose, QWidget* parent = nullptr);
+
+    // The report as the preview, the print and the PDF lay it out.
+    static QString Html(const ServiceReport& report);
+    // Writes the PDF; false (and why) when it cannot.
+    bool SavePdf(const QString& path, QString* why = nullptr) const;
+    bool SaveCsv(const QString& path, QString* why = nullptr) const;
+
+    QTextBrowser* preview() const { return preview_; }
+    QPushButton* pdfButton() const { return pdf_; }
+    QPushButton* csvButton() const { return csv_; }
+
+  private:
+    // The document with the sweep curves drawn in.
+    void Fill(QTextDocument& document) const;
+    void Save(const QString& filter, const QString& suffix, bool pdf);
+
+    ServiceReport report_;
+    FileChooser choose_;
+    QTextBrowser* preview_ = nullptr;
+    QPushButton* pdf_ = nullptr;
+    QPushButton* csv_ = nullptr;
+};
+
+}  // namespace calvex

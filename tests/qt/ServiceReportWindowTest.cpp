@@ -1,0 +1,73 @@
+// The service report as the technician gets it: the preview, the PDF (its text read back with
+// pdftotext) and the CSV.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "DesktopBench.h"
+#include "shell/qt/ReportWindow.h"
+
+namespace calvex {
+namespace {
+
+TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
+    testing::Desktop d;
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    QString next;
+    d.window.saveFileChooser([&](const QString&) { return next; });
+    d.start();
+    EXPECT_FALSE(d.window.reportAction()->isEnabled()) << "nothing to report before Connect";
+    d.connect();
+    d.core.Technician("A. Tech");
+    const int power = d.line(" Power(Hi)");
+    ASSERT_GE(power, 0);
+    const int16_t found = d.core.console.Value(static_cast<int16_t>(power));
+    d.core.console.UpDown(static_cast<int16_t>(power), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.idleAfterConnect(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.window.reportAction()->isEnabled(); }, 5000));
+
+    d.window.reportAction()->trigger();
+    ReportWindow* report = d.window.reportWindow();
+    ASSERT_NE(report, nullptr);
+    const QString preview = report->preview()->toPlainText();
+    const QString row = QStringLiteral("Power(Hi)");
+    EXPECT_TRUE(preview.contains(QStringLiteral("Adjustment items (1 changed)")))
+        << preview.toStdString();
+    EXPECT_TRUE(preview.contains(QStringLiteral("Technician: A. Tech")));
+
+    const QString pdfPath = out.filePath(QStringLiteral("report.pdf"));
+    next = pdfPath;
+    report->pdfButton()->click();
+    ASSERT_TRUE(QFileInfo::exists(pdfPath));
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    ASSERT_FALSE(pdftotext.isEmpty()) << "pdftotext (poppler-utils) is installed by scripts/setup";
+    QProcess text;
+    text.start(pdftotext, {QStringLiteral("-layout"), pdfPath, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    for (const QString& part :
+         {QStringLiteral("Service report: Velka 2601/0100"), QStringLiteral("Technician: A. Tech"),
+          QStringLiteral("Adjustment items (1 changed)"), row, QStringLiteral("changed"),
+          QStringLiteral("Backups made in this visit")}) {
+        EXPECT_TRUE(pdf.contains(part)) << part.toStdString() << "\n" << pdf.toStdString();
+    }
+
+    const QString csvPath = out.filePath(QStringLiteral("report.csv"));
+    next = csvPath;
+    report->csvButton()->click();
+    QFile csv(csvPath);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QString rows = QString::fromUtf8(csv.readAll());
+    EXPECT_TRUE(rows.startsWith(QStringLiteral("item,found,left,changed\r\n")));
+    EXPECT_TRUE(rows.contains(QStringLiteral("Power(Hi),%1,%2,yes\r\n").arg(found).arg(found + 2)))
+        << rows.toStdString();
+}
+
+}  // namespace
+}  // namespace calvex
