@@ -26,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include "link/FakeTickSource.h"
+#include "link/ForwardingSerialControl.h"
 #include "link/LoopbackSerialControl.h"
 #include "link/qt/QtSerialControl.h"
 #include "model/Transceiver.h"
@@ -54,45 +55,21 @@ struct Traffic {
 };
 
 // The real serial control with every write and read noted on the way through.
-class TimedSerialControl : public ISerialControl {
+class TimedSerialControl : public ForwardingSerialControl {
   public:
-    explicit TimedSerialControl(QtSerialControl& inner) : in_(inner) {}
-
-    void CommPort(int16_t p) override { in_.CommPort(p); }
-    void Settings(const std::string& s) override { in_.Settings(s); }
-    bool PortOpen() const override { return in_.PortOpen(); }
-    void PortOpen(bool o) override { in_.PortOpen(o); }
-    void DTREnable(bool on) override { in_.DTREnable(on); }
-    void RTSEnable(bool on) override { in_.RTSEnable(on); }
-    void InBufferSize(int16_t s) override { in_.InBufferSize(s); }
-    int16_t OutBufferSize() const override { return in_.OutBufferSize(); }
-    void OutBufferSize(int16_t s) override { in_.OutBufferSize(s); }
-    int16_t InBufferCount() const override { return in_.InBufferCount(); }
-    int16_t OutBufferCount() const override { return in_.OutBufferCount(); }
-    void OutBufferCount(int16_t c) override { in_.OutBufferCount(c); }
-    void InputLen(int16_t l) override { in_.InputLen(l); }
-    void InputMode(int16_t m) override { in_.InputMode(m); }
-    void RThreshold(int16_t c) override { in_.RThreshold(c); }
-    void SThreshold(int16_t c) override { in_.SThreshold(c); }
-    int16_t CommEvent() const override { return in_.CommEvent(); }
-    void OnComm(std::function<void()> h) override { in_.OnComm(std::move(h)); }
-    const SerialError* LastFault() const override { return in_.LastFault(); }
+    explicit TimedSerialControl(QtSerialControl& inner) : ForwardingSerialControl(inner) {}
 
     std::string Input() override {
-        std::string b = in_.Input();
+        std::string b = ForwardingSerialControl::Input();
         if (!b.empty()) log.push_back({Clock::now(), false, b, baud()});
         return b;
     }
     void Output(const std::string& b) override {
-        in_.Output(b);
+        ForwardingSerialControl::Output(b);
         log.push_back({Clock::now(), true, b, baud()});
     }
 
     std::vector<Traffic> log;
-
-  private:
-    int32_t baud() const { return static_cast<int32_t>(std::atol(in_.Settings().c_str())); }
-    QtSerialControl& in_;
 };
 
 class QuietBox : public IMessageBox {

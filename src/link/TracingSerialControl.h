@@ -1,55 +1,31 @@
 #pragma once
 
-#include <cstdlib>
 #include <string>
 
-#include "link/ISerialControl.h"
+#include "link/ForwardingSerialControl.h"
 #include "link/WireTrace.h"
 
 namespace calvex {
 
 // Stands between the program and its serial control and shows the trace every byte that
 // passes, with the line rate in force. With the trace off it only passes calls on.
-class TracingSerialControl final : public ISerialControl {
+class TracingSerialControl final : public ForwardingSerialControl {
   public:
-    TracingSerialControl(ISerialControl& inner, WireTrace& trace) : in_(inner), trace_(trace) {}
+    TracingSerialControl(ISerialControl& inner, WireTrace& trace)
+        : ForwardingSerialControl(inner), trace_(trace) {}
 
-    void CommPort(int16_t port) override { in_.CommPort(port); }
-    void Settings(const std::string& settings) override {
-        in_.Settings(settings);
-        baud_ = static_cast<int32_t>(std::atol(settings.c_str()));
-    }
-    bool PortOpen() const override { return in_.PortOpen(); }
-    void PortOpen(bool open) override { in_.PortOpen(open); }
-    void DTREnable(bool on) override { in_.DTREnable(on); }
-    void RTSEnable(bool on) override { in_.RTSEnable(on); }
-    void InBufferSize(int16_t size) override { in_.InBufferSize(size); }
-    int16_t OutBufferSize() const override { return in_.OutBufferSize(); }
-    void OutBufferSize(int16_t size) override { in_.OutBufferSize(size); }
-    int16_t InBufferCount() const override { return in_.InBufferCount(); }
-    int16_t OutBufferCount() const override { return in_.OutBufferCount(); }
-    void OutBufferCount(int16_t count) override { in_.OutBufferCount(count); }
-    void InputLen(int16_t len) override { in_.InputLen(len); }
-    void InputMode(int16_t mode) override { in_.InputMode(mode); }
-    void RThreshold(int16_t count) override { in_.RThreshold(count); }
-    void SThreshold(int16_t count) override { in_.SThreshold(count); }
     std::string Input() override {
-        std::string bytes = in_.Input();
-        trace_.received(bytes, baud_);
+        std::string bytes = ForwardingSerialControl::Input();
+        trace_.received(bytes, baud());
         return bytes;
     }
     void Output(const std::string& bytes) override {
-        trace_.sent(bytes, baud_);
-        in_.Output(bytes);
+        trace_.sent(bytes, baud());
+        ForwardingSerialControl::Output(bytes);
     }
-    int16_t CommEvent() const override { return in_.CommEvent(); }
-    void OnComm(std::function<void()> handler) override { in_.OnComm(std::move(handler)); }
-    const SerialError* LastFault() const override { return in_.LastFault(); }
 
   private:
-    ISerialControl& in_;
     WireTrace& trace_;
-    int32_t baud_ = 9600;
 };
 
 }  // namespace calvex
