@@ -137,7 +137,7 @@ class CalvexCore final : public IComHost,
     clsIndOp_RigVelka rig;
 
     // Backups of the transceiver's memory, one after every clone read that completed (see
-    // the README, "Backups"). The folder comes from the environment; tests give it a store
+    // docs/DEVELOPING.md, "Backups"). The folder comes from the environment; tests give it a store
     // and a clock of their own. A backup that cannot be saved is reported once, after the
     // pass of the task that tried, and the adjustment goes on.
     BackupKeeper backups;

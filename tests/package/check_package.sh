@@ -41,7 +41,7 @@ icon_dir=usr/share/icons/hicolor/scalable/apps
 metainfo=usr/share/metainfo/$id.metainfo.xml
 doc=usr/share/doc/calvexadj
 for f in "$desktop" "$icon_dir/$id.svg" "$metainfo" "$doc/Const.ini" "$doc/velkasim.txt" \
-  "$doc/copyright"; do
+  "$doc/copyright" "$doc/GUIDE.md" "$doc/images/connected.png"; do
   [[ -f $root/$f && -s $root/$f ]] || fail "$f missing or empty"
 done
 cmp -s "$source/Const.ini" "$root/$doc/Const.ini" || fail "$doc/Const.ini is not the sample"

@@ -14,6 +14,18 @@
 namespace calvex {
 namespace {
 
+TEST(HelpMenu, TheGuideOpensInAWindowOfTheProgram) {
+    testing::Desktop d;
+    d.start();
+    ASSERT_FALSE(FindUserGuide().isEmpty()) << "the guide of the source tree is found";
+    d.window.guideAction()->trigger();
+    ASSERT_NE(d.window.guideWindow(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.window.guideWindow()));
+    const QString text = d.window.guideWindow()->browser()->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Const.ini"))) << text.left(300).toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("was not found")));
+}
+
 TEST(HelpMenu, AboutNamesTheLicenceAndEachFolderAndSaysWhereOneThatDoesNotOpenIs) {
     testing::Desktop d;
     std::vector<QString> opened;
