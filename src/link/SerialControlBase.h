@@ -13,7 +13,13 @@ namespace calvex {
 // threshold and overflow, the last event and its handler. The line itself is the subclass's.
 class SerialControlBase : public ISerialControl {
   public:
-    // The settings as they stand, for the control's owner and its tests.
+    // The settings as they stand, for the control's owner and its tests; the setters stay
+    // visible beside these getters of the same names.
+    using ISerialControl::CommPort;
+    using ISerialControl::DTREnable;
+    using ISerialControl::InBufferSize;
+    using ISerialControl::RTSEnable;
+    using ISerialControl::Settings;
     int16_t CommPort() const { return commPort_; }
     std::string Settings() const { return settings_; }
     bool DTREnable() const { return dtr_; }
