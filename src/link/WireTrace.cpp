@@ -16,23 +16,13 @@ namespace calvex {
 namespace fs = std::filesystem;
 
 std::vector<std::string> FileTraceStore::list() const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    if (folder_.empty()) return names;
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return RegularFilesIn(folder_);
 }
 
 FileResult<> FileTraceStore::append(const std::string& name, const std::string& text) {
     if (folder_.empty())
         return FileResult<>::Failed("neither XDG_STATE_HOME nor HOME names a folder for it");
-    std::error_code ec;
-    fs::create_directories(folder_, ec);
-    if (ec) return FileResult<>::Failed(ec.message());
+    if (auto made = MakeFolder(folder_); !made) return made;
     std::ofstream out(folder_ + "/" + name, std::ios::binary | std::ios::app);
     if (!out) return FileResult<>::Failed("cannot be opened for writing");
     out.write(text.data(), static_cast<std::streamsize>(text.size()));

@@ -15,15 +15,7 @@ namespace calvex {
 namespace fs = std::filesystem;
 
 std::vector<std::string> FileBackupStore::list() const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    if (folder_.empty()) return names;
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return RegularFilesIn(folder_);
 }
 
 FileResult<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes) const {
@@ -39,9 +31,7 @@ FileResult<std::string> FileBackupStore::read(const std::string& name, std::size
 FileResult<> FileBackupStore::write(const std::string& name, const std::string& contents) {
     if (folder_.empty())
         return FileResult<>::Failed("neither XDG_DATA_HOME nor HOME names a folder for it");
-    std::error_code ec;
-    fs::create_directories(folder_, ec);
-    if (ec) return FileResult<>::Failed(ec.message());
+    if (auto made = MakeFolder(folder_); !made) return made;
     return ReplaceFileAtomically(path(name), contents);
 }
 

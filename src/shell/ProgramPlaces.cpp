@@ -1,5 +1,6 @@
 #include "shell/ProgramPlaces.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace calvex {
@@ -29,6 +30,26 @@ std::string UserDataFolder(const char* xdgDataHome, const char* home) {
 
 std::string UserStateFolder(const char* xdgStateHome, const char* home) {
     return UserFolder(xdgStateHome, home, ".local/state");
+}
+
+std::vector<std::string> RegularFilesIn(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (folder.empty()) return names;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FileResult<> MakeFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return FileResult<>::Failed(ec.message());
+    return {};
 }
 
 }  // namespace calvex

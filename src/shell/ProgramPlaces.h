@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "shell/FileResult.h"
 
 namespace calvex {
 
@@ -16,5 +19,10 @@ std::string UserDataFolder(const char* xdgDataHome, const char* home);
 // $XDG_STATE_HOME/calvexadj, else $HOME/.local/state/calvexadj: what the program keeps of its
 // runs (the wire traces).
 std::string UserStateFolder(const char* xdgStateHome, const char* home);
+
+// The names of the regular files in folder, sorted; none when there is no such folder.
+std::vector<std::string> RegularFilesIn(const std::string& folder);
+// Creates folder (and its parents) when needed; the system's reason when it cannot.
+FileResult<> MakeFolder(const std::string& folder);
 
 }  // namespace calvex
