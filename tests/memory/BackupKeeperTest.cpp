@@ -2,18 +2,23 @@
 // kept and each radio's first and last for ever, every failed save told.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "memory/BackupKeeper.h"
 #include "memory/MemoryBackupStore.h"
+#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {
 
 using testing::FakeUtcClock;
 using testing::MemoryBackupStore;
+using testing::TempDir;
 
 constexpr int64_t kDay = 86400;
 
@@ -236,6 +241,70 @@ TEST_F(Keeper, AFileFarTooLargeIsNotReadWhole) {
     EXPECT_FALSE(load.usable());
     EXPECT_EQ(load.problem, BackupProblem::Oversized);
     EXPECT_EQ(keeper.Load("missing.vbk").problem, BackupProblem::Unreadable);
+}
+
+// A backup file anywhere on the disk: read to the same bound and checked as the folder's files.
+TEST_F(Keeper, AFileAnywhereIsCheckedAsAFileOfTheFolder) {
+    const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
+    const std::string good = FormatBackupFile({id, clock.now, "x", Image('\x11')});
+    std::string damaged = good;
+    damaged.back() = static_cast<char>(damaged.back() ^ 1);
+    std::string otherModel = good;
+    otherModel.replace(otherModel.find("model: 2601"), 11, "model: 2701");
+    otherModel.replace(otherModel.find("identification: EFEEE12601"), 26,
+                       "identification: EFEEE12701");
+    struct Case {
+        const char* name;
+        std::string contents;
+        BackupProblem problem;
+    };
+    const std::vector<Case> cases = {
+        {"good", good, BackupProblem::None},
+        {"damaged", damaged, BackupProblem::Corrupt},
+        {"another model", otherModel, BackupProblem::OtherModel},
+        {"cut short", good.substr(0, good.size() - 1), BackupProblem::Truncated},
+        {"far too large", good + std::string(BackupKeeper::kMaxFileBytes, 'x'),
+         BackupProblem::Oversized},
+        {"not a backup", "hello", BackupProblem::Foreign},
+    };
+    TempDir dir;
+    const std::string path = dir.file("from a stick.vbk");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir::write(path, c.contents);
+        store.files["26010100-20417735-20240501T120000Z.vbk"] = c.contents;
+        const BackupLoad outside = keeper.Load(path);
+        const BackupLoad inside = keeper.Load("26010100-20417735-20240501T120000Z.vbk");
+        EXPECT_EQ(outside.problem, c.problem);
+        EXPECT_EQ(outside.problem, inside.problem);
+        EXPECT_EQ(outside.reason, inside.reason);
+        ASSERT_EQ(outside.usable(), inside.usable());
+        if (outside.usable()) {
+            EXPECT_EQ(outside.record->image, inside.record->image);
+        }
+    }
+}
+
+// Only a regular file is opened: a pipe or a device (a serial port) is never read.
+TEST_F(Keeper, FromElsewhereOnlyARegularFileIsRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.vbk").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.vbk"));
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {dir.file("pipe.vbk"), "cannot be read: not a regular file"},
+        {dir.file("folder.vbk"), "cannot be read: not a regular file"},
+        {"/dev/null", "cannot be read: not a regular file"},
+        {dir.file("missing.vbk"), "cannot be read: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const BackupLoad load = keeper.Load(c.path);
+        EXPECT_EQ(load.problem, BackupProblem::Unreadable) << c.path;
+        EXPECT_EQ(load.reason, c.reason) << c.path;
+    }
 }
 
 }  // namespace
