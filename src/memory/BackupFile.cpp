@@ -211,6 +211,56 @@ std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name) 
     return parts;
 }
 
+std::string BackupOriginLabel(BackupOrigin origin) {
+    switch (origin) {
+        case BackupOrigin::Connect:
+            return "Read at Connect";
+        case BackupOrigin::BeforeRestore:
+            return "Read before a restore";
+        case BackupOrigin::RestoreCheck:
+            return "Read back after a restore";
+        case BackupOrigin::ByHand:
+            break;
+    }
+    return "Saved by hand (program's image)";
+}
+
+std::string LocalAndUtcTime(int64_t utcSeconds, int32_t localOffsetSeconds) {
+    const Civil local = civilOf(utcSeconds + localOffsetSeconds);
+    const Civil utc = civilOf(utcSeconds);
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d (", local.y, local.mo, local.d,
+                  local.h, local.mi, local.s);
+    std::string text = buf;
+    if (utc.y != local.y || utc.mo != local.mo || utc.d != local.d) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d ", utc.y, utc.mo, utc.d);
+        text += buf;
+    }
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d UTC)", utc.h, utc.mi, utc.s);
+    return text + buf;
+}
+
+namespace {
+
+std::string modelText(const std::string& model, const std::string& sub) {
+    return "model code " + model + " and sub code " + sub;
+}
+
+}  // namespace
+
+std::optional<std::string> WhyNotComparable(const BackupIdentity& a, const BackupIdentity& b) {
+    if (a.model == b.model && a.sub == b.sub) return std::nullopt;
+    return "The two backups are of different transceiver models (" + modelText(a.model, a.sub) +
+           "; " + modelText(b.model, b.sub) + "): their memories are not laid out alike.";
+}
+
+std::optional<std::string> WhyNotForRadio(const BackupIdentity& backup, const std::string& model,
+                                          const std::string& sub) {
+    if (backup.model == model && backup.sub == sub) return std::nullopt;
+    return "It was made of a transceiver with " + modelText(backup.model, backup.sub) +
+           "; the transceiver connected has " + modelText(model, sub) + ".";
+}
+
 std::string FormatBackupFile(const BackupRecord& r) {
     const std::string crc = UIntToHex(Crc32(r.image), 8);
     std::string text = std::string(kBackupMagic) + "\n";

@@ -73,6 +73,23 @@ struct BackupFileNameParts {
 // The parts of a name BackupFileName makes; nothing for any other name.
 std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name);
 
+// What made the file, as a technician reads it: "Read at Connect", "Read before a restore",
+// "Read back after a restore", "Saved by hand (program's image)".
+std::string BackupOriginLabel(BackupOrigin origin);
+
+// A moment as the technician's clock shows it, with UTC beside it:
+// "2026-12-10 23:15:04 (22:15:04 UTC)"; the UTC date is added when it is another day.
+// localOffsetSeconds: local time minus UTC at that moment.
+std::string LocalAndUtcTime(int64_t utcSeconds, int32_t localOffsetSeconds);
+
+// Why the memories of two radios cannot be compared byte for byte (another model or sub code
+// lays its memory out otherwise); nothing when they can.
+std::optional<std::string> WhyNotComparable(const BackupIdentity& a, const BackupIdentity& b);
+// Why a backup cannot be written to the connected transceiver of model and sub code; nothing
+// when its model and sub code are those.
+std::optional<std::string> WhyNotForRadio(const BackupIdentity& backup, const std::string& model,
+                                          const std::string& sub);
+
 std::string FormatBackupFile(const BackupRecord& record);
 // Checks the header, the image length, the checksum and the identity (consistent with its
 // identification answer, and of expectedModel) before a record is given out. A file without

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <tuple>
 
@@ -146,8 +147,27 @@ std::vector<BackupKeeper::Entry> BackupKeeper::List() const {
     return out;
 }
 
+namespace {
+
+// A file outside the folder, read as the folder's files are read. Only a regular file is opened:
+// a path to a device (a serial port among them) or a pipe is never touched.
+FileResult<std::string> ReadOutside(const std::string& path, std::size_t maxBytes) {
+    namespace fs = std::filesystem;
+    // A missing file is left to the read, which gives the system's reason.
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return FileResult<std::string>::Failed("not a regular file");
+    }
+    const fs::path p(path);
+    return FileBackupStore(p.parent_path().string()).read(p.filename().string(), maxBytes);
+}
+
+}  // namespace
+
 BackupLoad BackupKeeper::Load(const std::string& name) const {
-    const auto contents = store_->read(name, kMaxFileBytes);
+    const auto contents =
+        IsPath(name) ? ReadOutside(name, kMaxFileBytes) : store_->read(name, kMaxFileBytes);
     if (!contents) {
         BackupLoad load;
         load.problem = BackupProblem::Unreadable;

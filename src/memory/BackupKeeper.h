@@ -64,7 +64,10 @@ class BackupKeeper {
     // Every backup file of the folder (named *.vbk), each checked as Load checks it: radios in
     // the order of their names, each radio's newest first.
     std::vector<Entry> List() const;
+    // A file of the folder by its name, or any backup file on the disk by its path (a name with
+    // a '/'): both read to the same bound and given out only after the same checks.
     BackupLoad Load(const std::string& name) const;
+    static bool IsPath(const std::string& name) { return name.find('/') != std::string::npos; }
 
   private:
     void Prune(const std::vector<std::string>& names, int64_t now);

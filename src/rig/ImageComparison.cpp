@@ -219,4 +219,16 @@ std::vector<std::string> ComparisonLines(const ImageComparison& comparison) {
     return lines;
 }
 
+TextTable ComparisonTable(const ImageComparison& c, const std::string& first,
+                          const std::string& second) {
+    TextTable table = {{"Group", "Item", first, second, "Addresses"}};
+    for (const ItemDifference& d : c.items)
+        table.push_back({"Adjustment items", d.title, d.backupValue, d.currentValue, ""});
+    for (const MapDifference& d : c.others) {
+        table.push_back({"Other parts of the memory", d.name, d.backupText, d.currentText,
+                         AddressList(d.addresses)});
+    }
+    return table;
+}
+
 }  // namespace calvex

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory/clsCmcEeprom.h"
+#include "shell/TextTable.h"
 
 namespace calvex {
 
@@ -62,6 +63,12 @@ std::optional<int16_t> ComparedItemValue(const clsCmcEeprom& image, const Compar
 
 // The comparison as lines of text, items first: "Power(Hi): backup 210, now 215".
 std::vector<std::string> ComparisonLines(const ImageComparison& comparison);
+
+// The comparison as one row per difference, under a header line: the group (adjustment items,
+// then the other parts of the memory), the item or part, its value in each image (headed first
+// and second), and the addresses of a part that differ.
+TextTable ComparisonTable(const ImageComparison& comparison, const std::string& first,
+                          const std::string& second);
 
 // Addresses in ascending order as a short list: "79, 100..103, 274".
 std::string AddressList(const std::vector<int32_t>& addresses);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "shell/TextTable.h"
+
 namespace calvex {
 
 namespace {
@@ -18,17 +20,6 @@ std::string valueText(const clsCmcEeprom* image, const ComparedItem& item) {
     return v ? std::to_string(*v) : std::string("-");
 }
 
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string q = "\"";
-    for (const char c : s) {
-        if (c == '"') q += '"';
-        q += c;
-    }
-    return q + "\"";
-}
-
 }  // namespace
 
 int ServiceReport::changedItems() const {
@@ -41,9 +32,17 @@ int ServiceReport::changedItems() const {
 ServiceReport BuildServiceReport(const ServiceVisit& v) {
     ServiceReport r;
     r.title = "Service report: Velka " + v.model + "/" + v.sub + ", serial " + v.serial;
-    r.header = {"Date: " + v.time,
-                "Technician: " + (v.technician.empty() ? std::string("(not named)") : v.technician),
-                "Constants: " + v.constPath + ", " + v.constChecksum};
+    const std::string technician = v.technician.empty() ? std::string("(not named)") : v.technician;
+    if (v.foundFrom.empty()) {
+        r.header = {"Date: " + v.time, "Technician: " + technician,
+                    "Constants: " + v.constPath + ", " + v.constChecksum};
+    } else {
+        r.header = {"Found: " + v.foundFrom, "Left: " + v.leftFrom,
+                    "Report made: " + v.time + ", by " + technician};
+        r.noSweeps = "not kept in backups";
+        r.noReadings = "not kept in backups";
+        r.backupsHeading = "Backups the report is made from";
+    }
 
     std::vector<ReportItem> unchanged;
     for (const ComparedItem& item : v.items) {
@@ -101,7 +100,7 @@ std::string ServiceReportText(const ServiceReport& r) {
     for (const auto& line : r.txf)
         t += line + "\n";
     t += "\nBand-pass filter sweeps\n";
-    if (r.sweeps.empty()) t += "none in this visit\n";
+    if (r.sweeps.empty()) t += r.noSweeps + "\n";
     for (const auto& s : r.sweeps)
         t += s.filter + ": " + s.summary + "\n";
     if (!r.otherChanges.empty()) {
@@ -110,10 +109,10 @@ std::string ServiceReportText(const ServiceReport& r) {
             t += line + "\n";
     }
     t += "\nReadings at the end\n";
-    if (r.readings.empty()) t += "not read\n";
+    if (r.readings.empty()) t += r.noReadings + "\n";
     for (const auto& line : r.readings)
         t += line + "\n";
-    t += "\nBackups made in this visit\n";
+    t += "\n" + r.backupsHeading + "\n";
     if (r.backups.empty()) t += "none\n";
     for (const auto& b : r.backups)
         t += b + "\n";
@@ -121,12 +120,10 @@ std::string ServiceReportText(const ServiceReport& r) {
 }
 
 std::string ServiceReportCsv(const ServiceReport& r) {
-    std::string csv = "item,found,left,changed\r\n";
-    for (const auto& i : r.items) {
-        csv += csvField(i.name) + "," + csvField(i.found) + "," + csvField(i.left) + "," +
-               (i.changed ? "yes" : "no") + "\r\n";
-    }
-    return csv;
+    TextTable table = {{"item", "found", "left", "changed"}};
+    for (const auto& i : r.items)
+        table.push_back({i.name, i.found, i.left, i.changed ? "yes" : "no"});
+    return CsvText(table);
 }
 
 }  // namespace calvex

@@ -25,6 +25,9 @@ struct ServiceVisit {
     std::vector<std::string> readings;  // the twelve rows as the lists show them
     std::string readingsTime;
     std::vector<std::string> backups;  // file names made in this visit
+    // An earlier visit, reported from two of its radio's backups: what each image is ("Read at
+    // Connect, 2026-12-01 09:12:40 (08:12:40 UTC), <file>"). Empty for the visit under way.
+    std::string foundFrom, leftFrom;
 };
 
 struct ReportItem {
@@ -49,6 +52,11 @@ struct ServiceReport {
     std::vector<std::string> otherChanges;  // differing parts no item shows
     std::vector<std::string> readings;
     std::vector<std::string> backups;
+    // What the sections say when they are empty, and the backups' heading: an earlier visit's
+    // procedures and readings are not kept in its backups.
+    std::string noSweeps = "none in this visit";
+    std::string noReadings = "not read";
+    std::string backupsHeading = "Backups made in this visit";
     int changedItems() const;
 };
 

@@ -204,6 +204,24 @@ ServiceReport CalvexCore::ReportOfVisit(ServiceVisit facts) const {
     return BuildServiceReport(facts);
 }
 
+ServiceReport CalvexCore::ReportOfBackups(ServiceVisit facts, const BackupRecord& found,
+                                          const BackupRecord& left) const {
+    clsCmcEeprom foundImage;
+    clsCmcEeprom leftImage;
+    foundImage.WriteBlock(0, found.image);
+    leftImage.WriteBlock(0, left.image);
+    facts.model = found.identity.model;
+    facts.sub = found.identity.sub;
+    facts.serial = found.identity.serial;
+    facts.found = &foundImage;
+    facts.left = &leftImage;
+    facts.items = rig.RigVelkaOp_ComparedItems();
+    facts.sweeps = {};
+    facts.readings.clear();
+    facts.readingsTime.clear();
+    return BuildServiceReport(facts);
+}
+
 bool CalvexCore::StartRestore(const std::string& name) {
     const std::string cannot = std::string("Cannot restore this backup.") + kCrLf + kCrLf;
     if (!rig.RigVelkaProp_RestoreAllowed()) {
@@ -218,11 +236,8 @@ bool CalvexCore::StartRestore(const std::string& name) {
         return false;
     }
     const BackupIdentity& id = load.record->identity;
-    if (id.model != radio.radioNameM() || id.sub != radio.radionameS()) {
-        ShowCritical(cannot + "It was made of a transceiver with model code " + id.model +
-                         " and sub code " + id.sub + "; the transceiver connected has model code " +
-                         radio.radioNameM() + " and sub code " + radio.radionameS() + ".",
-                     {});
+    if (const auto why = WhyNotForRadio(id, radio.radioNameM(), radio.radionameS())) {
+        ShowCritical(cannot + *why, {});
         return false;
     }
     return rig.RigOpFunc_StartRestore(load.record->image, id.model, id.sub);

@@ -80,6 +80,10 @@ class CalvexCore final : public IComHost,
     // The visit's report: identity, items found and left, TXF and sweeps, the readings, the
     // backups; the desktop adds the texts it knows (times, technician, constants).
     ServiceReport ReportOfVisit(ServiceVisit facts) const;
+    // An earlier visit's report from two backups of one radio: found the older, left the newer.
+    // The facts bring the texts (times, names, what each backup is).
+    ServiceReport ReportOfBackups(ServiceVisit facts, const BackupRecord& found,
+                                  const BackupRecord& left) const;
 
     // A click on one of the three main buttons (0 Connect: a new wire trace file begins).
     void Click(int16_t index);

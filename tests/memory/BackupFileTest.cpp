@@ -222,6 +222,101 @@ TEST(BackupFile, AFileWithoutSourceIsAReadOfConnect) {
     }
 }
 
+struct LabelCase {
+    const char* name;
+    BackupOrigin origin;
+    const char* label;
+};
+
+class BackupLabel : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(BackupLabel, SaysWhatMadeTheFile) {
+    EXPECT_EQ(BackupOriginLabel(GetParam().origin), GetParam().label);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, BackupLabel,
+    ::testing::Values(
+        LabelCase{"Connect", BackupOrigin::Connect, "Read at Connect"},
+        LabelCase{"BeforeRestore", BackupOrigin::BeforeRestore, "Read before a restore"},
+        LabelCase{"RestoreCheck", BackupOrigin::RestoreCheck, "Read back after a restore"},
+        LabelCase{"ByHand", BackupOrigin::ByHand, "Saved by hand (program's image)"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct LocalCase {
+    const char* name;
+    const char* utc;
+    int32_t offset;
+    const char* shown;
+};
+
+class LocalTime : public ::testing::TestWithParam<LocalCase> {};
+
+// The local time first, UTC beside it, with its date when that is another day.
+TEST_P(LocalTime, ShowsUtcBeside) {
+    const LocalCase& c = GetParam();
+    const auto utc = ParseUtcIsoTime(c.utc);
+    ASSERT_TRUE(utc.has_value());
+    EXPECT_EQ(LocalAndUtcTime(*utc, c.offset), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, LocalTime,
+    ::testing::Values(
+        LocalCase{"Utc", "2024-05-01T12:00:00Z", 0, "2024-05-01 12:00:00 (12:00:00 UTC)"},
+        LocalCase{"Winter", "2026-12-10T22:15:04Z", 3600, "2026-12-10 23:15:04 (22:15:04 UTC)"},
+        LocalCase{"HalfHour", "2024-05-01T12:00:00Z", 19800, "2024-05-01 17:30:00 (12:00:00 UTC)"},
+        LocalCase{"EveningBefore", "2024-05-01T02:00:00Z", -4 * 3600,
+                  "2024-04-30 22:00:00 (2024-05-01 02:00:00 UTC)"},
+        LocalCase{"NextDay", "2024-05-01T12:00:00Z", 14 * 3600,
+                  "2024-05-02 02:00:00 (2024-05-01 12:00:00 UTC)"},
+        LocalCase{"NewYear", "2026-12-31T23:15:04Z", 3600,
+                  "2027-01-01 00:15:04 (2026-12-31 23:15:04 UTC)"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct PairCase {
+    const char* name;
+    std::string sub;
+    std::string serial;
+    const char* why;  // empty: comparable, and restorable to the 2601/0100 radio
+};
+
+class BackupPair : public ::testing::TestWithParam<PairCase> {};
+
+// Memories compare, and a backup goes to a radio, only within one model and sub code.
+TEST_P(BackupPair, NeedsTheSameModelAndSubCode) {
+    const PairCase& c = GetParam();
+    std::string answer = Answer(c.serial);
+    answer.replace(5, 2, c.sub);
+    const BackupIdentity other = BackupIdentity::FromAnswer(answer);
+    const BackupIdentity ours = BackupIdentity::FromAnswer(Answer());
+    const auto comparable = WhyNotComparable(ours, other);
+    const auto forRadio = WhyNotForRadio(other, "2601", "0100");
+    if (std::string(c.why).empty()) {
+        EXPECT_FALSE(comparable.has_value()) << *comparable;
+        EXPECT_FALSE(forRadio.has_value()) << *forRadio;
+        return;
+    }
+    ASSERT_TRUE(comparable.has_value());
+    EXPECT_EQ(*comparable,
+              "The two backups are of different transceiver models (model code 2601 "
+              "and sub code 0100; model code 2601 and sub code " +
+                  other.sub + "): their memories are not laid out alike.");
+    ASSERT_TRUE(forRadio.has_value());
+    EXPECT_EQ(*forRadio, std::string("It was made of a transceiver with model code 2601 and sub "
+                                     "code ") +
+                             c.why +
+                             "; the transceiver connected has model code 2601 and sub code 0100.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, BackupPair,
+    ::testing::Values(PairCase{"SameUnit", std::string("\x01\x00", 2), "20417735", ""},
+                      PairCase{"AnotherUnit", std::string("\x01\x00", 2), "99999999", ""},
+                      PairCase{"AnotherSubCode", std::string("\x02\x00", 2), "20417735", "0200"},
+                      PairCase{"NextSubCode", std::string("\x01\x01", 2), "20417735", "0101"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 // Replaces the first "from" in the header by "to".
 std::function<std::string(std::string)> Header(std::string from, std::string to) {
     return [from, to](std::string text) {

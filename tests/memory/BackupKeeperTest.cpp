@@ -2,30 +2,27 @@
 // kept and each radio's first and last for ever, every failed save told.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "memory/BackupKeeper.h"
+#include "memory/IdentityAnswer.h"
 #include "memory/MemoryBackupStore.h"
+#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {
 
 using testing::FakeUtcClock;
+using testing::IdentityAnswer;
 using testing::MemoryBackupStore;
+using testing::TempDir;
 
 constexpr int64_t kDay = 86400;
-
-std::string Answer(const std::string& serial, const std::string& sub = std::string("\x01\x00", 2)) {
-    std::string a = std::string("\xEF\xEE\xE1\x26\x01", 5) + sub;
-    a += static_cast<char>(43);
-    a += serial;
-    a.resize(42, '\0');
-    a += '\x05';
-    a.resize(50, '\0');
-    return a;
-}
 
 std::string Image(char fill) {
     return std::string(kBackupImageSize, fill);
@@ -38,12 +35,12 @@ class Keeper : public ::testing::Test {
         keeper.UseClock(clock);
     }
     BackupKeeper::SaveResult Save(const std::string& serial, char fill) {
-        return keeper.SaveAfterRead(Answer(serial), Image(fill));
+        return keeper.SaveAfterRead(IdentityAnswer(serial), Image(fill));
     }
     // A backup written as the keeper would have written it at that time.
     void Put(const std::string& serial, int64_t when, char fill, int copy = 1) {
-        const BackupRecord r{BackupIdentity::FromAnswer(Answer(serial)), when, "Calvex ADJ Rev.1.0",
-                             Image(fill)};
+        const BackupRecord r{BackupIdentity::FromAnswer(IdentityAnswer(serial)), when,
+                             "Calvex ADJ Rev.1.0", Image(fill)};
         store.files[BackupFileName(r.identity, when, copy)] = FormatBackupFile(r);
     }
 
@@ -61,12 +58,12 @@ TEST_F(Keeper, FirstReadOfARadioIsKept) {
     ASSERT_TRUE(load.usable()) << load.reason;
     EXPECT_EQ(load.record->image, Image('\x11'));
     EXPECT_EQ(load.record->utcSeconds, clock.now);
-    EXPECT_EQ(load.record->identity.answer, Answer("20417735"));
+    EXPECT_EQ(load.record->identity.answer, IdentityAnswer("20417735"));
     EXPECT_FALSE(keeper.TakeReport().has_value());
 }
 
 TEST_F(Keeper, AnImageSavedByHandDoesNotStandForARead) {
-    BackupRecord byHand{BackupIdentity::FromAnswer(Answer("20417735")), clock.now - 60,
+    BackupRecord byHand{BackupIdentity::FromAnswer(IdentityAnswer("20417735")), clock.now - 60,
                         "Calvex ADJ Rev.1.0", Image('\x11')};
     byHand.origin = BackupOrigin::ByHand;
     store.files[BackupFileName(byHand.identity, byHand.utcSeconds)] = FormatBackupFile(byHand);
@@ -130,8 +127,8 @@ TEST_F(Keeper, AYearIsKeptAndTheOldestAndNewestOfEveryRadioForEver) {
     std::vector<std::string> kept;
     for (const auto& entry : store.files)
         kept.push_back(entry.first);
-    const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
-    const BackupIdentity other = BackupIdentity::FromAnswer(Answer("11111111"));
+    const BackupIdentity id = BackupIdentity::FromAnswer(IdentityAnswer("20417735"));
+    const BackupIdentity other = BackupIdentity::FromAnswer(IdentityAnswer("11111111"));
     EXPECT_EQ(kept, (std::vector<std::string>{
                         BackupFileName(other, now - 800 * kDay),
                         BackupFileName(other, now - 700 * kDay),
@@ -158,7 +155,8 @@ TEST_F(Keeper, AClockBehindTheNewestBackupRemovesNothing) {
 
         Save("20417735", '\x05');
         auto expected = before;
-        expected.push_back(BackupFileName(BackupIdentity::FromAnswer(Answer("20417735")), now));
+        expected.push_back(
+            BackupFileName(BackupIdentity::FromAnswer(IdentityAnswer("20417735")), now));
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(store.backups(), expected) << "newest backup of " << ahead;
     }
@@ -205,7 +203,7 @@ TEST_F(Keeper, ListsEveryBackupFileRadioByRadioNewestFirstWithWhyOnesAreUnusable
     Put("20417735", now - 2 * kDay, '\x01');
     Put("20417735", now - 1 * kDay, '\x02');
     Put("11111111", now - 3 * kDay, '\x03');
-    const BackupIdentity id = BackupIdentity::FromAnswer(Answer("20417735"));
+    const BackupIdentity id = BackupIdentity::FromAnswer(IdentityAnswer("20417735"));
     const std::string cut = BackupFileName(id, now - 5 * kDay);
     store.files[cut] = FormatBackupFile({id, now - 5 * kDay, "x", Image('\x04')}).substr(0, 900);
     store.files["copied by hand.vbk"] = FormatBackupFile({id, now, "x", Image('\x05')});
@@ -215,7 +213,7 @@ TEST_F(Keeper, ListsEveryBackupFileRadioByRadioNewestFirstWithWhyOnesAreUnusable
     std::vector<std::string> names;
     for (const auto& e : list)
         names.push_back(e.name);
-    const BackupIdentity other = BackupIdentity::FromAnswer(Answer("11111111"));
+    const BackupIdentity other = BackupIdentity::FromAnswer(IdentityAnswer("11111111"));
     EXPECT_EQ(names, (std::vector<std::string>{
                          BackupFileName(other, now - 3 * kDay),
                          BackupFileName(id, now - 1 * kDay),
@@ -236,6 +234,70 @@ TEST_F(Keeper, AFileFarTooLargeIsNotReadWhole) {
     EXPECT_FALSE(load.usable());
     EXPECT_EQ(load.problem, BackupProblem::Oversized);
     EXPECT_EQ(keeper.Load("missing.vbk").problem, BackupProblem::Unreadable);
+}
+
+// A backup file anywhere on the disk: read to the same bound and checked as the folder's files.
+TEST_F(Keeper, AFileAnywhereIsCheckedAsAFileOfTheFolder) {
+    const BackupIdentity id = BackupIdentity::FromAnswer(IdentityAnswer("20417735"));
+    const std::string good = FormatBackupFile({id, clock.now, "x", Image('\x11')});
+    std::string damaged = good;
+    damaged.back() = static_cast<char>(damaged.back() ^ 1);
+    std::string otherModel = good;
+    otherModel.replace(otherModel.find("model: 2601"), 11, "model: 2701");
+    otherModel.replace(otherModel.find("identification: EFEEE12601"), 26,
+                       "identification: EFEEE12701");
+    struct Case {
+        const char* name;
+        std::string contents;
+        BackupProblem problem;
+    };
+    const std::vector<Case> cases = {
+        {"good", good, BackupProblem::None},
+        {"damaged", damaged, BackupProblem::Corrupt},
+        {"another model", otherModel, BackupProblem::OtherModel},
+        {"cut short", good.substr(0, good.size() - 1), BackupProblem::Truncated},
+        {"far too large", good + std::string(BackupKeeper::kMaxFileBytes, 'x'),
+         BackupProblem::Oversized},
+        {"not a backup", "hello", BackupProblem::Foreign},
+    };
+    TempDir dir;
+    const std::string path = dir.file("from a stick.vbk");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir::write(path, c.contents);
+        store.files["26010100-20417735-20240501T120000Z.vbk"] = c.contents;
+        const BackupLoad outside = keeper.Load(path);
+        const BackupLoad inside = keeper.Load("26010100-20417735-20240501T120000Z.vbk");
+        EXPECT_EQ(outside.problem, c.problem);
+        EXPECT_EQ(outside.problem, inside.problem);
+        EXPECT_EQ(outside.reason, inside.reason);
+        ASSERT_EQ(outside.usable(), inside.usable());
+        if (outside.usable()) {
+            EXPECT_EQ(outside.record->image, inside.record->image);
+        }
+    }
+}
+
+// Only a regular file is opened: a pipe or a device (a serial port) is never read.
+TEST_F(Keeper, FromElsewhereOnlyARegularFileIsRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.vbk").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.vbk"));
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {dir.file("pipe.vbk"), "cannot be read: not a regular file"},
+        {dir.file("folder.vbk"), "cannot be read: not a regular file"},
+        {"/dev/null", "cannot be read: not a regular file"},
+        {dir.file("missing.vbk"), "cannot be read: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const BackupLoad load = keeper.Load(c.path);
+        EXPECT_EQ(load.problem, BackupProblem::Unreadable) << c.path;
+        EXPECT_EQ(load.reason, c.reason) << c.path;
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 
 #include "DesktopBench.h"
+#include "shell/qt/BackupsDialog.h"
 #include "shell/qt/ReportWindow.h"
 
 namespace calvex {
@@ -22,7 +23,12 @@ TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     QString next;
     d.window.saveFileChooser([&](const QString&) { return next; });
     d.start();
-    EXPECT_FALSE(d.window.reportAction()->isEnabled()) << "nothing to report before Connect";
+    // Before Connect no visit is under way: the report is of an earlier one, from its backups.
+    d.window.reportAction()->trigger();
+    EXPECT_EQ(d.window.reportWindow(), nullptr);
+    ASSERT_NE(d.window.backupsDialog(), nullptr);
+    EXPECT_EQ(d.window.backupsDialog()->mode(), BackupsDialog::Mode::Compare);
+    d.window.backupsDialog()->close();
     d.connect();
     d.core.Technician("A. Tech");
     const int power = d.line(" Power(Hi)");

@@ -168,5 +168,22 @@ TEST(ImageComparison, LinesForTheTechnician) {
               }));
 }
 
+TEST(ComparisonTable, OneRowPerDifferenceUnderItsHeader) {
+    ImageComparison c;
+    c.items = {{"Power(Hi)", "210", "215"}, {"SQL", "40", "45"}};
+    c.others = {{"Memory channel 2", 630, 653, {631, 632, 640}, "RX 1", "RX 2"},
+                {"Bytes after the channel records", 1662, 1663, {1662, 1663}, "00 00", "FF FF"}};
+    EXPECT_EQ(ComparisonTable(c, "Backup", "Now"),
+              (TextTable{{"Group", "Item", "Backup", "Now", "Addresses"},
+                         {"Adjustment items", "Power(Hi)", "210", "215", ""},
+                         {"Adjustment items", "SQL", "40", "45", ""},
+                         {"Other parts of the memory", "Memory channel 2", "RX 1", "RX 2",
+                          "631..632, 640"},
+                         {"Other parts of the memory", "Bytes after the channel records", "00 00",
+                          "FF FF", "1662..1663"}}));
+    EXPECT_EQ(ComparisonTable({}, "Backup", "Other backup"),
+              (TextTable{{"Group", "Item", "Backup", "Other backup", "Addresses"}}));
+}
+
 }  // namespace
 }  // namespace calvex

@@ -65,7 +65,7 @@ QString ReportWindow::Html(const ServiceReport& r) {
     html += QStringLiteral("</table>");
     html += QStringLiteral("<h3>TXF table</h3>") + list(r.txf, "unchanged");
     html += QStringLiteral("<h3>Band-pass filter sweeps</h3>");
-    if (r.sweeps.empty()) html += QStringLiteral("<p>none in this visit</p>");
+    if (r.sweeps.empty()) html += QStringLiteral("<p>%1</p>").arg(q(r.noSweeps));
     for (std::size_t k = 0; k < r.sweeps.size(); ++k) {
         html += QStringLiteral("<p>%1: %2<br><img src=\"sweep:%3\"></p>")
                     .arg(q(r.sweeps[k].filter), q(r.sweeps[k].summary))
@@ -77,14 +77,14 @@ QString ReportWindow::Html(const ServiceReport& r) {
     }
     html += QStringLiteral("<h3>Readings at the end</h3>");
     if (r.readings.empty()) {
-        html += QStringLiteral("<p>not read</p>");
+        html += QStringLiteral("<p>%1</p>").arg(q(r.noReadings));
     } else {
         html += QStringLiteral("<pre>");
         for (const auto& line : r.readings)
             html += q(line) + QStringLiteral("\n");
         html += QStringLiteral("</pre>");
     }
-    html += QStringLiteral("<h3>Backups made in this visit</h3>") + list(r.backups, "none");
+    html += QStringLiteral("<h3>%1</h3>").arg(q(r.backupsHeading)) + list(r.backups, "none");
     return html;
 }
 

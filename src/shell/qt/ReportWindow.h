@@ -23,6 +23,7 @@ class ReportWindow final : public QDialog {
 
     // The report as the preview, the print and the PDF lay it out.
     static QString Html(const ServiceReport& report);
+    const ServiceReport& report() const { return report_; }
     // Writes the PDF; false (and why) when it cannot.
     bool SavePdf(const QString& path, QString* why = nullptr) const;
     bool SaveCsv(const QString& path, QString* why = nullptr) const;

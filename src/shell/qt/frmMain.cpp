@@ -193,11 +193,16 @@ void frmMain::BuildMenus() {
     connect(mnuFileCompare_, &QAction::triggered, this,
             [this] { ShowBackups(BackupsDialog::Mode::Compare); });
     mnuFileRestore_ = file->addAction(QStringLiteral("&Restore backup to radio\u2026"));
-    mnuFileReport_ = file->addAction(QStringLiteral("Service re&port\u2026"));
-    connect(mnuFileReport_, &QAction::triggered, this, [this] { ShowReport(); });
     connect(mnuFileRestore_, &QAction::triggered, this,
             [this] { ShowBackups(BackupsDialog::Mode::Restore); });
-    for (QAction* a : {mnuFileSaveImage_, mnuFileCompare_, mnuFileRestore_, mnuFileReport_})
+    mnuFileRestoreFile_ = file->addAction(QStringLiteral("Restore from &file\u2026"));
+    connect(mnuFileRestoreFile_, &QAction::triggered, this, [this] {
+        ShowBackups(BackupsDialog::Mode::Restore);
+        if (backupsDialog_ != nullptr) backupsDialog_->OpenFile();
+    });
+    mnuFileReport_ = file->addAction(QStringLiteral("Service re&port\u2026"));
+    connect(mnuFileReport_, &QAction::triggered, this, [this] { ShowReport(); });
+    for (QAction* a : {mnuFileSaveImage_, mnuFileRestore_, mnuFileRestoreFile_})
         a->setEnabled(false);
     file->addSeparator();
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
@@ -359,10 +364,19 @@ ServiceVisit frmMain::VisitFacts() const {
 }
 
 void frmMain::ShowReport() {
-    if (core_ == nullptr || !core_->VisitFound()) return;
-    if (report_ != nullptr) report_->close();
+    if (core_ == nullptr) return;
+    // With no visit under way, an earlier visit is reported from its backups, chosen there.
+    if (!core_->rig.RigVelkaProp_EditEnabled() || !core_->VisitFound()) {
+        ShowBackups(BackupsDialog::Mode::Compare);
+        return;
+    }
     ServiceReport report;
     Guard([&] { report = core_->ReportOfVisit(VisitFacts()); });
+    ShowReport(std::move(report));
+}
+
+void frmMain::ShowReport(ServiceReport report) {
+    if (report_ != nullptr) report_->close();
     report_ = new ReportWindow(
         std::move(report),
         [this](const QString& suggested, const QString& filter) {
@@ -587,6 +601,10 @@ void frmMain::ShowBackups(BackupsDialog::Mode mode) {
     if (backupsDialog_ == nullptr) {
         backupsDialog_ = new BackupsDialog(*core_, mode, this);
         backupsDialog_->setAttribute(Qt::WA_DeleteOnClose);
+        backupsDialog_->saveFileChooser(saveFileChooser_);
+        if (openFileChooser_) backupsDialog_->openFileChooser(openFileChooser_);
+        connect(backupsDialog_, &BackupsDialog::reportMade, this,
+                [this](const ServiceReport& report) { ShowReport(report); });
         connect(backupsDialog_, &BackupsDialog::restoreConfirmed, this,
                 [this](const QString& name) {
                     Guard([&] { core_->StartRestore(name.toStdString()); });
@@ -657,10 +675,12 @@ void frmMain::task() {
     const bool connected = core_->rig.RigVelkaProp_EditEnabled();
     const bool restoring = core_->RestoreRunning();
     mnuFileSaveImage_->setEnabled(connected);
-    mnuFileReport_->setEnabled(connected && core_->VisitFound().has_value());
-    mnuFileCompare_->setEnabled(connected && !restoring);
+    // Backups compare, and report an earlier visit, with no transceiver connected.
+    mnuFileCompare_->setEnabled(!restoring);
+    mnuFileReport_->setEnabled(!restoring);
     mnuFileRestore_->setEnabled(connected && !restoring &&
                                 core_->rig.RigVelkaProp_RestoreAllowed());
+    mnuFileRestoreFile_->setEnabled(mnuFileRestore_->isEnabled());
     const bool open = core_->com.comOpen();
     lblComBusy_->setText(
         QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE"));

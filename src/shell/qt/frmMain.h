@@ -50,6 +50,8 @@ class frmMain final : public QMainWindow, public IRigWindow {
     // test says); an empty answer saves nothing.
     using SaveFileChooser = std::function<QString(const QString& suggested)>;
     void saveFileChooser(SaveFileChooser choose) { saveFileChooser_ = std::move(choose); }
+    // Asks for a backup file to open; a file dialog unless a test says.
+    void openFileChooser(SaveFileChooser choose) { openFileChooser_ = std::move(choose); }
     // The messages of this run, for Help > Save diagnostics.
     void messageLog(const RecordingMessageBox* log) { messageLog_ = log; }
     // Opens a folder for the About window (the desktop's file manager unless a test says).
@@ -120,6 +122,7 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QAction* backupsFolderAction() const { return mnuFileBackupsFolder_; }
     QAction* compareAction() const { return mnuFileCompare_; }
     QAction* restoreAction() const { return mnuFileRestore_; }
+    QAction* restoreFileAction() const { return mnuFileRestoreFile_; }
     BackupsDialog* backupsDialog() const { return backupsDialog_.data(); }
     QMessageBox* restoredBox() const { return restoredBox_.data(); }
 
@@ -147,6 +150,7 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void ShowUserGuide();
     void AskTechnician();
     void ShowReport();
+    void ShowReport(ServiceReport report);
     ServiceVisit VisitFacts() const;
     void ShowSweepCurves();
     void ShowReadingsChart();
@@ -191,10 +195,12 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QPointer<SerialDevicesDialog> serialDevices_;
     SerialDeviceSource deviceSource_ = PresentSerialDevices;
     SaveFileChooser saveFileChooser_;
+    SaveFileChooser openFileChooser_;
     QAction* mnuFileSaveImage_ = nullptr;
     QAction* mnuFileBackupsFolder_ = nullptr;
     QAction* mnuFileCompare_ = nullptr;
     QAction* mnuFileRestore_ = nullptr;
+    QAction* mnuFileRestoreFile_ = nullptr;
     QPointer<BackupsDialog> backupsDialog_;
     QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
