@@ -32,13 +32,15 @@ int ServiceReport::changedItems() const {
 ServiceReport BuildServiceReport(const ServiceVisit& v) {
     ServiceReport r;
     r.title = "Service report: Velka " + v.model + "/" + v.sub + ", serial " + v.serial;
-    const std::string technician = v.technician.empty() ? std::string("(not named)") : v.technician;
     if (v.foundFrom.empty()) {
-        r.header = {"Date: " + v.time, "Technician: " + technician,
-                    "Constants: " + v.constPath + ", " + v.constChecksum};
+        r.header = {
+            "Date: " + v.time,
+            "Technician: " + (v.technician.empty() ? std::string("(not named)") : v.technician),
+            "Constants: " + v.constPath + ", " + v.constChecksum};
     } else {
         r.header = {"Found: " + v.foundFrom, "Left: " + v.leftFrom,
-                    "Report made: " + v.time + ", by " + technician};
+                    "Report made: " + v.time +
+                        (v.technician.empty() ? std::string() : ", by " + v.technician)};
         r.noSweeps = "not kept in backups";
         r.noReadings = "not kept in backups";
         r.backupsHeading = "Backups the report is made from";

@@ -549,6 +549,13 @@ TEST_F(TwoBackups, CompareWithNoRadioConnected) {
     select(*dialog, rowOf(*dialog, second));
     EXPECT_EQ(dialog->summaryLabel()->text().toStdString(), "Choose what to compare it with.");
     ASSERT_NO_FATAL_FAILURE(compareWith(*dialog, first));
+    const std::string summary = dialog->summaryLabel()->text().toStdString();
+    EXPECT_EQ(
+        summary.rfind("1 adjustment item and 2 other bytes differ between the backup (Read at "
+                      "Connect, ",
+                      0),
+        0u)
+        << summary;
     EXPECT_EQ(group(*dialog, "Adjustment items"), (Rows{{"Power(Hi)", "213", "210"}}));
     EXPECT_EQ(group(*dialog, "Other parts"),
               (Rows{{"Memory channel 1", "RX 145.471424 MHz, TX 146.520000 MHz, High, Wide",

@@ -33,6 +33,18 @@ std::size_t DifferingBytes(const ImageComparison& c) {
         [](std::size_t n, const MapDifference& d) { return n + d.addresses.size(); });
 }
 
+// "1 other byte", "2 other bytes".
+QString Counted(std::size_t n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+}
+
+// "2 adjustment items and 1 other byte".
+QString ItemsAndBytes(const ImageComparison& c, const char* item, const char* items) {
+    return QStringLiteral("%1 and %2")
+        .arg(Counted(c.items.size(), item, items),
+             Counted(DifferingBytes(c), "other byte", "other bytes"));
+}
+
 // The technician's clock, with UTC beside it: the file names and headers hold UTC alone.
 QString When(int64_t utcSeconds) {
     const int offset = QDateTime::fromSecsSinceEpoch(utcSeconds).offsetFromUtc();
@@ -87,6 +99,11 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
     summary_->setWordWrap(true);
     differences_ = new QTreeWidget(this);
     differences_->setColumnCount(4);
+    // Headed before anything is compared, as after.
+    differences_->setHeaderLabels(
+        {QStringLiteral("Item"), QStringLiteral("Backup"),
+         mode == Mode::Restore ? QStringLiteral("Now") : QStringLiteral("Compared with"),
+         QStringLiteral("Addresses")});
     differences_->setSelectionMode(QAbstractItemView::NoSelection);
     differences_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     differences_->header()->setMinimumSectionSize(140);
@@ -281,15 +298,12 @@ void BackupsDialog::ShowSelected() {
         comparedSerial_ = r.identity.serial;
         ShowComparison(*comparison_, QStringLiteral("Backup"), QStringLiteral("Now"));
         const ImageComparison& c = *comparison_;
-        QString text = c.identical()
-                           ? QStringLiteral("The backup (%1) holds the same memory as the program.")
-                                 .arg(Described(r))
-                           : QStringLiteral(
-                                 "Backup (%1): %2 adjustment items and %3 other bytes differ "
-                                 "from the program's image.")
-                                 .arg(Described(r))
-                                 .arg(c.items.size())
-                                 .arg(DifferingBytes(c));
+        QString text =
+            c.identical()
+                ? QStringLiteral("The backup (%1) holds the same memory as the program.")
+                      .arg(Described(r))
+                : QStringLiteral("Backup (%1): %2 differ from the program's image.")
+                      .arg(Described(r), ItemsAndBytes(c, "adjustment item", "adjustment items"));
         if (mode_ == Mode::Restore) {
             const auto why = WhyNotRestorable(r);
             if (why) text += QStringLiteral("\n") + *why;
@@ -338,11 +352,9 @@ void BackupsDialog::ShowSelected() {
         c.identical()
             ? QStringLiteral("The backup (%1) and the other backup (%2) hold the same memory.")
                   .arg(Described(r), Described(*other.record))
-            : QStringLiteral("%1 adjustment items and %2 other bytes differ between the backup "
-                             "(%3) and the other backup (%4).")
-                  .arg(c.items.size())
-                  .arg(DifferingBytes(c))
-                  .arg(Described(r), Described(*other.record)));
+            : QStringLiteral("%1 differ between the backup (%2) and the other backup (%3).")
+                  .arg(ItemsAndBytes(c, "adjustment item", "adjustment items"), Described(r),
+                       Described(*other.record)));
 }
 
 void BackupsDialog::ShowComparison(const ImageComparison& c, const QString& first,
@@ -360,8 +372,9 @@ void BackupsDialog::ShowComparison(const ImageComparison& c, const QString& firs
         }
     }
     if (!c.others.empty()) {
-        auto* group = new QTreeWidgetItem(
-            differences_, {QStringLiteral("Other parts of the memory (%1 bytes)").arg(bytes)});
+        auto* group =
+            new QTreeWidgetItem(differences_, {QStringLiteral("Other parts of the memory (%1)")
+                                                   .arg(Counted(bytes, "byte", "bytes"))});
         for (const MapDifference& d : c.others) {
             new QTreeWidgetItem(
                 group, {q(d.name), q(d.backupText), q(d.currentText), q(AddressList(d.addresses))});
@@ -395,9 +408,8 @@ std::optional<QString> BackupsDialog::WhyNotRestorable(const BackupRecord& recor
 
 QString BackupsDialog::RestoreQuestion() const {
     if (!comparison_ || !againstProgram_) return {};
-    QString text = QStringLiteral("Write %1 changed items and %2 other bytes to the radio?")
-                       .arg(comparison_->items.size())
-                       .arg(DifferingBytes(*comparison_));
+    QString text = QStringLiteral("Write %1 to the radio?")
+                       .arg(ItemsAndBytes(*comparison_, "changed item", "changed items"));
     const std::string connected = core_.ConnectedIdentity().serial;
     if (comparedSerial_ != connected) {
         text += QStringLiteral(
