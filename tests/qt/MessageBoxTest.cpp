@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "DesktopBench.h"
 
@@ -53,6 +55,30 @@ TEST(DesktopMessageBox, OneBoxAtATimeAndTheSameTextOnlyOnce) {
     EXPECT_EQ(box.waiting(), 0u);
     box.openBox()->accept();
     ASSERT_TRUE(QTest::qWaitFor([&] { return box.openBox() == nullptr; }, 5000));
+}
+
+// A folder's name in UTF-8 reads as the file manager shows it; bytes that are not UTF-8 read as
+// Latin-1, one character each.
+TEST(DesktopMessageBox, ShowsUtf8PathsAndOtherBytesAsLatin1) {
+    struct Case {
+        std::string text;
+        QString shown;
+    };
+    const std::vector<Case> cases = {
+        {"Cannot save the backup.\r\n\r\n/home/j\xC3\xB6rg/backups",
+         QStringLiteral("Cannot save the backup.\n\n/home/j\u00F6rg/backups")},
+        {"Serial 2041\xE9", QStringLiteral("Serial 2041\u00E9")},
+    };
+    for (const Case& c : cases) {
+        QtMessageBox box;
+        box.blocking(false);
+        box.critical(c.text, "Calvex ADJ Rev.1.0", "/home/j\xC3\xB6rg");
+        ASSERT_NE(box.openBox(), nullptr);
+        EXPECT_EQ(box.openBox()->text(), c.shown);
+        EXPECT_EQ(box.openBox()->informativeText(), QStringLiteral("/home/j\u00F6rg"));
+        box.openBox()->accept();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box.openBox() == nullptr; }, 5000));
+    }
 }
 
 }  // namespace

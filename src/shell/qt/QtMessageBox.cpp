@@ -1,9 +1,24 @@
 #include "shell/qt/QtMessageBox.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <cstdio>
 
 namespace calvex {
+
+namespace {
+
+// Paths and the system's reasons come as UTF-8; a text that is not UTF-8 (bytes of a radio's
+// answer) reads as Latin-1, as the console shows such bytes.
+QString Decoded(const std::string& text) {
+    // Stateless: a sequence cut at the end is an error, not a wait for more.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 QMessageBox* QtMessageBox::Make(const Message& m) {
     auto* box =
@@ -15,9 +30,9 @@ QMessageBox* QtMessageBox::Make(const Message& m) {
 
 int16_t QtMessageBox::critical(const std::string& text, const std::string& title,
                                const std::string& detail) {
-    QString body = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    QString body = Decoded(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Message m{body, QString::fromStdString(title), QString::fromStdString(detail)};
+    Message m{body, Decoded(title), Decoded(detail)};
 
     if (blocking_) {
         QString line = m.title + QStringLiteral(": ") + m.text;
