@@ -349,6 +349,37 @@ TEST_F(BackupsDesktop, RestoreAsksFirstAndOnYesTheRadioHoldsTheBackup) {
     d.window.restoredBox()->close();
 }
 
+// An open dialog follows the connection: Connect offers the program's image to compare with,
+// and a line lost while the restore question is open withdraws it.
+TEST_F(BackupsDesktop, FollowsTheConnectionWhileOpen) {
+    BackupsDialog* compare = open(d.window.compareAction());
+    ASSERT_NE(compare, nullptr);
+    const auto offersProgram = [compare] {
+        return compare->compareWith()->count() > 0 &&
+               compare->compareWith()->itemText(0) == QStringLiteral("The program's image");
+    };
+    EXPECT_FALSE(offersProgram());
+    ASSERT_NO_FATAL_FAILURE(connect());
+    ASSERT_TRUE(QTest::qWaitFor(offersProgram, 5000));
+    EXPECT_EQ(rowOf(*compare, kept), 0);
+    ASSERT_NO_FATAL_FAILURE(close(compare));
+
+    d.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.window));
+    ASSERT_NO_FATAL_FAILURE(raise({" Power(Hi)"}));
+    BackupsDialog* restore = open(d.window.restoreAction());
+    ASSERT_NE(restore, nullptr);
+    select(*restore, rowOf(*restore, kept));
+    QTest::mouseClick(restore->restoreButton(), Qt::LeftButton);
+    ASSERT_NE(restore->confirmBox(), nullptr);
+    d.port.loseDevice("Input/output error");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return restore->confirmBox() == nullptr; }, 10000));
+    EXPECT_FALSE(restore->restoreButton()->isEnabled());
+    EXPECT_EQ(restore->summaryLabel()->text().toStdString(),
+              "Connect the transceiver to restore a backup.");
+    EXPECT_FALSE(d.core.RestoreRunning());
+}
+
 TEST_F(BackupsDesktop, SaveImageAsWritesTheProgramsImageAsAUsableBackup) {
     ASSERT_NO_FATAL_FAILURE(connect());
     ASSERT_NO_FATAL_FAILURE(raise({"       SQL"}));

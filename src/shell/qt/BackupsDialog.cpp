@@ -235,6 +235,11 @@ void BackupsDialog::FillCompareWith() {
     compareWith_->setCurrentIndex(index);
 }
 
+void BackupsDialog::ConnectionChanged() {
+    if (confirm_ != nullptr) confirm_->close();
+    Refresh();
+}
+
 std::string BackupsDialog::selectedName() const {
     const QList<QTreeWidgetItem*> s = list_->selectedItems();
     if (s.isEmpty()) return {};

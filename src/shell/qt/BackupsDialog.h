@@ -40,6 +40,9 @@ class BackupsDialog final : public QDialog {
     Mode mode() const { return mode_; }
     // Reads the folder and the files opened from elsewhere again.
     void Refresh();
+    // The transceiver was connected, or is no longer: a question asked of the radio as it was is
+    // withdrawn, and the list and comparison follow.
+    void ConnectionChanged();
     // The question asked before a restore, from the comparison of the selected backup.
     QString RestoreQuestion() const;
 

@@ -681,6 +681,11 @@ void frmMain::task() {
     mnuFileRestore_->setEnabled(connected && !restoring &&
                                 core_->rig.RigVelkaProp_RestoreAllowed());
     mnuFileRestoreFile_->setEnabled(mnuFileRestore_->isEnabled());
+    // The backups open follow a Connect or a lost line at once.
+    if ((connected && !restoring) != backupsConnected_) {
+        backupsConnected_ = connected && !restoring;
+        if (backupsDialog_ != nullptr) backupsDialog_->ConnectionChanged();
+    }
     const bool open = core_->com.comOpen();
     lblComBusy_->setText(
         QStringLiteral("COM %1: %2").arg(core_->ComPortNo()).arg(open ? "OPEN" : "CLOSE"));

@@ -202,6 +202,8 @@ class frmMain final : public QMainWindow, public IRigWindow {
     QAction* mnuFileRestore_ = nullptr;
     QAction* mnuFileRestoreFile_ = nullptr;
     QPointer<BackupsDialog> backupsDialog_;
+    // Whether the backups dialog last saw a transceiver it may compare with and restore to.
+    bool backupsConnected_ = false;
     QPointer<QMessageBox> restoredBox_;
     std::array<QAction*, 6> mnuOptionSelAutoRelease_{};
     QAction* mnuOptTrace_ = nullptr;
