@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <vector>
 
 #include "DesktopBench.h"
 #include "shell/Diagnostics.h"
@@ -24,6 +27,32 @@ TEST(HelpMenu, TheGuideOpensInAWindowOfTheProgram) {
     const QString text = d.window.guideWindow()->browser()->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("Const.ini"))) << text.left(300).toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("was not found")));
+}
+
+// Every menu of the bar and every shortcut of its entries is in Help > Keys.
+TEST(HelpMenu, KeysNameEveryMenuAndEveryShortcut) {
+    testing::Desktop d;
+    const QString keys = KeysText();
+    std::vector<QMenu*> menus;
+    for (QAction* bar : d.window.menuBar()->actions()) {
+        const QString text = bar->text();
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        ASSERT_GE(amp, 0) << text.toStdString();
+        const QString alt = QStringLiteral("Alt+") + text.at(amp + 1).toUpper();
+        EXPECT_TRUE(keys.contains(alt)) << alt.toStdString();
+        menus.push_back(bar->menu());
+    }
+    while (!menus.empty()) {
+        QMenu* menu = menus.back();
+        menus.pop_back();
+        for (QAction* a : menu->actions()) {
+            if (a->menu() != nullptr) menus.push_back(a->menu());
+            if (a->shortcut().isEmpty()) continue;
+            const QString key = a->shortcut().toString();
+            EXPECT_TRUE(keys.contains(key))
+                << key.toStdString() << " of " << a->text().toStdString();
+        }
+    }
 }
 
 TEST(HelpMenu, AboutNamesTheLicenceAndEachFolderAndSaysWhereOneThatDoesNotOpenIs) {

@@ -67,7 +67,8 @@ QString KeysText() {
         "  Tab, Shift+Tab        move between the console and the buttons\n"
         "  Space                 press the button that has the focus\n"
         "  Enter, Esc            close the parameter dump (Disp para) while it is shown\n"
-        "  Alt+F, Alt+O, Alt+H   open the File, Option and Help menus\n");
+        "  F1                    Help > User guide\n"
+        "  Alt+F, Alt+O, Alt+V, Alt+H   open the File, Option, View and Help menus\n");
 }
 
 AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener opener,
