@@ -5,6 +5,8 @@
 
 #include <QScreen>
 #include <QTest>
+#include <functional>
+#include <vector>
 
 #include "DesktopBench.h"
 #include "TestScreens.h"
@@ -66,6 +68,44 @@ TEST(WindowFit, TheFirstPlaceFitsSmallScaledScreensAndTheLeastSizeStillShowsEver
         // Smaller is refused.
         d.window.resize(200, 150);
         EXPECT_EQ(d.window.size(), d.window.minimumSize());
+    }
+}
+
+// The windows the menus open lie on the screen whole, wherever the main window stands on it.
+TEST(WindowFit, TheWindowsTheMenusOpenLieOnTheScreen) {
+    const testing::ScaledScreen& s = testing::kSmallScreens.front();
+    testing::Desktop d;
+    d.window.move(s.x + 20, 20);
+    ASSERT_NO_FATAL_FAILURE(d.start());
+    ASSERT_NO_FATAL_FAILURE(d.connect());
+    const QRect room = d.window.screen()->availableGeometry();
+    // The main window in the screen's lower right corner, as far as it goes.
+    d.window.move(room.right() - d.window.frameGeometry().width() / 3,
+                  room.bottom() - d.window.frameGeometry().height() / 3);
+    QTest::qWait(20);
+    struct Opened {
+        const char* name;
+        QAction* action;
+        std::function<QWidget*()> window;
+    };
+    const std::vector<Opened> opened = {
+        {"sweep curves", d.window.sweepAction(), [&] { return d.window.sweepWindow(); }},
+        {"readings chart", d.window.readingsChartAction(),
+         [&] { return d.window.readingsChart(); }},
+        {"service report", d.window.reportAction(), [&] { return d.window.reportWindow(); }},
+        {"backups", d.window.compareAction(), [&] { return d.window.backupsDialog(); }},
+        {"user guide", d.window.guideAction(), [&] { return d.window.guideWindow(); }},
+    };
+    for (const Opened& o : opened) {
+        o.action->trigger();
+        QWidget* w = o.window();
+        ASSERT_NE(w, nullptr) << o.name;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << o.name;
+        QTest::qWait(20);
+        EXPECT_TRUE(room.contains(w->frameGeometry()))
+            << o.name << " at " << w->frameGeometry().x() << "," << w->frameGeometry().y() << " "
+            << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+        w->close();
     }
 }
 

@@ -36,6 +36,7 @@
 #include "shell/qt/HelpWindows.h"
 #include "shell/qt/PortAdvice.h"
 #include "shell/qt/ReportWindow.h"
+#include "shell/qt/ScreenPlacement.h"
 
 namespace calvex {
 
@@ -274,6 +275,18 @@ void frmMain::BuildMenus() {
     connect(mnuHelpAbout_, &QAction::triggered, this, [this] { ShowAbout(); });
 }
 
+void frmMain::Present(QWidget& window) {
+    // Placed once: where the technician moves it afterwards is left alone.
+    const char* placed = "calvexPlaced";
+    window.show();
+    window.raise();
+    window.activateWindow();
+    if (!window.property(placed).toBool()) {
+        PlaceOnOwnersScreen(window, *this);
+        window.setProperty(placed, true);
+    }
+}
+
 void frmMain::ShowSweepCurves() {
     if (core_ == nullptr) return;
     if (sweepWindow_ == nullptr) {
@@ -281,9 +294,7 @@ void frmMain::ShowSweepCurves() {
         sweepWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     sweepWindow_->refresh(core_->rig.RigVelkaProp_SweepCurves());
-    sweepWindow_->show();
-    sweepWindow_->raise();
-    sweepWindow_->activateWindow();
+    Present(*sweepWindow_);
 }
 
 void frmMain::ShowReadingsChart() {
@@ -294,9 +305,7 @@ void frmMain::ShowReadingsChart() {
     }
     readingsChart_->refresh(core_->rig.RigVelkaProp_ReadingsHistory(),
                             core_->rig.RigVelkaProp_ClockMs());
-    readingsChart_->show();
-    readingsChart_->raise();
-    readingsChart_->activateWindow();
+    Present(*readingsChart_);
 }
 
 void frmMain::monitorAge(int16_t list, const std::string& text, bool stale) {
@@ -387,9 +396,7 @@ void frmMain::ShowReport(ServiceReport report) {
         },
         this);
     report_->setAttribute(Qt::WA_DeleteOnClose);
-    report_->show();
-    report_->raise();
-    report_->activateWindow();
+    Present(*report_);
 }
 
 void frmMain::ShowUserGuide() {
@@ -397,9 +404,7 @@ void frmMain::ShowUserGuide() {
         guide_ = new UserGuideWindow(this);
         guide_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    guide_->show();
-    guide_->raise();
-    guide_->activateWindow();
+    Present(*guide_);
 }
 
 void frmMain::ShowKeys() {
@@ -415,9 +420,7 @@ void frmMain::ShowKeys() {
         layout->addWidget(text);
         keys_->resize(760, 340);
     }
-    keys_->show();
-    keys_->raise();
-    keys_->activateWindow();
+    Present(*keys_);
 }
 
 std::vector<NamedFolder> frmMain::ProgramFolders() const {
@@ -449,9 +452,7 @@ void frmMain::ShowAbout() {
             this);
         about_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    about_->show();
-    about_->raise();
-    about_->activateWindow();
+    Present(*about_);
 }
 
 std::string frmMain::DiagnosticsText() const {
@@ -554,9 +555,7 @@ void frmMain::ShowSerialDevices() {
     } else {
         serialDevices_->choosePort(core_->ComPortNo());
     }
-    serialDevices_->show();
-    serialDevices_->raise();
-    serialDevices_->activateWindow();
+    Present(*serialDevices_);
 }
 
 void frmMain::SaveImageAs() {
@@ -612,9 +611,7 @@ void frmMain::ShowBackups(BackupsDialog::Mode mode) {
     } else {
         backupsDialog_->Refresh();
     }
-    backupsDialog_->show();
-    backupsDialog_->raise();
-    backupsDialog_->activateWindow();
+    Present(*backupsDialog_);
 }
 
 void frmMain::RestoreDone(const RestoreResult& result) {

@@ -152,6 +152,8 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void ShowReport();
     void ShowReport(ServiceReport report);
     ServiceVisit VisitFacts() const;
+    // Shows a window of the program in front; the first time, wholly on this window's screen.
+    void Present(QWidget& window);
     void ShowSweepCurves();
     void ShowReadingsChart();
     void PlaceAgeLabel(std::size_t i);
