@@ -244,17 +244,29 @@ bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
 bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {
     constFileProblem.clear();
     std::string line;
-    if (!readLine(in, line) || trimBlanks(line) != kProgramTitle) return false;
+    const std::string file = kConstFileName;
+    if (!readLine(in, line)) {
+        constFileProblem = file + " is empty.";
+        return false;
+    }
+    if (trimBlanks(line) != kProgramTitle) {
+        constFileProblem =
+            file + " line 1: \"" + trimBlanks(line) + "\" is not \"" + kProgramTitle + "\".";
+        return false;
+    }
     for (std::size_t k = 0; k <= 20; ++k) {
-        if (!readLine(in, line)) return false;
+        if (!readLine(in, line)) {
+            constFileProblem = file + " ends after line " + std::to_string(k + 1) +
+                               ": it needs 22 lines, the title and 21 constants.";
+            return false;
+        }
         const auto v = leadingNumber(line);
         // A constant the table arithmetic cannot carry would make the oscillator procedure
         // fail (or worse, compute nonsense for the radio); refuse the file instead.
         if (!v || std::abs(*v) > kTxfCoefLimit) {
-            constFileProblem = std::string(kConstFileName) + " line " + std::to_string(k + 2) +
-                               ": " + trimBlanks(line) + " is beyond the " +
-                               std::to_string(static_cast<int>(kTxfCoefLimit)) + " ppm the " +
-                               "oscillator table can carry.";
+            constFileProblem = file + " line " + std::to_string(k + 2) + ": " + trimBlanks(line) +
+                               " is beyond the " + std::to_string(static_cast<int>(kTxfCoefLimit)) +
+                               " ppm the " + "oscillator table can carry.";
             return false;
         }
         txfCoef[k] = *v;

@@ -115,7 +115,8 @@ TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
          "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
         {"here refused, user's good", beyond, good, false, 0,
          "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
-        {"here with a wrong title, user's good", badTitle, good, false, 0, ""},
+        {"here with a wrong title, user's good", badTitle, good, false, 0,
+         "Const.ini line 1: \"Calvex ADJ Rev.9\" is not \"Calvex ADJ Rev.1.0\"."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,23 +133,30 @@ TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
 }
 
 TEST_F(ConstFile, TitleAndLineCount) {
+    const std::string wrongCase =
+        "Const.ini line 1: \"CALVEX ADJ Rev.1.0\" is not \"Calvex ADJ Rev.1.0\".";
     struct Case {
         std::string content;
-        bool accepted;
+        std::string problem;  // empty: accepted
     } cases[] = {
-        {"Calvex ADJ Rev.1.0\n" + constants(21), true},
-        {"   Calvex ADJ Rev.1.0  \n" + constants(21), true},              // trimmed
-        {"Calvex ADJ Rev.1.0\r\n" + constants(21, "\r\n"), true},         // CR LF lines
-        {"Calvex ADJ Rev.1.0\n" + constants(20) + "20.25", true},         // no final line end
-        {"Calvex ADJ Rev.1.0\n" + constants(21) + "junk\nmore\n", true},  // the rest is not read
-        {"CALVEX ADJ Rev.1.0\n" + constants(21), false},                  // letter case counts
-        {"Calvex ADJ Rev.1.1\n" + constants(21), false},
-        {"Calvex ADJ Rev.1.0\n" + constants(20), false},  // 21 lines in all
-        {"", false},
+        {"Calvex ADJ Rev.1.0\n" + constants(21), ""},
+        {"   Calvex ADJ Rev.1.0  \n" + constants(21), ""},              // trimmed
+        {"Calvex ADJ Rev.1.0\r\n" + constants(21, "\r\n"), ""},         // CR LF lines
+        {"Calvex ADJ Rev.1.0\n" + constants(20) + "20.25", ""},         // no final line end
+        {"Calvex ADJ Rev.1.0\n" + constants(21) + "junk\nmore\n", ""},  // the rest is not read
+        {"CALVEX ADJ Rev.1.0\n" + constants(21), wrongCase},            // letter case counts
+        {"Calvex ADJ Rev.1.1\n" + constants(21),
+         "Const.ini line 1: \"Calvex ADJ Rev.1.1\" is not \"Calvex ADJ Rev.1.0\"."},
+        {"Calvex ADJ Rev.1.0\n" + constants(20),
+         "Const.ini ends after line 21: it needs 22 lines, the title and 21 constants."},
+        {"Calvex ADJ Rev.1.0\n",
+         "Const.ini ends after line 1: it needs 22 lines, the title and 21 constants."},
+        {"", "Const.ini is empty."},
     };
     for (const auto& c : cases) {
         write(c.content);
-        EXPECT_EQ(rig.RigVelkaProp_ReadParametersFromExtFile(), c.accepted) << c.content;
+        EXPECT_EQ(rig.RigVelkaProp_ReadParametersFromExtFile(), c.problem.empty()) << c.content;
+        EXPECT_EQ(rig.ConstFileProblem(), c.problem) << c.content;
     }
 }
 
