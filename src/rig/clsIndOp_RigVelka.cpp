@@ -231,7 +231,7 @@ bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
             constFileProblem = path + " cannot be opened.";
             return false;
         }
-        return ReadParameters(in);
+        return ReadParameters(in, path);
     }
     constFileProblem = "Not found at ";
     for (std::size_t k = 0; k < candidates.size(); ++k) {
@@ -241,10 +241,9 @@ bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
     return false;
 }
 
-bool clsIndOp_RigVelka::ReadParameters(std::istream& in) {
+bool clsIndOp_RigVelka::ReadParameters(std::istream& in, const std::string& file) {
     constFileProblem.clear();
     std::string line;
-    const std::string file = kConstFileName;
     if (!readLine(in, line)) {
         constFileProblem = file + " is empty.";
         return false;

@@ -42,8 +42,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // directory and the environment); true when it was read completely. A file found but
     // refused is the end of the search: a calibration elsewhere is not a stand-in for it.
     bool RigVelkaProp_ReadParametersFromExtFile();
-    // Why the constants file was refused (the line and its value) when a line was the reason, or
-    // every place it was looked for when there was none.
+    // Why the constants file was refused (its path, and the line and its value when a line was
+    // the reason), or every place it was looked for when there was none.
     const std::string& ConstFileProblem() const { return constFileProblem; }
     bool RigVelkaProp_Shielding() const {
         return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
@@ -185,7 +185,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // A reading taken inside a procedure step: a new request on the step's first call.
     bool ProcedureReading(int16_t r);
     bool GoToStep(int16_t step);
-    bool ReadParameters(std::istream& in);
+    // file: the path the problem names.
+    bool ReadParameters(std::istream& in, const std::string& file);
     // The channel item's line: number, frequencies, power and mode.
     std::string ChannelLine(const std::string& title, int16_t value);
     bool procRunning(int16_t first, int16_t last) const {

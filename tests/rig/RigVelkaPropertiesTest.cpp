@@ -45,6 +45,8 @@ class ConstFile : public RigVelkaFixture {
         out << content;
     }
     fs::path userFile() const { return dir_ / "cfg" / "calvexadj" / "Const.ini"; }
+    // The file of the current directory, as the system names that directory.
+    static std::string Here() { return (fs::current_path() / "Const.ini").string(); }
     static std::string constants(int count, const std::string& eol = "\n") {
         std::string text;
         for (int k = 0; k < count; ++k)
@@ -112,11 +114,12 @@ TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
         {"both", good, "Calvex ADJ Rev.1.0\n7.5\n" + constants(20), true, 0.25f, ""},
         {"only here", good, std::nullopt, true, 0.25f, ""},
         {"user's refused", std::nullopt, beyond, false, 0,
-         "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
+         userFile().string() +
+             " line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
         {"here refused, user's good", beyond, good, false, 0,
-         "Const.ini line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
+         Here() + " line 7: 3e38 is beyond the 1000 ppm the oscillator table can carry."},
         {"here with a wrong title, user's good", badTitle, good, false, 0,
-         "Const.ini line 1: \"Calvex ADJ Rev.9\" is not \"Calvex ADJ Rev.1.0\"."},
+         Here() + " line 1: \"Calvex ADJ Rev.9\" is not \"Calvex ADJ Rev.1.0\"."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,7 +137,7 @@ TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
 
 TEST_F(ConstFile, TitleAndLineCount) {
     const std::string wrongCase =
-        "Const.ini line 1: \"CALVEX ADJ Rev.1.0\" is not \"Calvex ADJ Rev.1.0\".";
+        Here() + " line 1: \"CALVEX ADJ Rev.1.0\" is not \"Calvex ADJ Rev.1.0\".";
     struct Case {
         std::string content;
         std::string problem;  // empty: accepted
@@ -146,12 +149,12 @@ TEST_F(ConstFile, TitleAndLineCount) {
         {"Calvex ADJ Rev.1.0\n" + constants(21) + "junk\nmore\n", ""},  // the rest is not read
         {"CALVEX ADJ Rev.1.0\n" + constants(21), wrongCase},            // letter case counts
         {"Calvex ADJ Rev.1.1\n" + constants(21),
-         "Const.ini line 1: \"Calvex ADJ Rev.1.1\" is not \"Calvex ADJ Rev.1.0\"."},
+         Here() + " line 1: \"Calvex ADJ Rev.1.1\" is not \"Calvex ADJ Rev.1.0\"."},
         {"Calvex ADJ Rev.1.0\n" + constants(20),
-         "Const.ini ends after line 21: it needs 22 lines, the title and 21 constants."},
+         Here() + " ends after line 21: it needs 22 lines, the title and 21 constants."},
         {"Calvex ADJ Rev.1.0\n",
-         "Const.ini ends after line 1: it needs 22 lines, the title and 21 constants."},
-        {"", "Const.ini is empty."},
+         Here() + " ends after line 1: it needs 22 lines, the title and 21 constants."},
+        {"", Here() + " is empty."},
     };
     for (const auto& c : cases) {
         write(c.content);
@@ -205,7 +208,7 @@ TEST_F(ConstFile, ConstantsTheTableCannotCarryAreRefusedWithTheirLine) {
             EXPECT_EQ(rig.ConstFileProblem(), "");
         } else {
             EXPECT_EQ(rig.ConstFileProblem(),
-                      "Const.ini line " + std::to_string(c.line) + ": " + c.value +
+                      Here() + " line " + std::to_string(c.line) + ": " + c.value +
                           " is beyond the 1000 ppm the oscillator table can carry.");
         }
     }
