@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
@@ -379,9 +380,10 @@ void frmMain::ShowReport() {
         ShowBackups(BackupsDialog::Mode::Compare);
         return;
     }
-    ServiceReport report;
+    // A report that could not be made is reported once, and no empty one is shown.
+    std::optional<ServiceReport> report;
     Guard([&] { report = core_->ReportOfVisit(VisitFacts()); });
-    ShowReport(std::move(report));
+    if (report) ShowReport(std::move(*report));
 }
 
 void frmMain::ShowReport(ServiceReport report) {
