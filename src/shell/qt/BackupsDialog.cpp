@@ -319,8 +319,23 @@ void BackupsDialog::ShowSelected() {
     }
 
     if (compareWith_->currentIndex() < 0) {
-        summary_->setText(QStringLiteral("Choose what to compare it with."));
-        return;
+        // Nothing chosen yet: the same radio's backup before this one, what it was changed from.
+        const auto selected = std::find_if(shown_.begin(), shown_.end(),
+                                           [&name](const auto& e) { return e.name == name; });
+        const auto before =
+            selected == shown_.end()
+                ? shown_.end()
+                : std::find_if(std::next(selected), shown_.end(), [&r](const auto& e) {
+                      return e.load.usable() && e.load.record->identity.key() == r.identity.key() &&
+                             e.load.record->utcSeconds < r.utcSeconds;
+                  });
+        const int index = before == shown_.end() ? -1 : compareWith_->findData(q(before->name));
+        if (index < 0) {
+            summary_->setText(QStringLiteral("Choose what to compare it with."));
+            return;
+        }
+        const QSignalBlocker block(compareWith_);
+        compareWith_->setCurrentIndex(index);
     }
     const std::string otherName = compareWith_->currentData().toString().toStdString();
     if (otherName == name) {
