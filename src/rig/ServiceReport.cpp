@@ -32,6 +32,7 @@ int ServiceReport::changedItems() const {
 ServiceReport BuildServiceReport(const ServiceVisit& v) {
     ServiceReport r;
     r.title = "Service report: Velka " + v.model + "/" + v.sub + ", serial " + v.serial;
+    r.fileStem = "service-report-" + v.serial;
     if (v.foundFrom.empty()) {
         r.header = {
             "Date: " + v.time,

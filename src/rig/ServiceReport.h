@@ -45,6 +45,7 @@ struct ReportSweep {
 
 struct ServiceReport {
     std::string title;                // "Service report: Velka 2601/0100, serial 12345678"
+    std::string fileStem;             // "service-report-12345678": a saved report's name begins so
     std::vector<std::string> header;  // date, technician, constants
     std::vector<ReportItem> items;    // changed ones first, each group in table order
     std::vector<std::string> txf;     // the TXF table areas written, found -> left

@@ -458,6 +458,10 @@ class TwoBackups : public BackupsDesktop {
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
+    // A moment as the dialog shows it.
+    static std::string when(int64_t t) {
+        return LocalAndUtcTime(t, QDateTime::fromSecsSinceEpoch(t).offsetFromUtc());
+    }
     // The newer backup against the older one.
     void compareBoth() {
         ASSERT_NO_FATAL_FAILURE(open(BackupsDialog::Mode::Compare));
@@ -473,19 +477,24 @@ class TwoBackups : public BackupsDesktop {
 // The whole table, every row under its header line, whichever way it is copied.
 TEST_F(TwoBackups, CopyGivesTheWholeComparisonWithItsHeader) {
     ASSERT_NO_FATAL_FAILURE(compareBoth());
-    const std::string expected =
-        "Group\tItem\tBackup\tOther backup\tAddresses\n"
+    const std::string body =
         "Adjustment items\tPower(Hi)\t213\t210\t\n"
         "Other parts of the memory\tMemory channel 1\tRX 145.471424 MHz, TX 146.520000 MHz, High, "
         "Wide\tRX 146.520000 MHz, TX 146.520000 MHz, High, Wide\t607\n"
         "Other parts of the memory\tBytes after the channel records\t00\tFF\t1662\n";
+    // Copied, the headings say which backups: the file, what made it and when.
+    const std::string expected = "Group\tItem\tBackup: " + second + ", Read at Connect, " +
+                                 when(utc.now) + "\tOther backup: " + first +
+                                 ", Read at Connect, " + when(utc.now - kDay) + "\tAddresses\n" +
+                                 body;
     std::string shown;
     for (const auto& row : shownTable(*dialog)) {
         for (std::size_t i = 0; i < row.size(); ++i)
             shown += (i == 0 ? "" : "\t") + row[i];
         shown += "\n";
     }
-    EXPECT_EQ(shown, expected) << "the table as shown";
+    EXPECT_EQ(shown, "Group\tItem\tBackup\tOther backup\tAddresses\n" + body)
+        << "the table as shown";
 
     struct Way {
         const char* name;
@@ -513,7 +522,9 @@ TEST_F(TwoBackups, CopyGivesTheWholeComparisonWithItsHeader) {
 TEST_F(TwoBackups, SaveAsCsvWritesTheWholeComparisonQuoted) {
     ASSERT_NO_FATAL_FAILURE(compareBoth());
     const std::string csv =
-        "Group,Item,Backup,Other backup,Addresses\r\n"
+        "Group,Item,\"Backup: " + second + ", Read at Connect, " + when(utc.now) +
+        "\",\"Other backup: " + first + ", Read at Connect, " + when(utc.now - kDay) +
+        "\",Addresses\r\n"
         "Adjustment items,Power(Hi),213,210,\r\n"
         "Other parts of the memory,Memory channel 1,\"RX 145.471424 MHz, TX 146.520000 MHz, "
         "High, Wide\",\"RX 146.520000 MHz, TX 146.520000 MHz, High, Wide\",607\r\n"
@@ -633,9 +644,6 @@ TEST_F(TwoBackups, ReportOfAnEarlierVisitFromTwoBackups) {
     ReportWindow* report = d.window.reportWindow();
     ASSERT_NE(report, nullptr);
     const std::string text = report->preview()->toPlainText().toStdString();
-    const auto when = [](int64_t t) {
-        return LocalAndUtcTime(t, QDateTime::fromSecsSinceEpoch(t).offsetFromUtc());
-    };
     for (const std::string& part : {
              std::string("Service report: Velka 2601/0100, serial 20417735"),
              "Found: Read at Connect, " + when(utc.now - kDay) + ", " + first,

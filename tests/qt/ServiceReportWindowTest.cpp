@@ -21,7 +21,11 @@ TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
     QString next;
-    d.window.saveFileChooser([&](const QString&) { return next; });
+    QString suggested;
+    d.window.saveFileChooser([&](const QString& s) {
+        suggested = s;
+        return next;
+    });
     d.start();
     // Before Connect no visit is under way: the report is of an earlier one, from its backups.
     d.window.reportAction()->trigger();
@@ -51,6 +55,9 @@ TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     next = pdfPath;
     report->pdfButton()->click();
     ASSERT_TRUE(QFileInfo::exists(pdfPath));
+    EXPECT_TRUE(
+        QFileInfo(suggested).fileName().startsWith(QStringLiteral("service-report-20417735-")))
+        << suggested.toStdString() << ": the name says whose report it is";
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     ASSERT_FALSE(pdftotext.isEmpty()) << "pdftotext (poppler-utils) is installed by scripts/setup";
     QProcess text;

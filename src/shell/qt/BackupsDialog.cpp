@@ -301,7 +301,10 @@ void BackupsDialog::ShowSelected() {
         againstProgram_ = true;
         comparedImage_ = r.image;
         comparedSerial_ = r.identity.serial;
-        ShowComparison(*comparison_, QStringLiteral("Backup"), QStringLiteral("Now"));
+        ShowComparison(*comparison_, QStringLiteral("Backup"), QStringLiteral("Now"),
+                       QStringLiteral("%1, %2").arg(q(name), Described(r)),
+                       QStringLiteral("the program's image of serial %1")
+                           .arg(q(core_.ConnectedIdentity().serial)));
         const ImageComparison& c = *comparison_;
         QString text =
             c.identical()
@@ -359,7 +362,9 @@ void BackupsDialog::ShowSelected() {
     first.WriteBlock(0, r.image);
     second.WriteBlock(0, other.record->image);
     comparison_ = CompareImages(first, second, core_.rig.RigVelkaOp_ComparedItems());
-    ShowComparison(*comparison_, QStringLiteral("Backup"), QStringLiteral("Other backup"));
+    ShowComparison(*comparison_, QStringLiteral("Backup"), QStringLiteral("Other backup"),
+                   QStringLiteral("%1, %2").arg(q(name), Described(r)),
+                   QStringLiteral("%1, %2").arg(q(otherName), Described(*other.record)));
     if (r.identity.key() == other.record->identity.key()) {
         Compared a{name, r};
         Compared b{otherName, *other.record};
@@ -378,10 +383,13 @@ void BackupsDialog::ShowSelected() {
 }
 
 void BackupsDialog::ShowComparison(const ImageComparison& c, const QString& first,
-                                   const QString& second) {
+                                   const QString& second, const QString& firstSource,
+                                   const QString& secondSource) {
     differences_->setHeaderLabels(
         {QStringLiteral("Item"), first, second, QStringLiteral("Addresses")});
-    table_ = ComparisonTable(c, first.toStdString(), second.toStdString());
+    // Copied or saved, the table names what it compares.
+    table_ = ComparisonTable(c, (first + QStringLiteral(": ") + firstSource).toStdString(),
+                             (second + QStringLiteral(": ") + secondSource).toStdString());
     const std::size_t bytes = DifferingBytes(c);
     if (!c.items.empty()) {
         auto* group = new QTreeWidgetItem(

@@ -101,7 +101,10 @@ class BackupsDialog final : public QDialog {
     bool Connected() const;
     void FillCompareWith();
     void ShowSelected();
-    void ShowComparison(const ImageComparison& c, const QString& first, const QString& second);
+    // first, second: the columns' headings; the sources say what each image is (file, what made
+    // it, when) in the table copied and saved.
+    void ShowComparison(const ImageComparison& c, const QString& first, const QString& second,
+                        const QString& firstSource, const QString& secondSource);
     // Why the record cannot be written to the connected transceiver now; nothing when it can.
     std::optional<QString> WhyNotRestorable(const BackupRecord& record) const;
     void AskRestore();

@@ -1,5 +1,6 @@
 #include "shell/qt/ReportWindow.h"
 
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -169,7 +170,10 @@ bool ReportWindow::SaveCsv(const QString& path, QString* why) const {
 }
 
 void ReportWindow::Save(const QString& filter, const QString& suffix, bool pdf) {
-    const QString suggested = QDir::home().filePath(QStringLiteral("service-report") + suffix);
+    // The name says whose report it is and when it was saved.
+    const QString suggested = QDir::home().filePath(QStringLiteral("%1-%2%3").arg(
+        QString::fromStdString(report_.fileStem),
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm")), suffix));
     const QString path = choose_
                              ? choose_(suggested, filter)
                              : QFileDialog::getSaveFileName(this, windowTitle(), suggested, filter);
