@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +46,9 @@ TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     d.window.reportAction()->trigger();
     ReportWindow* report = d.window.reportWindow();
     ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    QTest::qWait(50);
+    EXPECT_EQ(report->preview()->verticalScrollBar()->value(), 0) << "the preview opens at its top";
     const QString preview = report->preview()->toPlainText();
     const QString row = QStringLiteral("Power(Hi)");
     EXPECT_TRUE(preview.contains(QStringLiteral("Adjustment items (1 changed)")))

@@ -95,6 +95,9 @@ ReportWindow::ReportWindow(ServiceReport report, FileChooser choose, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     preview_ = new QTextBrowser(this);
     Fill(*preview_->document());
+    // The text went in before the cursor, which now stands at its end: the preview opens at the
+    // report's title instead.
+    preview_->moveCursor(QTextCursor::Start);
     layout->addWidget(preview_);
     auto* buttons = new QHBoxLayout;
     auto* print = new QPushButton(QStringLiteral("&Print\u2026"), this);
