@@ -222,24 +222,39 @@ ServiceReport CalvexCore::ReportOfBackups(ServiceVisit facts, const BackupRecord
     return BuildServiceReport(facts);
 }
 
-bool CalvexCore::StartRestore(const std::string& name) {
+namespace {
+
+std::string CannotRestoreNow() {
+    return std::string("Cannot restore a backup now.") + kCrLf + kCrLf +
+           "Connect the transceiver first, and let any procedure end.";
+}
+
+}  // namespace
+
+std::optional<std::string> CalvexCore::WhyNotRestorable(const std::string& name,
+                                                        const BackupLoad& load) const {
     const std::string cannot = std::string("Cannot restore this backup.") + kCrLf + kCrLf;
+    if (!load.usable()) return cannot + name + ": " + load.reason;
+    if (!rig.RigVelkaProp_RestoreAllowed()) return CannotRestoreNow();
+    if (const auto why =
+            WhyNotForRadio(load.record->identity, radio.radioNameM(), radio.radionameS())) {
+        return cannot + *why;
+    }
+    return std::nullopt;
+}
+
+bool CalvexCore::StartRestore(const std::string& name) {
+    // Refused before the file is read when nothing may be written now.
     if (!rig.RigVelkaProp_RestoreAllowed()) {
-        ShowCritical(std::string("Cannot restore a backup now.") + kCrLf + kCrLf +
-                         "Connect the transceiver first, and let any procedure end.",
-                     {});
+        ShowCritical(CannotRestoreNow(), {});
         return false;
     }
     const BackupLoad load = backups.Load(name);
-    if (!load.usable()) {
-        ShowCritical(cannot + name + ": " + load.reason, {});
+    if (const auto why = WhyNotRestorable(name, load)) {
+        ShowCritical(*why, {});
         return false;
     }
     const BackupIdentity& id = load.record->identity;
-    if (const auto why = WhyNotForRadio(id, radio.radioNameM(), radio.radionameS())) {
-        ShowCritical(cannot + *why, {});
-        return false;
-    }
     return rig.RigOpFunc_StartRestore(load.record->image, id.model, id.sub);
 }
 

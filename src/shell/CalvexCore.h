@@ -155,6 +155,11 @@ class CalvexCore final : public IComHost,
     // A backup against the program's image, which while connected is the last verified read
     // with the adjustments made since.
     ImageComparison CompareWithBackup(const BackupRecord& record) const;
+    // Why the backup loaded from name cannot be written to the connected transceiver now, in the
+    // words a refused restore shows (an unusable file, nothing connected or a procedure running,
+    // another model or sub code); nothing when it can.
+    std::optional<std::string> WhyNotRestorable(const std::string& name,
+                                                const BackupLoad& load) const;
     // Loads the backup file name and starts its verified restore (see
     // clsIndOp_RigVelka::RigOpFunc_StartRestore). Refused with a message, and false, when the
     // program is not connected and idle, the file is not usable, or the backup's model or sub

@@ -313,7 +313,7 @@ void BackupsDialog::ShowSelected() {
                 : QStringLiteral("Backup (%1): %2 differ from the program's image.")
                       .arg(Described(r), ItemsAndBytes(c, "adjustment item", "adjustment items"));
         if (mode_ == Mode::Restore) {
-            const auto why = WhyNotRestorable(r);
+            const auto why = WhyNotRestorable(name, load);
             if (why) text += QStringLiteral("\n") + *why;
             restore_->setEnabled(!why);
         }
@@ -420,18 +420,12 @@ void BackupsDialog::ShowComparison(const ImageComparison& c, const QString& firs
     copyAction_->setEnabled(true);
 }
 
-std::optional<QString> BackupsDialog::WhyNotRestorable(const BackupRecord& record) const {
-    // The words the core uses when it refuses: the technician reads one story either way.
-    if (!core_.rig.RigVelkaProp_RestoreAllowed()) {
-        return QStringLiteral(
-            "Cannot restore a backup now.\n\nConnect the transceiver first, and "
-            "let any procedure end.");
-    }
-    if (const auto why =
-            WhyNotForRadio(record.identity, core_.radio.radioNameM(), core_.radio.radionameS())) {
-        return QStringLiteral("Cannot restore this backup.\n\n") + q(*why);
-    }
-    return std::nullopt;
+std::optional<QString> BackupsDialog::WhyNotRestorable(const std::string& name,
+                                                       const BackupLoad& load) const {
+    // The core's own words: the technician reads one story whichever refuses.
+    const auto why = core_.WhyNotRestorable(name, load);
+    if (!why) return std::nullopt;
+    return q(*why).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 QString BackupsDialog::RestoreQuestion() const {
@@ -514,13 +508,7 @@ void BackupsDialog::OpenFile(const QString& path) {
     if (mode_ != Mode::Restore) return;
 
     // Refused as the core refuses a file of the folder, before any question is asked.
-    const BackupLoad load = core_.backups.Load(name);
-    if (!load.usable()) {
-        ShowProblem(
-            QStringLiteral("Cannot restore this backup.\n\n%1: %2").arg(q(name), q(load.reason)));
-        return;
-    }
-    if (const auto why = WhyNotRestorable(*load.record)) {
+    if (const auto why = WhyNotRestorable(name, core_.backups.Load(name))) {
         ShowProblem(*why);
         return;
     }

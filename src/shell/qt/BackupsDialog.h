@@ -105,8 +105,9 @@ class BackupsDialog final : public QDialog {
     // it, when) in the table copied and saved.
     void ShowComparison(const ImageComparison& c, const QString& first, const QString& second,
                         const QString& firstSource, const QString& secondSource);
-    // Why the record cannot be written to the connected transceiver now; nothing when it can.
-    std::optional<QString> WhyNotRestorable(const BackupRecord& record) const;
+    // Why the backup loaded from name cannot be written to the connected transceiver now, as the
+    // core says it; nothing when it can.
+    std::optional<QString> WhyNotRestorable(const std::string& name, const BackupLoad& load) const;
     void AskRestore();
     void ShowProblem(const QString& text);
 
