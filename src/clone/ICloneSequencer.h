@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "clone/CloneCodes.h"
 
@@ -9,16 +11,30 @@ namespace calvex {
 
 // What the console and the transceiver class ask of the operation sequencer. Every operation
 // starts at once and is observed by polling OpRunning; failures are reported by the sequencer.
+// One operation at a time: each start returns 0 when it started and 1, changing nothing, while
+// another is armed or running.
 class ICloneSequencer {
   public:
     virtual ~ICloneSequencer() = default;
     // Forces idle, closes the port and sets the port number for the next operation.
     virtual void easyReset(int16_t portNo) = 0;
-    virtual void easyCloneRead() = 0;
-    virtual void easyCloneWrite() = 0;
-    // spE8: E8 data text, e.g. "054338" (command 05, value C8). Always returns 0.
+    virtual int16_t easyCloneRead() = 0;
+    virtual int16_t easyCloneWrite() = 0;
+    // spE8: E8 data text, e.g. "054338" (command 05, value C8).
     virtual int16_t easySendE8NoAnswer(const std::string& spE8) = 0;
     virtual int16_t easySendE8ReqAnswer(const std::string& spE8) = 0;
+    // Adjustment frames without answer, sent in order as one operation: after one
+    // identification where one is due, then each frame. e8FramesSent tells, once the operation
+    // has ended, how many of them went out whole (the rest never reached the line).
+    virtual int16_t easySendE8Frames(const std::vector<std::string>& frames) = 0;
+    virtual std::size_t e8FramesSent() const = 0;
+    // Identifies the radio on the line and compares the whole answer with the bound one; another
+    // radio ends the operation with SequenceError::OtherUnit, reported as every failure is.
+    virtual int16_t easyConfirmIdentity() = 0;
+    // The bound radio has answered on the line as it is now: no open, close, lost device or
+    // change of port since. Frames that change the radio go out without a new identification
+    // only while this holds and the line has not been quiet for a while.
+    virtual bool identityConfirmed() const = 0;
     virtual bool OpRunning() const = 0;
     // Milliseconds of idle time after which an open port is released; 0 never.
     virtual void comHoldReload(int32_t ms) = 0;

@@ -26,7 +26,12 @@ std::string Mid(const std::string& s, std::size_t pos, std::size_t len) {
 
 clsCmcCln3Sequence::clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
                                        ITickSource& ticks)
-    : com_(com), radio_(radio), host_(host), holdTick_(ticks) {
+    : com_(com),
+      radio_(radio),
+      host_(host),
+      holdTick_(ticks),
+      drainTick_(ticks),
+      quietTick_(ticks) {
     Reset();
     comPortNo_ = 1;
     comHoldReload(0);
@@ -37,6 +42,7 @@ void clsCmcCln3Sequence::Reset() {
     flgHighSpeed_ = false;
     cloneReadVerified_ = false;
     confirmingIdentity_ = false;
+    confirmedEpoch_.reset();
     com_.cln3D().Reset();
     com_.Reset();
     // Everything is idle now: a lost device may be used again by the next operation.
@@ -47,8 +53,9 @@ void clsCmcCln3Sequence::Reset() {
 void clsCmcCln3Sequence::Standby() {
     operation_ = kOpNone;
     confirmingIdentity_ = false;
+    compareBound_ = false;
     stepNo_ = 0;
-    e8HexStrToSend_.clear();
+    e8Frames_.clear();
 }
 
 void clsCmcCln3Sequence::easyReset(int16_t portNo) {
@@ -56,30 +63,72 @@ void clsCmcCln3Sequence::easyReset(int16_t portNo) {
     comPortNo_ = portNo;
 }
 
-void clsCmcCln3Sequence::easyCloneRead() {
+int16_t clsCmcCln3Sequence::easyCloneRead() {
+    if (Busy()) return 1;
     cloneReadVerified_ = false;
-    Operation(kOpCloneRead);
-    start();
+    SetOperation(kOpCloneRead);
+    Begin();
+    return 0;
 }
 
-void clsCmcCln3Sequence::easyCloneWrite() {
-    Operation(kOpCloneWrite);
-    start();
+int16_t clsCmcCln3Sequence::easyCloneWrite() {
+    if (Busy()) return 1;
+    SetOperation(kOpCloneWrite);
+    Begin();
+    return 0;
 }
 
 int16_t clsCmcCln3Sequence::easySendE8NoAnswer(const std::string& spE8) {
-    Operation(kOpE8);
-    e8HexStrToSend_ = spE8;
-    start();
-    return 0;
+    return easySendE8Frames({spE8});
 }
 
 int16_t clsCmcCln3Sequence::easySendE8ReqAnswer(const std::string& spE8) {
-    Operation(kOpE8);
-    e8HexStrToSend_ = spE8;
+    if (Busy()) return 1;
+    SetOperation(kOpE8);
+    e8Frames_ = {spE8};
     e8AnsRequired_ = true;
-    start();
+    Begin();
     return 0;
+}
+
+int16_t clsCmcCln3Sequence::easySendE8Frames(const std::vector<std::string>& frames) {
+    if (Busy() || frames.empty()) return 1;
+    SetOperation(kOpE8);
+    e8Frames_ = frames;
+    Begin();
+    return 0;
+}
+
+int16_t clsCmcCln3Sequence::easyConfirmIdentity() {
+    if (Busy()) return 1;
+    SetOperation(kOpIdentify);
+    compareBound_ = true;
+    Begin();
+    return 0;
+}
+
+bool clsCmcCln3Sequence::identityConfirmed() const {
+    return confirmedEpoch_ && *confirmedEpoch_ == com_.lineEpoch();
+}
+
+void clsCmcCln3Sequence::bindIdentity(const std::string& answer) {
+    boundAnswer_ = answer;
+    // Bound right after the read that answered so, on the line that read has left open.
+    if (answer.empty()) {
+        confirmedEpoch_.reset();
+    } else {
+        confirmedEpoch_ = com_.lineEpoch();
+    }
+}
+
+void clsCmcCln3Sequence::CompareWithBound() {
+    if (boundAnswer_.empty()) return;
+    if (ansInfo() == boundAnswer_) {
+        confirmedEpoch_ = com_.lineEpoch();
+    } else {
+        confirmedEpoch_.reset();
+        myError_ = SequenceError::OtherUnit;
+    }
 }
 
 void clsCmcCln3Sequence::comHoldReload(int32_t ms) {
@@ -88,11 +137,28 @@ void clsCmcCln3Sequence::comHoldReload(int32_t ms) {
 }
 
 void clsCmcCln3Sequence::Operation(int16_t op) {
-    operation_ = op;
-    e8AnsRequired_ = false;
+    // An operation armed or on the line is not replaced under its feet.
+    if (!Busy()) SetOperation(op);
 }
 
-void clsCmcCln3Sequence::start() {
+void clsCmcCln3Sequence::SetOperation(int16_t op) {
+    operation_ = op;
+    e8AnsRequired_ = false;
+    compareBound_ = false;
+}
+
+int16_t clsCmcCln3Sequence::start() {
+    // Operation() has armed what the caller wants; an operation already on the line keeps it.
+    if (stepNo_ != 0) return 1;
+    Begin();
+    return 0;
+}
+
+void clsCmcCln3Sequence::Begin() {
+    if (operation_ == kOpE8) {
+        e8Sent_ = 0;
+        frameUncounted_ = false;
+    }
     stepNo_ = 0;
     task();
 }
@@ -124,7 +190,7 @@ int16_t clsCmcCln3Sequence::FeCount() const {
 
 bool clsCmcCln3Sequence::MustConfirmIdentity() const {
     // The rate switch of a clone read goes out on the port that read has just opened.
-    return !boundAnswer_.empty() && !com_.comOpen() && !flgHighSpeed_;
+    return !boundAnswer_.empty() && !identityConfirmed() && !flgHighSpeed_;
 }
 
 void clsCmcCln3Sequence::StartStep() {
@@ -160,7 +226,7 @@ void clsCmcCln3Sequence::StartStep() {
             drv.waitAnswer(e8AnsRequired_);
             drv.retryCount(2);
             text = IntToHex2(clonecmd::kAdjust) + radio_.radioNameM() + radio_.radionameS() +
-                   e8HexStrToSend_;
+                   (e8Sent_ < e8Frames_.size() ? e8Frames_[e8Sent_] : std::string());
             break;
         case kStepFinish:
             stepNo_ = 0;
@@ -170,6 +236,20 @@ void clsCmcCln3Sequence::StartStep() {
             return;
     }
     drv.Send(HexStrToByteStr(text));
+    if (stepCode_ == kStepE8) {
+        frameUncounted_ = true;
+        drainTick_.counter(clsCmcCln3Drv::kAnswerTimeout);
+        CountFrameOut();
+    }
+}
+
+void clsCmcCln3Sequence::CountFrameOut() {
+    if (!frameUncounted_ || com_.lineLost() || com_.errCannotOpen() || com_.errOverflow() ||
+        com_.cln3D().lastError() != DriverError::None || com_.comOutPending() > 0) {
+        return;
+    }
+    frameUncounted_ = false;
+    ++e8Sent_;
 }
 
 void clsCmcCln3Sequence::IdentityCheck() {
@@ -192,7 +272,16 @@ void clsCmcCln3Sequence::task() {
     // had succeeded.
     const bool portFault = operation_ != kOpNone && stepNo_ != 0 &&
                            (com_.lineLost() || com_.errCannotOpen() || com_.errOverflow());
-    if (operation_ != kOpNone && (portFault || !drv.Running())) {
+    // A frame still in the port's buffer holds the next step back; a port that takes nothing
+    // more for as long as an answer may take has failed.
+    CountFrameOut();
+    bool frameDraining = frameUncounted_ && !portFault && drv.lastError() == DriverError::None &&
+                         com_.comOutPending() > 0;
+    if (frameDraining && drainTick_.counter() < 1) {
+        drv.lastError(DriverError::NoEcho);
+        frameDraining = false;
+    }
+    if (operation_ != kOpNone && !frameDraining && (portFault || !drv.Running())) {
         int16_t c = 0;
         const bool failed = drv.lastError() != DriverError::None;
         switch (portFault ? kOpNone : operation_) {
@@ -200,6 +289,14 @@ void clsCmcCln3Sequence::task() {
                 c = stepNo_ == 0 ? kStepIdentify : kStepFinish;
                 flgHighSpeed_ = false;
                 flgKeepStep_ = false;
+                if (stepNo_ != 0 && compareBound_) {
+                    if (failed) {
+                        myError_ = SequenceError::Driver;
+                    } else {
+                        CompareWithBound();
+                    }
+                    if (myError_ != SequenceError::None) c = kStepFailed;
+                }
                 break;
             case kOpCloneRead:
                 if (stepNo_ == 0) {
@@ -220,7 +317,9 @@ void clsCmcCln3Sequence::task() {
                         savedStepNo_ = stepNo_;
                         savedOperation_ = operation_;
                         flgHighSpeed_ = true;
-                        easySendE8NoAnswer(IntToHex2(1) + IntToAsciiHexStr(15));
+                        SetOperation(kOpE8);
+                        e8Frames_ = {IntToHex2(1) + IntToAsciiHexStr(15)};
+                        Begin();
                     } else {
                         flgHighSpeed_ = false;
                         drv.Reset();
@@ -270,8 +369,7 @@ void clsCmcCln3Sequence::task() {
                     } else {
                         IdentityCheck();
                         // A whole image is written only into the radio it was read from.
-                        if (myError_ == SequenceError::None && !AnswerIsBound())
-                            myError_ = SequenceError::OtherUnit;
+                        if (myError_ == SequenceError::None) CompareWithBound();
                     }
                     c = myError_ != SequenceError::None ? kStepFailed : kStepCloneWrite;
                 } else {
@@ -280,17 +378,21 @@ void clsCmcCln3Sequence::task() {
                 break;
             case kOpE8:
                 if (stepNo_ == 0) {
+                    // After a quiet spell the cable may have moved, the port open or not: a
+                    // frame that changes the radio waits for the radio to be known again.
+                    if (!e8AnsRequired_ && !flgHighSpeed_ && quietTick_.counter() < 1)
+                        confirmedEpoch_.reset();
                     confirmingIdentity_ = MustConfirmIdentity();
                     c = confirmingIdentity_ ? kStepIdentify : kStepE8;
                 } else if (confirmingIdentity_) {
                     confirmingIdentity_ = false;
-                    if (!failed && !AnswerIsBound()) myError_ = SequenceError::OtherUnit;
+                    if (!failed) CompareWithBound();
                     c = failed || myError_ != SequenceError::None ? kStepFailed : kStepE8;
                 } else {
-                    c = failed ? kStepFailed : kStepFinish;
+                    c = failed ? kStepFailed : (e8Sent_ < e8Frames_.size() ? kStepE8 : kStepFinish);
                     if (flgHighSpeed_) {
                         stepNo_ = savedStepNo_;
-                        Operation(savedOperation_);
+                        SetOperation(savedOperation_);
                         flgKeepStep_ = true;
                     }
                 }
@@ -316,6 +418,7 @@ void clsCmcCln3Sequence::task() {
     }
     if (active) {
         holdTick_.counter(comHoldReload_);
+        quietTick_.counter(kQuietSpellMs);
     } else if (comHoldReload_ > 0 && holdTick_.counter() < 1 && com_.comOpen()) {
         Reset();
     }

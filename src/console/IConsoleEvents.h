@@ -16,9 +16,13 @@ class IConsoleEvents {
     // The complete line text of the item.
     virtual std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
                                     int16_t value) = 0;
-    // Sends the item in place of the console's own adjustment command.
+    // Sends the item in place of the console's own adjustment command (and keeps the image).
     virtual void ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
                                int16_t value) = 0;
+    // Queues one adjustment command for the radio. Once it has gone out whole, the EEPROM image
+    // takes the value's low byte at imageAdr (none when negative); a command that never reached
+    // the radio leaves the image as the radio holds it.
+    virtual void ConsEv_QueueE8(int16_t command, int16_t value, int32_t imageAdr) = 0;
     // Runs the item's Enter action.
     virtual void ConsEv_Enter(clsConsole& console, int16_t& index, int16_t eventNo,
                               int16_t value) = 0;

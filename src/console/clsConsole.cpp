@@ -193,18 +193,18 @@ std::string clsConsole::E8Text(int16_t command, int16_t value) {
 
 void clsConsole::SendE8(int16_t i) {
     const ConsoleItem& it = item(i);
-    if (it.Event_SendE8 < 0) {
-        if (it.E8Command >= 0) {
-            IConsoleEvents& sink = eventClass();
-            if (myCln3Seq_ == nullptr) throw std::logic_error("console has no sequencer");
-            myCln3Seq_->easySendE8NoAnswer(E8Text(it.E8Command, it.Value));
-            sink.WaitE8Required(it.WaitAfterE8);
-        }
-    } else {
+    if (it.Event_SendE8 >= 0) {
         int16_t index = i;
         eventClass().ConsEv_SendE8(*this, index, it.Event_SendE8, it.Value);
+    } else if (it.E8Command >= 0) {
+        // The image takes the value once the radio has it.
+        IConsoleEvents& sink = eventClass();
+        sink.ConsEv_QueueE8(it.E8Command, it.Value, it.EeAdr);
+        sink.WaitE8Required(it.WaitAfterE8);
+    } else {
+        // Nothing to send: the image alone keeps the value.
+        WriteToEe(i);
     }
-    WriteToEe(i);
 }
 
 void clsConsole::EnterExec(int16_t i) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "clone/ICloneSequencer.h"
 #include "console/ConsoleItem.h"
 #include "console/IConsoleEvents.h"
 #include "console/IListBox.h"
@@ -27,8 +26,6 @@ class clsConsole {
     void myListBox(IListBox& box) { myListBox_ = &box; }
     IConsoleEvents* myEventClass() const { return myEventClass_; }
     void myEventClass(IConsoleEvents& sink) { myEventClass_ = &sink; }
-    ICloneSequencer* myCln3Seq() const { return myCln3Seq_; }
-    void myCln3Seq(ICloneSequencer& seq) { myCln3Seq_ = &seq; }
     clsCmcEeprom* myEeprom() const { return myEeprom_; }
     void myEeprom(clsCmcEeprom& image) { myEeprom_ = &image; }
 
@@ -87,7 +84,9 @@ class clsConsole {
     void Disp(int16_t i);
     void ReadFromEe(int16_t i);
     void WriteToEe(int16_t i);
-    // Sends the item (or lets the sink do it), then stores it in the image.
+    // Queues the item's adjustment command with the sink, the image to take the value once it
+    // has been sent; an item with a send event leaves both to the sink, one without a command
+    // stores the value in the image at once.
     void SendE8(int16_t i);
     void EnterPushed(int16_t i) { flgEnterOn(i, true); }
     void EnterExec(int16_t i);
@@ -106,7 +105,6 @@ class clsConsole {
 
     IListBox* myListBox_ = nullptr;
     IConsoleEvents* myEventClass_ = nullptr;
-    ICloneSequencer* myCln3Seq_ = nullptr;
     clsCmcEeprom* myEeprom_ = nullptr;
     std::vector<ConsoleItem> myItems;
     int16_t myItemCount = 0;

@@ -47,6 +47,7 @@ void frmCom::ApplyConfig(int32_t baud, int16_t rThreshold) {
     comOpen(false);
     comPortNum_ = 1;
     comBaud_ = baud;
+    ++lineEpoch_;
     // The port is closed here; a control that still refuses a setting keeps its old one.
     const auto ignore = [](const std::exception&) {};
     Guarded([&] { port_.DTREnable(true); }, ignore);
@@ -70,7 +71,9 @@ void frmCom::HighSpeedBRatioSet() {
 }
 
 void frmCom::comPortNum(int16_t port) {
-    if (port >= imdMinComPortNum && port <= imdmaxComPortNum) comPortNum_ = port;
+    if (port < imdMinComPortNum || port > imdmaxComPortNum || port == comPortNum_) return;
+    comPortNum_ = port;
+    ++lineEpoch_;
 }
 
 void frmCom::lnkSettings(const std::string& settings) {
@@ -82,6 +85,15 @@ bool frmCom::comOpen() const {
 }
 
 void frmCom::comOpen(bool open) {
+    const bool wasOpen = port_.PortOpen();
+    // Counted however the change ends: a failed open counts as a change of the line too.
+    struct CountChange {
+        frmCom& com;
+        bool wasOpen;
+        ~CountChange() {
+            if (com.port_.PortOpen() != wasOpen || com.errCannotOpen_) ++com.lineEpoch_;
+        }
+    } countChange{*this, wasOpen};
     if (open && lineLost_) {
         // The detail of the loss stays: it is what the technician needs to hear.
         errCannotOpen_ = true;
@@ -107,6 +119,14 @@ void frmCom::comOpen(bool open) {
     cln3D_.Reset();
 }
 
+int16_t frmCom::comOutPending() const {
+    try {
+        return port_.PortOpen() ? port_.OutBufferCount() : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 bool frmCom::totalError() const {
     return cln3D_.nowError() != DriverError::None || errOverflow_ || errCannotOpen_ || lineLost_;
 }
@@ -130,6 +150,7 @@ void frmCom::MsCom_OnComm() {
             if (port_.InBufferCount() > 0) timSolid_Timer();
             break;
         case comm_event::kRxOver:
+            ++lineEpoch_;
             errOverflow_ = true;
             comOpen(false);
             break;
@@ -144,6 +165,7 @@ void frmCom::MsCom_OnComm() {
             // port when no operation is left to do it.
             errCannotOpen_ = true;
             lineLost_ = true;
+            ++lineEpoch_;
             break;
         case comm_event::kBreak:
         case comm_event::kCtsTimeout:

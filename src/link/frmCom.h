@@ -43,6 +43,12 @@ class frmCom {
 
     bool comOpen() const;
     void comOpen(bool open);
+    // Counts every change of the line under the program: each open and close of the port, a
+    // lost device, a buffer overflow and another port number. What was learnt of the radio on
+    // the line (its identity) holds only while this count stays the same.
+    uint64_t lineEpoch() const { return lineEpoch_; }
+    // Bytes written but not yet handed to the system's driver; 0 for a closed port.
+    int16_t comOutPending() const;
     bool comSendEnable() const { return comOpen(); }
 
     bool errOverflow() const { return errOverflow_; }
@@ -90,6 +96,7 @@ class frmCom {
     bool errOverflow_ = false;
     bool errorNoted_ = false;
     bool lineLost_ = false;
+    uint64_t lineEpoch_ = 0;
     std::string openErrorDevice_;
     std::string openErrorReason_;
     std::function<void()> saveProfile_;

@@ -80,6 +80,11 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
 }
 
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
+    // What went out before the reset is in the radio: the image says so; the rest is dropped.
+    SettleSentSoFar();
+    inFlight.clear();
+    outbox.clear();
+    liveIdentified = liveReadAfterIdentify = false;
     // A reset ends a restore under way (a clone error, Connect, another port): it failed. Once
     // its write has begun the radio may hold part of the backup, and the technician must know.
     restoreRequest = false;
@@ -142,7 +147,6 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     clsConsole& con = myConsole;
     con.myListBox(myWindow.lboConsole());
     con.myEventClass(*this);
-    con.myCln3Seq(myCln3Seq);
     con.myEeprom(myRadio.eepImage);
     con.Clear();
 
@@ -443,10 +447,10 @@ void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole& console, int16_t& index, int16
                                       int16_t value) {
     if (eventNo != 0) return;
     const int16_t ch = chList.at(static_cast<std::size_t>(value));
-    // Channels are numbered from 1 on the wire.
-    myCln3Seq.easySendE8NoAnswer(
-        clsConsole::E8Text(console.E8Command(index), static_cast<int16_t>(ch + 1)));
-    curChannel = ch;
+    // Channels are numbered from 1 on the wire; the radio is on it once the command is out.
+    outbox.push_back({.command = console.E8Command(index),
+                      .value = static_cast<int16_t>(ch + 1),
+                      .channel = ch});
 }
 
 void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventNo, int16_t) {

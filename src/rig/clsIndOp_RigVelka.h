@@ -61,6 +61,10 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void RigOpFunc_ClickCmd00(int16_t index);
     // One pass of the connection's state machine; called once per timer tick.
     void task();
+    // Once the sequencer has ended the operation of the queued adjustments: the image takes
+    // what reached the radio. The task does it on its next pass; the tick does it at its end,
+    // so that between ticks the image is what the radio holds.
+    void RigOpFunc_SettleSent() { SettleSent(); }
 
     // Where every completed clone read is backed up before anything is sent after it, and
     // where restores report how they ended; none: nothing is kept.
@@ -125,6 +129,9 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void ConsEv_SendE8(clsConsole& console, int16_t& index, int16_t eventNo,
                        int16_t value) override;
     void ConsEv_Enter(clsConsole& console, int16_t& index, int16_t eventNo, int16_t value) override;
+    void ConsEv_QueueE8(int16_t command, int16_t value, int32_t imageAdr) override {
+        SendE8(command, value, imageAdr);
+    }
 
     static constexpr const char* kConstFileName = "Const.ini";
 
@@ -168,7 +175,20 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool SendChangedItems();
     void StartEnterAction();
     void UpdateMainControls();
-    void SendE8(int16_t command, int16_t value);
+    // Queues one adjustment command; the image takes the value at imageAdr (none when negative)
+    // once the command has gone out whole. What a step queues goes out as one operation.
+    void SendE8(int16_t command, int16_t value, int32_t imageAdr = -1);
+    // Hands what the step queued to the sequencer (one identification at most, then each frame
+    // in order); kept for the next tick while the line is busy.
+    void FlushOutbox();
+    // After the operation of the queued commands has ended: the image takes the values that went
+    // out whole, and the rest are dropped (the radio does not hold them).
+    void SettleSent();
+    // The same while the operation may still be under way (a reset ends it): what has gone out
+    // so far is in the radio.
+    void SettleSentSoFar();
+    // An adjustment of the image byte at adr is queued or on the line.
+    bool AdjustmentUnderWay(int32_t adr) const;
 
     // Live readings: done once the answer has been taken (or found bad, setting opError).
     bool ReadMonitor(int16_t r, bool first);
@@ -337,6 +357,21 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
         int16_t narrow = 0;
     };
     std::array<LevelsAsRead, kVelkaItems.size()> levelsAsRead{};
+
+    // One adjustment command for the radio, and what the program takes from it once it has gone
+    // out whole: the image byte, the channel the radio is now on.
+    struct Adjustment {
+        int16_t command = 0;
+        int16_t value = 0;
+        int32_t imageAdr = -1;
+        int16_t channel = -1;
+    };
+    // Queued by the step under way, then on the line until counted.
+    std::vector<Adjustment> outbox;
+    std::vector<Adjustment> inFlight;
+    // A live cycle identifies the radio before its first reading, then reads.
+    bool liveIdentified = false;
+    bool liveReadAfterIdentify = false;
 };
 
 // Where "Const.ini" is looked for, in this order: the current directory cwd, then the user's

@@ -43,7 +43,7 @@ bool clsIndOp_RigVelka::ProcedureReading(int16_t r) {
 
 bool clsIndOp_RigVelka::TxfProcedure() {
     if (myCln3Seq.OpRunning()) return false;
-    clsCmcEeprom& ee = myRadio.eepImage;
+    const clsCmcEeprom& ee = myRadio.eepImage;
     switch (procStep) {
         case 1:
             procWork.area = -1;
@@ -103,8 +103,8 @@ bool clsIndOp_RigVelka::TxfProcedure() {
             } else if (k % 2 == 1) {
                 value = myConsole.Value(idxTxf);
             }
-            SendE8(static_cast<int16_t>(VelkaMemory::kTxfFirstCommand + k), value);
-            ee.WriteByte(VelkaMemory::kTxfTable + k, static_cast<uint8_t>(value & 0xFF));
+            SendE8(static_cast<int16_t>(VelkaMemory::kTxfFirstCommand + k), value,
+                   VelkaMemory::kTxfTable + k);
             ++procWork.startK;
             return false;
         }
@@ -224,10 +224,8 @@ bool clsIndOp_RigVelka::RssiProcedure() {
             if (!ProcedureReading(3)) return false;
             if (rssiNext) {
                 const int16_t e = lastMon[3];
-                SendE8(rssiS1Phase ? VelkaMemory::kRssiS1Command : VelkaMemory::kRssiS3Command, e);
-                myRadio.eepImage.WriteByte(
-                    rssiS1Phase ? VelkaMemory::kRssiS1 : VelkaMemory::kRssiS3,
-                    static_cast<uint8_t>(e));
+                SendE8(rssiS1Phase ? VelkaMemory::kRssiS1Command : VelkaMemory::kRssiS3Command, e,
+                       rssiS1Phase ? VelkaMemory::kRssiS1 : VelkaMemory::kRssiS3);
             }
             procWork.stored = rssiNext;
             return GoToStep(8);
@@ -277,12 +275,12 @@ void clsIndOp_RigVelka::BeginTrial() {
 }
 
 void clsIndOp_RigVelka::PutBackTrial() {
-    clsCmcEeprom& ee = myRadio.eepImage;
+    const clsCmcEeprom& ee = myRadio.eepImage;
     bool changed = false;
     for (const TrialByte& b : trialBytes) {
-        if (ee.ReadByte(b.adr) == b.original) continue;
-        // The image holds what the radio will hold once the queue has been sent.
-        ee.WriteByte(b.adr, static_cast<uint8_t>(b.original));
+        // A trial value still on the line may reach the radio: it goes back too.
+        if (ee.ReadByte(b.adr) == b.original && !AdjustmentUnderWay(b.adr)) continue;
+        // The image follows as each value goes back out.
         putBack.push_back(b);
         changed = true;
     }
@@ -297,7 +295,7 @@ void clsIndOp_RigVelka::PutBackStep() {
     putBackConfirmed = putBackSent;
     if (putBackSent < putBack.size()) {
         const TrialByte& b = putBack[putBackSent++];
-        SendE8(b.command, b.original);
+        SendE8(b.command, b.original, b.adr);
         return;
     }
     if (!putBack.empty()) {

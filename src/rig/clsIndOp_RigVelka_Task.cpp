@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "rig/NarrowRatio.h"
 #include "rig/VelkaItems.h"
@@ -37,10 +38,15 @@ void clsIndOp_RigVelka::RunTask() {
         opTick.counter(waitE8Ms);
         waitE8Ms = 0;
     }
+    // The commands on the line have ended: the image takes what reached the radio.
+    SettleSent();
+    FlushOutbox();
+    if (myCln3Seq.OpRunning() || !outbox.empty()) return;
     if (opTick.counter() >= 1) return;
     // What a stopped procedure tried goes back before anything else reaches the radio.
     if (RigVelkaProp_PuttingBack() || connectAfterPutBack || portAfterPutBack) {
         PutBackStep();
+        FlushOutbox();
         UpdateMainControls();
         return;
     }
@@ -49,6 +55,7 @@ void clsIndOp_RigVelka::RunTask() {
     do {
         int16_t next = static_cast<int16_t>((opState + 1) % kStateCount);
         advanced = RunState(next);
+        FlushOutbox();
         if (advanced) {
             opState = next;
             opFirst = true;
@@ -96,6 +103,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case 3:
             reloadCycle = reloadRequest;
             reloadRequest = false;
+            liveIdentified = liveReadAfterIdentify = false;
             liveCycle = !reloadCycle && LiveRoundAllowed() && LiveRoundDue();
             return true;
         case 4:
@@ -204,17 +212,16 @@ bool clsIndOp_RigVelka::SendChangedItems() {
         myConsole.flgChanged(d, false);
         myConsole.SendE8(d);
         // The narrow levels follow the wide level and its ratio once either has been changed;
-        // until then the radio gets back the level it holds.
+        // until then the radio gets back the level it holds. Both go out as one operation.
         if (const ItemRow* ratio = RatioRowOf(d)) {
             const LevelsAsRead& asRead = levelsAsRead[static_cast<std::size_t>(Index(ratio->item))];
             const int16_t w = myConsole.Value(Index(ratio->wide));
             const int16_t r = myConsole.Value(Index(ratio->item));
             const int16_t n =
                 w == asRead.wide && r == asRead.ratio ? asRead.narrow : NarrowLevel(w, r);
-            SendE8(ratio->narrowCommand, n);
-            myRadio.eepImage.WriteByte(ratio->narrowAdr, static_cast<uint8_t>(n));
+            SendE8(ratio->narrowCommand, n, ratio->narrowAdr);
         }
-        if (myCln3Seq.OpRunning()) return false;
+        if (!outbox.empty()) return false;
     }
     return true;
 }
@@ -245,12 +252,50 @@ void clsIndOp_RigVelka::UpdateMainControls() {
     myWindow.cmd00Cancel(2, dispPara);
 }
 
-void clsIndOp_RigVelka::SendE8(int16_t command, int16_t value) {
-    myCln3Seq.easySendE8NoAnswer(IntToHex2(command) + IntToAsciiHexStr(value));
+void clsIndOp_RigVelka::SendE8(int16_t command, int16_t value, int32_t imageAdr) {
+    outbox.push_back({.command = command, .value = value, .imageAdr = imageAdr});
+}
+
+void clsIndOp_RigVelka::FlushOutbox() {
+    // The commands on the line are counted first.
+    if (outbox.empty() || !inFlight.empty()) return;
+    std::vector<std::string> frames;
+    frames.reserve(outbox.size());
+    for (const Adjustment& a : outbox)
+        frames.push_back(clsConsole::E8Text(a.command, a.value));
+    if (myCln3Seq.easySendE8Frames(frames) != 0) return;
+    inFlight.swap(outbox);
+    outbox.clear();
+}
+
+void clsIndOp_RigVelka::SettleSent() {
+    if (!myCln3Seq.OpRunning()) SettleSentSoFar();
+}
+
+void clsIndOp_RigVelka::SettleSentSoFar() {
+    if (inFlight.empty()) return;
+    const std::size_t sent = std::min(myCln3Seq.e8FramesSent(), inFlight.size());
+    for (std::size_t k = 0; k < sent; ++k) {
+        const Adjustment& a = inFlight[k];
+        if (a.imageAdr >= 0) {
+            myRadio.eepImage.WriteByte(a.imageAdr, static_cast<uint8_t>(a.value & 0xFF));
+        }
+        if (a.channel >= 0) curChannel = a.channel;
+    }
+    inFlight.clear();
+}
+
+bool clsIndOp_RigVelka::AdjustmentUnderWay(int32_t adr) const {
+    const auto at = [adr](const Adjustment& a) { return a.imageAdr == adr; };
+    return std::any_of(outbox.begin(), outbox.end(), at) ||
+           std::any_of(inFlight.begin(), inFlight.end(), at);
 }
 
 bool clsIndOp_RigVelka::LiveReadingState(int16_t n, int16_t& next) {
-    if (opFirst) {
+    // A new request is about to go out: on the state's first tick, or once the round's
+    // identification has ended.
+    const bool request = opFirst || std::exchange(liveReadAfterIdentify, false);
+    if (request) {
         // Checked before each new request only: a reading on the line is let finish, so what
         // the technician started waits one exchange at most.
         if (!LiveRoundAllowed()) {
@@ -259,9 +304,16 @@ bool clsIndOp_RigVelka::LiveReadingState(int16_t n, int16_t& next) {
             return true;
         }
         if (n < liveNextReading) return true;  // read earlier in this round
-        if (n == 0) roundStartedAt = clock.Last();
+        if (n == 0 && opFirst) roundStartedAt = clock.Last();
+        // Readings carry only model and sub code: the radio on the line is identified in full
+        // before its readings are shown as the connected radio's.
+        if (!liveIdentified) {
+            liveIdentified = liveReadAfterIdentify = true;
+            myCln3Seq.easyConfirmIdentity();
+            return false;
+        }
     }
-    const bool done = ReadRoundReading(n, opFirst);
+    const bool done = ReadRoundReading(n, request);
     if (done) liveNextReading = static_cast<int16_t>((n + 1) % kReadingCount);
     return done;
 }

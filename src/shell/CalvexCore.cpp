@@ -133,6 +133,7 @@ void CalvexCore::task() {
     seq.task();
     rig.task();
     if (seq.OpRunning()) seq.task();
+    rig.RigOpFunc_SettleSent();
     // Between operations the trace reaches its file; during one it only grows in memory.
     if (!seq.OpRunning()) trace.flush();
     if (auto problem = trace.TakeProblem()) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "clone/CloneBench.h"
 
 namespace calvex {
@@ -266,15 +269,193 @@ TEST(Sequencer, ACloneWriteGoesOnlyIntoTheBoundRadio) {
     EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), memory);
 }
 
-TEST(Sequencer, StartWhileDriverBusyOnlyArms) {
+TEST(Sequencer, AStartWhileAnOperationRunsIsRefusedAndChangesNothing) {
     CloneBench b;
     b.peer.answerE8 = false;
-    b.seq.easySendE8ReqAnswer("0B3146");
-    ASSERT_TRUE(b.com.cln3D().Running());
+    ASSERT_EQ(b.seq.easySendE8ReqAnswer("0B3146"), 0);
+    ASSERT_TRUE(b.seq.OpRunning());
     b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
-    b.seq.start();
+    EXPECT_EQ(b.seq.Operation(), clsCmcCln3Sequence::kOpE8) << "not replaced under its feet";
+    EXPECT_EQ(b.seq.start(), 1);
+    EXPECT_EQ(b.seq.easySendE8NoAnswer("053030"), 1);
+    EXPECT_EQ(b.seq.easySendE8Frames({"053030"}), 1);
+    EXPECT_EQ(b.seq.easyConfirmIdentity(), 1);
+    EXPECT_EQ(b.seq.easyCloneRead(), 1);
+    EXPECT_EQ(b.seq.easyCloneWrite(), 1);
+    EXPECT_EQ(b.peer.frames.size(), 1u);
+    // The operation on the line goes on as it was: it waits for its answer, resends, gives up.
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_EQ(b.messages[0], kNoAnswer);
+    EXPECT_EQ(std::count(b.peer.frames.begin(), b.peer.frames.end(), Hex("EEEFE8260101000B3146")),
+              3);
+}
+
+TEST(Sequencer, StartWhileDriverBusyOnlyArms) {
+    CloneBench b;
+    b.com.comOpen(true);
+    clsCmcCln3Drv& drv = b.com.cln3D();
+    drv.workMode(5);
+    drv.waitAnswer(true);
+    drv.Send(Hex("E82601010003"));
+    ASSERT_TRUE(drv.Running());
+    b.seq.Operation(clsCmcCln3Sequence::kOpIdentify);
+    EXPECT_EQ(b.seq.start(), 0);
     EXPECT_FALSE(b.seq.OpRunning());
     EXPECT_EQ(b.peer.frames.size(), 1u);
+}
+
+// Frames queued together go out in order after one identification: a wide level and the narrow
+// level that follows it, with the port released in between.
+TEST(Sequencer, QueuedFramesGoOutInOrderAfterOneIdentification) {
+    CloneBench b;
+    b.peer.serial = "AAAA1111";
+    b.seq.comHoldReload(1000);
+    ASSERT_EQ(b.seq.easyConfirmIdentity(), 0);
+    ASSERT_TRUE(b.runUntilIdle());
+    b.seq.bindIdentity(b.seq.ansInfo());
+    while (b.com.comOpen())
+        b.tick();
+    EXPECT_FALSE(b.seq.identityConfirmed());
+
+    const std::size_t before = b.peer.frames.size();
+    ASSERT_EQ(b.seq.easySendE8Frames({"0A3830", "0B3631"}), 0);
+    // A second sender in the same pass waits its turn.
+    EXPECT_EQ(b.seq.easySendE8NoAnswer("053030"), 1);
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_TRUE(b.messages.empty());
+    const std::vector<std::string> sent(b.peer.frames.begin() + static_cast<std::ptrdiff_t>(before),
+                                        b.peer.frames.end());
+    EXPECT_EQ(sent, (std::vector<std::string>{Hex("EEEFE026010000"), Hex("EEEFE8260101000A3830"),
+                                              Hex("EEEFE8260101000B3631")}));
+    EXPECT_EQ(b.seq.e8FramesSent(), 2u);
+    EXPECT_TRUE(b.seq.identityConfirmed());
+}
+
+// What the sequencer knows of the radio on the line lasts as long as the line: any open, close,
+// loss or other port, and a quiet spell before a frame that changes the radio, ask again.
+struct LineChange {
+    const char* name;
+    std::function<void(CloneBench&)> change;
+    bool identifiedAgain;
+    // Only the line's changes undo the confirmation at once; a quiet spell is found by the
+    // frame that follows it.
+    bool lineChanged = identifiedAgain;
+};
+
+class ConfirmedIdentity : public ::testing::TestWithParam<LineChange> {};
+
+TEST_P(ConfirmedIdentity, HoldsOnlyWhileTheLineIsTheSame) {
+    CloneBench b;
+    ASSERT_EQ(b.seq.easyConfirmIdentity(), 0);
+    ASSERT_TRUE(b.runUntilIdle());
+    b.seq.bindIdentity(b.seq.ansInfo());
+    ASSERT_TRUE(b.seq.identityConfirmed());
+    GetParam().change(b);
+    EXPECT_EQ(b.seq.identityConfirmed(), !GetParam().lineChanged);
+
+    const std::size_t before = b.peer.frames.size();
+    b.seq.easySendE8NoAnswer("0B3146");
+    ASSERT_TRUE(b.runUntilIdle());
+    ASSERT_GT(b.peer.frames.size(), before);
+    EXPECT_EQ(b.peer.frames[before] == Hex("EEEFE026010000"), GetParam().identifiedAgain);
+    EXPECT_EQ(b.peer.frames.back(), Hex("EEEFE8260101000B3146"));
+    EXPECT_TRUE(b.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clone, ConfirmedIdentity,
+                         ::testing::Values(LineChange{"Nothing", [](CloneBench&) {}, false},
+                                           LineChange{"ShortPause",
+                                                      [](CloneBench& b) {
+                                                          for (int i = 0; i < 38; ++i)
+                                                              b.tick();
+                                                      },
+                                                      false},
+                                           LineChange{"QuietSpell",
+                                                      [](CloneBench& b) {
+                                                          for (int i = 0; i < 41; ++i)
+                                                              b.tick();
+                                                      },
+                                                      true, false},
+                                           LineChange{"CloseAndReopen",
+                                                      [](CloneBench& b) {
+                                                          b.com.comOpen(false);
+                                                          b.com.comOpen(true);
+                                                      },
+                                                      true},
+                                           LineChange{"AnotherPortAndBack",
+                                                      [](CloneBench& b) {
+                                                          b.com.comPortNum(2);
+                                                          b.com.comPortNum(1);
+                                                      },
+                                                      true},
+                                           LineChange{"ReleasedAndReopened",
+                                                      [](CloneBench& b) {
+                                                          b.seq.comHoldReload(100);
+                                                          while (b.com.comOpen())
+                                                              b.tick();
+                                                          b.com.comOpen(true);
+                                                      },
+                                                      true}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Sequencer, ALostLineIsNoLongerTheConfirmedOne) {
+    CloneBench b;
+    ASSERT_EQ(b.seq.easyConfirmIdentity(), 0);
+    ASSERT_TRUE(b.runUntilIdle());
+    b.seq.bindIdentity(b.seq.ansInfo());
+    b.port.loseDevice("Input/output error");
+    EXPECT_FALSE(b.seq.identityConfirmed());
+}
+
+// A frame counts as sent once the port has handed all of it on with no fault; the next one
+// waits for that. Lost while still in the port's buffer, it never reached the radio.
+TEST(Sequencer, FramesSentCountsOnlyWholeFrames) {
+    CloneBench b;
+    b.port.autoDrain(false);
+    ASSERT_EQ(b.seq.easySendE8Frames({"0A3830", "0B3631", "053030"}), 0);
+    b.tick();
+    EXPECT_TRUE(b.peer.frames.empty());
+    EXPECT_TRUE(b.seq.OpRunning()) << "the second frame waits for the first";
+    b.port.drain();
+    b.seq.task();
+    ASSERT_EQ(b.peer.frames.size(), 1u);
+    EXPECT_EQ(b.seq.e8FramesSent(), 1u);
+    b.port.loseDevice("Input/output error");
+    ASSERT_TRUE(b.runUntilIdle());
+    EXPECT_EQ(b.seq.e8FramesSent(), 1u);
+    EXPECT_EQ(b.peer.frames.size(), 1u);
+    ASSERT_EQ(b.messages.size(), 1u);
+
+    // A port that takes nothing more ends the operation as one that cannot be reached.
+    CloneBench c;
+    c.port.autoDrain(false);
+    ASSERT_EQ(c.seq.easySendE8Frames({"0A3830", "0B3631"}), 0);
+    ASSERT_TRUE(c.runUntilIdle());
+    EXPECT_EQ(c.seq.e8FramesSent(), 0u);
+    ASSERT_EQ(c.messages.size(), 1u);
+    EXPECT_EQ(c.messages[0].rfind("Cannot access COM port", 0), 0u) << c.messages[0];
+}
+
+// A live round's identification: the same radio confirms it, another ends it with one message.
+TEST(Sequencer, ConfirmIdentityComparesTheWholeAnswer) {
+    for (const char* serial : {"AAAA1111", "BBBB2222"}) {
+        SCOPED_TRACE(serial);
+        CloneBench b;
+        b.peer.serial = "AAAA1111";
+        ASSERT_EQ(b.seq.easyConfirmIdentity(), 0);
+        ASSERT_TRUE(b.runUntilIdle());
+        b.seq.bindIdentity(b.seq.ansInfo());
+        b.peer.serial = serial;
+        ASSERT_EQ(b.seq.easyConfirmIdentity(), 0);
+        ASSERT_TRUE(b.runUntilIdle());
+        const bool same = std::string(serial) == "AAAA1111";
+        EXPECT_EQ(b.seq.identityConfirmed(), same);
+        EXPECT_EQ(b.messages.size(), same ? 0u : 1u);
+        if (!same) {
+            EXPECT_EQ(b.messages[0].rfind("Another transceiver is on the cable.", 0), 0u);
+        }
+    }
 }
 
 // Each failure ends the operation with one message, the port closed and the system idle.

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "console/FakeCloneSequencer.h"
 #include "console/FakeListBox.h"
 #include "console/clsConsole.h"
 
 namespace calvex {
 namespace {
 
-using testing::FakeCloneSequencer;
 using testing::FakeListBox;
 
 // Records every event the console raises.
@@ -34,9 +32,18 @@ class RecordingSink : public IConsoleEvents {
     void ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventNo, int16_t value) override {
         calls.push_back({"Enter", index, eventNo, value});
     }
+    void ConsEv_QueueE8(int16_t command, int16_t value, int32_t imageAdr) override {
+        queued.push_back({command, value, imageAdr});
+    }
     void WaitE8Required(int32_t ms) override { waits.push_back(ms); }
 
+    struct Queued {
+        int16_t command, value;
+        int32_t imageAdr;
+        bool operator==(const Queued&) const = default;
+    };
     std::vector<Call> calls;
+    std::vector<Queued> queued;
     std::vector<int32_t> waits;
 };
 
@@ -45,7 +52,6 @@ class ConsoleTest : public ::testing::Test {
     ConsoleTest() {
         con.myListBox(box);
         con.myEventClass(sink);
-        con.myCln3Seq(seq);
         con.myEeprom(image);
     }
     // Adds an item with the given settings and returns its index.
@@ -64,7 +70,6 @@ class ConsoleTest : public ::testing::Test {
 
     FakeListBox box;
     RecordingSink sink;
-    FakeCloneSequencer seq;
     clsCmcEeprom image;
     clsConsole con;
 };
@@ -264,29 +269,30 @@ TEST_F(ConsoleTest, ReadFromImage) {
     EXPECT_FALSE(con.flgChanged(none));
 }
 
-TEST_F(ConsoleTest, SendE8BuildsTheCommandTextAndStoresTheValue) {
+TEST_F(ConsoleTest, SendE8QueuesTheCommandAndLeavesTheImageUntilItIsSent) {
     struct Case {
         int16_t command, min, max, value;
         int32_t wait;
         const char* text;
-        uint8_t stored;
     } cases[] = {
-        {5, 0, 255, 200, 200, "054338", 200},
-        {12, -128, 127, -1, 0, "0C4646", 255},
-        {17, 0, 255, 0, 200, "113030", 0},
-        {7, 0, 255, 200, 50, "074338", 200},
+        {5, 0, 255, 200, 200, "054338"},
+        {12, -128, 127, -1, 0, "0C4646"},
+        {17, 0, 255, 0, 200, "113030"},
+        {7, 0, 255, 200, 50, "074338"},
     };
+    image.WriteByte(100, 77);
     for (const auto& c : cases) {
         const int16_t i = add("x", c.min, c.max, c.value);
         con.E8Command(i, c.command);
         con.EeAdr(i, 100);
         con.WaitAfterE8(i, c.wait);
-        seq.sentNoAnswer.clear();
+        sink.queued.clear();
         sink.waits.clear();
         con.SendE8(i);
-        EXPECT_EQ(seq.sentNoAnswer, std::vector<std::string>{c.text});
+        EXPECT_EQ(sink.queued, (std::vector<RecordingSink::Queued>{{c.command, c.value, 100}}));
         EXPECT_EQ(sink.waits, std::vector<int32_t>{c.wait});
-        EXPECT_EQ(image.ReadByte(100), c.stored);
+        // The radio does not hold it yet: the image keeps what it holds.
+        EXPECT_EQ(image.ReadByte(100), 77);
         EXPECT_EQ(clsConsole::E8Text(c.command, c.value), c.text);
     }
 }
@@ -294,29 +300,29 @@ TEST_F(ConsoleTest, SendE8BuildsTheCommandTextAndStoresTheValue) {
 TEST_F(ConsoleTest, SendE8WithoutCommandOrAddressDoesNothing) {
     const int16_t ratio = add(" BAL Ratio", 0, 255, 99);
     con.SendE8(ratio);
-    EXPECT_TRUE(seq.sentNoAnswer.empty());
+    EXPECT_TRUE(sink.queued.empty());
     EXPECT_TRUE(sink.waits.empty());
     EXPECT_TRUE(sink.calls.empty());
 
     // An address without a command still keeps the image in step.
     con.EeAdr(ratio, 10);
     con.SendE8(ratio);
-    EXPECT_TRUE(seq.sentNoAnswer.empty());
+    EXPECT_TRUE(sink.queued.empty());
     EXPECT_EQ(image.ReadByte(10), 99);
 }
 
-TEST_F(ConsoleTest, SendEventReplacesTheCommandButTheImageIsStillWritten) {
+TEST_F(ConsoleTest, SendEventReplacesTheCommandAndTheImageWrite) {
     const int16_t i = add("ch", 0, 255, 3);
     con.E8Command(i, 0);
     con.Event_SendE8(i, 0);
     con.EeAdr(i, 20);
     con.SendE8(i);
-    EXPECT_TRUE(seq.sentNoAnswer.empty());
+    EXPECT_TRUE(sink.queued.empty());
     EXPECT_TRUE(sink.waits.empty());
     ASSERT_EQ(sink.calls.size(), 1u);
     EXPECT_EQ(sink.calls[0].kind, "SendE8");
     EXPECT_EQ(sink.calls[0].value, 3);
-    EXPECT_EQ(image.ReadByte(20), 3);
+    EXPECT_EQ(image.ReadByte(20), 0);
 }
 
 TEST_F(ConsoleTest, BadIndexFailsAndChangesNothing) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,29 @@ namespace calvex::testing {
 class FakeCloneSequencer : public ICloneSequencer {
   public:
     void easyReset(int16_t portNo) override { resets.push_back(portNo); }
-    void easyCloneRead() override { ++cloneReads; }
-    void easyCloneWrite() override { ++cloneWrites; }
-    int16_t easySendE8NoAnswer(const std::string& spE8) override {
-        sentNoAnswer.push_back(spE8);
+    int16_t easyCloneRead() override {
+        ++cloneReads;
         return 0;
     }
+    int16_t easyCloneWrite() override {
+        ++cloneWrites;
+        return 0;
+    }
+    int16_t easySendE8NoAnswer(const std::string& spE8) override {
+        return easySendE8Frames({spE8});
+    }
+    // Every frame of a batch goes out whole unless the test says how many do.
+    int16_t easySendE8Frames(const std::vector<std::string>& frames) override {
+        sentNoAnswer.insert(sentNoAnswer.end(), frames.begin(), frames.end());
+        lastBatch = frames.size();
+        return 0;
+    }
+    std::size_t e8FramesSent() const override { return framesSent ? *framesSent : lastBatch; }
+    int16_t easyConfirmIdentity() override {
+        ++identityConfirmations;
+        return 0;
+    }
+    bool identityConfirmed() const override { return confirmed; }
     int16_t easySendE8ReqAnswer(const std::string& spE8) override {
         sentReqAnswer.push_back(spE8);
         return 0;
@@ -34,6 +52,10 @@ class FakeCloneSequencer : public ICloneSequencer {
     std::vector<int16_t> resets;
     std::vector<std::string> sentNoAnswer;
     std::vector<std::string> sentReqAnswer;
+    std::size_t lastBatch = 0;
+    std::optional<std::size_t> framesSent;
+    int identityConfirmations = 0;
+    bool confirmed = true;
     int cloneReads = 0;
     int cloneWrites = 0;
     bool running = false;

@@ -100,6 +100,8 @@ TEST_F(LiveFlow, RoundsRepeatAtTheReloadPaceAndStopWhenOff) {
 // is sent in the tick that takes that answer. The round then resumes with the next reading.
 TEST_F(LiveFlow, AKeyWaitsOneReadingAtMostAndTheRoundResumes) {
     connectLive();
+    int lastHeard = -1;
+    onHeard = [&](const std::string& frame) { lastHeard = testing::CommandOf(frame); };
     int inFlight = 0;
     for (int offset = 0; offset < 26; ++offset) {
         SCOPED_TRACE(offset);
@@ -109,10 +111,12 @@ TEST_F(LiveFlow, AKeyWaitsOneReadingAtMostAndTheRoundResumes) {
         const int pressedAt = ticks;
         const bool answerAwaited = core.seq.OpRunning();
         inFlight += answerAwaited;
+        // A round's identification (its answer is four times a reading's) takes a tick more.
+        const int exchangeTicks = answerAwaited && lastHeard == 0xE0 ? 2 : 1;
         const int16_t before = console.Value(kPowerHi);
         console.UpDown(kPowerHi, offset % 2 == 0 ? 1 : -1);
         ASSERT_TRUE(tickUntil([&] { return adjustmentsOf(kPowerHiCommand) > 0; }, 100));
-        EXPECT_LE(ticks - pressedAt, 1);
+        EXPECT_LE(ticks - pressedAt, exchangeTicks);
         ASSERT_EQ(adjustments.size(), pressed + 1);
         EXPECT_EQ(adjustments.back(),
                   std::make_pair(kPowerHiCommand, int{console.Value(kPowerHi)}));
@@ -275,8 +279,12 @@ TEST_F(LiveFlow, TheWindowIsToldTheAgeOfTheValues) {
     std::vector<std::string> told0;
     for (const auto& a : window.ages)
         if (a.list == 0) told0.push_back(a.text);
-    EXPECT_EQ(told0, (std::vector<std::string>{"Read 5 s ago", "Read 6 s ago", "Read 7 s ago",
-                                               "Read 8 s ago", "Live"}));
+    // Second by second from five, until the first round after the keys has read the list.
+    ASSERT_GE(told0.size(), 5u);
+    EXPECT_EQ(told0.back(), "Live");
+    for (std::size_t k = 0; k + 1 < told0.size(); ++k)
+        EXPECT_EQ(told0[k], "Read " + std::to_string(5 + k) + " s ago") << k;
+    EXPECT_LE(told0.size(), 6u);
     EXPECT_TRUE(messages.empty());
 }
 

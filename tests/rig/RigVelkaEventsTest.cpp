@@ -76,6 +76,9 @@ TEST_F(RigEvents, ChannelSendUsesTheListAndNumbersFromOne) {
     console.Value(kChNo, 2);
     seq.sentNoAnswer.clear();
     console.SendE8(kChNo);
+    EXPECT_TRUE(seq.sentNoAnswer.empty()) << "queued for the task";
+    EXPECT_EQ(Access::curChannel(rig), 0) << "not on the channel before it is sent";
+    Access::sendQueued(rig);
     EXPECT_EQ(seq.sentNoAnswer, std::vector<std::string>{"003036"});
     EXPECT_EQ(Access::curChannel(rig), 5);
 
@@ -83,7 +86,13 @@ TEST_F(RigEvents, ChannelSendUsesTheListAndNumbersFromOne) {
     Access::chList(rig)[1] = 2;
     seq.sentNoAnswer.clear();
     console.SendE8(kChNo);
+    seq.framesSent = 0;  // never reached the line
+    Access::sendQueued(rig);
     EXPECT_EQ(seq.sentNoAnswer, std::vector<std::string>{"003033"});
+    EXPECT_EQ(Access::curChannel(rig), 5);
+    console.SendE8(kChNo);
+    seq.framesSent.reset();
+    Access::sendQueued(rig);
     EXPECT_EQ(Access::curChannel(rig), 2);
 }
 

@@ -27,8 +27,17 @@ struct RigVelkaTestAccess {
     static const std::array<int16_t, 9>& lastAdj(const clsIndOp_RigVelka& r) { return r.lastAdj; }
     static int16_t& txfFirstValue(clsIndOp_RigVelka& r) { return r.txfFirstValue; }
 
-    // Single pieces of the task, driven one call at a time.
-    static bool runProcedureStep(clsIndOp_RigVelka& r) { return r.RunProcedureStep(); }
+    // Single pieces of the task, driven one call at a time. What a step queues goes out after
+    // it, as the task sends it; with a sequencer that ends at once, the image then follows.
+    static void sendQueued(clsIndOp_RigVelka& r) {
+        r.FlushOutbox();
+        r.SettleSent();
+    }
+    static bool runProcedureStep(clsIndOp_RigVelka& r) {
+        const bool advanced = r.RunProcedureStep();
+        sendQueued(r);
+        return advanced;
+    }
     static void updateMainControls(clsIndOp_RigVelka& r) { r.UpdateMainControls(); }
     static bool readMonitor(clsIndOp_RigVelka& r, int16_t row, bool first) {
         return r.ReadMonitor(row, first);

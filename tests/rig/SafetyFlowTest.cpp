@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "rig/FlowBench.h"
 #include "rig/ImageComparison.h"
+#include "rig/NarrowRatio.h"
 
 namespace calvex {
 namespace {
@@ -131,6 +133,136 @@ INSTANTIATE_TEST_SUITE_P(Rig, CableMoved,
                                            CableCase{"AnotherUnitForARestore", true, true},
                                            CableCase{"TheSameUnitForARestore", false, true}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// A key after the cable may have moved: the port released, or held open through a quiet spell,
+// or live readings going on. Each kind of item goes out whole to the unit read at Connect, and
+// not one byte of it to another unit.
+enum class Line { Released, HeldQuiet, LiveReadings };
+
+struct KeyCase {
+    std::string name;
+    VelkaItem item;
+    Line line;
+    bool anotherUnit;
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::vector<KeyCase> AllKeyCases() {
+    struct Item {
+        const char* name;
+        VelkaItem item;
+    };
+    const Item items[] = {{"WideLevel", VelkaItem::BalW},
+                          {"OtherWideLevel", VelkaItem::ModW},
+                          {"Ratio", VelkaItem::BalRatio},
+                          {"SingleByte", VelkaItem::PowerHi}};
+    struct LineKind {
+        const char* name;
+        Line line;
+    };
+    const LineKind lines[] = {{"AfterARelease", Line::Released},
+                              {"PortHeldQuiet", Line::HeldQuiet},
+                              {"LiveReadings", Line::LiveReadings}};
+    std::vector<KeyCase> cases;
+    for (const Item& i : items)
+        for (const LineKind& l : lines)
+            for (bool another : {false, true}) {
+                cases.push_back(
+                    {std::string(i.name) + l.name + (another ? "AnotherUnit" : "TheSameUnit"),
+                     i.item, l.line, another});
+            }
+    return cases;
+}
+
+class KeyAfterAQuietLine : public SafetyFlow, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyAfterAQuietLine, ReachesOnlyTheUnitReadAtConnectAndWhole) {
+    const KeyCase& c = GetParam();
+    if (c.line == Line::Released) core.ComAutoRelease(1);
+    ASSERT_TRUE(connect());
+    if (c.line == Line::LiveReadings) rig.RigOpFunc_LiveReadings(true);
+    velka::Transceiver b(RandomImage(7));
+    b.serial("BBBB2222");
+    if (c.anotherUnit) moveCableTo(b);
+    const std::string before = radio.image();
+    heard.clear();
+    adjustments.clear();
+    // Nothing pressed for two and a half seconds.
+    for (int i = 0; i < 50; ++i)
+        tick();
+    if (c.line == Line::Released) {
+        ASSERT_FALSE(core.com.comOpen());
+    }
+    if (c.line == Line::HeldQuiet) {
+        ASSERT_TRUE(core.com.comOpen());
+    }
+
+    const int16_t item = Index(c.item);
+    if (state() != 0) console.UpDown(item, +1);
+    ASSERT_TRUE(tickUntil([&] { return settled() && (state() == 0 || !anyChanged()); }));
+    for (int i = 0; i < 10; ++i)
+        tick();
+
+    if (c.anotherUnit) {
+        EXPECT_TRUE(SameImage(radio.image(), before)) << "another unit is left as it was";
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind("Another transceiver is on the cable.", 0), 0u) << messages[0];
+        EXPECT_NE(messages[0].find("20417735"), std::string::npos) << messages[0];
+        EXPECT_NE(messages[0].find("BBBB2222"), std::string::npos) << messages[0];
+        EXPECT_EQ(state(), 0);
+        EXPECT_EQ(heardOf(0xE8), adjustmentsOf(3)) << "nothing but readings";
+        return;
+    }
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    EXPECT_FALSE(SameImage(radio.image(), before)) << "the key reached the radio";
+    // The radio holds exactly what the program's image and the console say.
+    EXPECT_TRUE(SameImage(radio.image(), core.radio.eepImage.ReadBlock(0, 1664)));
+    const ItemRow& row = RowOf(c.item);
+    if (row.eeAdr >= 0) {
+        EXPECT_EQ(radio.imageByte(row.eeAdr), console.Value(item));
+    }
+    if (const ItemRow* ratio = RatioRowOf(item)) {
+        EXPECT_EQ(radio.imageByte(RowOf(ratio->wide).eeAdr), console.Value(Index(ratio->wide)));
+        EXPECT_EQ(
+            radio.imageByte(ratio->narrowAdr),
+            NarrowLevel(console.Value(Index(ratio->wide)), console.Value(Index(ratio->item))));
+    }
+    if (c.line != Line::LiveReadings) {
+        // The radio was identified once before the key's frames, and they went out in order.
+        ASSERT_GE(heard.size(), 2u);
+        EXPECT_EQ(heard[0], 0xE0);
+        EXPECT_EQ(heardOf(0xE0), 1);
+        EXPECT_EQ(heardOf(0xE8), RatioRowOf(item) && row.eeAdr >= 0 ? 2 : 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rig, KeyAfterAQuietLine, ::testing::ValuesIn(AllKeyCases()),
+                         [](const auto& p) { return p.param.name; });
+
+// The line lost between a wide level and the narrow level that follows it: the program's image
+// (and so every backup and report made from it) holds what the radio holds.
+TEST_F(SafetyFlow, ALineLostBetweenTwoFramesLeavesTheImageAsTheRadioHoldsIt) {
+    std::string image = radio.image();
+    image[106] = 100, image[107] = 75;
+    radio.image(image);
+    ASSERT_TRUE(connect());
+    port.autoDrain(false);
+    console.UpDown(kBalW, +1);
+    ASSERT_TRUE(tickUntil([&] { return port.OutBufferCount() > 0; }, 20));
+    port.drain();
+    ASSERT_TRUE(tickUntil([&] { return port.OutBufferCount() > 0; }, 5)) << "the narrow level";
+    port.loseDevice("Input/output error");
+    ASSERT_TRUE(tickUntil([&] { return !messages.empty(); }));
+    for (int i = 0; i < 5; ++i)
+        tick();
+    EXPECT_EQ(radio.imageByte(106), 101);
+    EXPECT_EQ(radio.imageByte(107), 75);
+    EXPECT_TRUE(SameImage(radio.image(), core.radio.eepImage.ReadBlock(0, 1664)));
+    EXPECT_EQ(messages.size(), 1u);
+}
 
 TEST_F(SafetyFlow, WithoutReleaseNothingIsAddedOnTheWire) {
     ASSERT_TRUE(connect());

@@ -4,16 +4,15 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "console/FakeCloneSequencer.h"
 #include "console/FakeListBox.h"
 #include "rig/VelkaItems.h"
 
 namespace calvex {
 namespace {
 
-using testing::FakeCloneSequencer;
 using testing::FakeListBox;
 
 bool InImage(int32_t adr) {
@@ -67,9 +66,13 @@ class NoEvents : public IConsoleEvents {
   public:
     std::string ConsEv_Disp(clsConsole&, int16_t&, int16_t, int16_t) override { return "?"; }
     void ConsEv_SendE8(clsConsole&, int16_t&, int16_t, int16_t) override {}
+    void ConsEv_QueueE8(int16_t command, int16_t value, int32_t imageAdr) override {
+        queued.push_back({command, value, imageAdr});
+    }
     void ConsEv_Enter(clsConsole&, int16_t&, int16_t, int16_t) override {}
     void WaitE8Required(int32_t ms) override { waits.push_back(ms); }
     std::vector<int32_t> waits;
+    std::vector<std::tuple<int16_t, int16_t, int32_t>> queued;
 };
 
 TEST(VelkaItems, AnItemIsOneRow) {
@@ -84,12 +87,10 @@ TEST(VelkaItems, AnItemIsOneRow) {
     };
     FakeListBox box;
     NoEvents sink;
-    FakeCloneSequencer seq;
     clsCmcEeprom image;
     clsConsole console;
     console.myListBox(box);
     console.myEventClass(sink);
-    console.myCln3Seq(seq);
     console.myEeprom(image);
 
     AddItems(console, kOneRow);
@@ -101,8 +102,8 @@ TEST(VelkaItems, AnItemIsOneRow) {
     console.UpDown(0, 100);
     EXPECT_EQ(console.Value(0), 200) << "the row's range";
     console.SendE8(0);
-    EXPECT_EQ(seq.sentNoAnswer, std::vector<std::string>{clsConsole::E8Text(30, 200)});
-    EXPECT_EQ(image.ReadByte(90), 200);
+    const std::vector<std::tuple<int16_t, int16_t, int32_t>> sent{{30, 200, 90}};
+    EXPECT_EQ(sink.queued, sent);
     EXPECT_EQ(sink.waits, std::vector<int32_t>{200});
 }
 
