@@ -42,6 +42,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The program's identification frame, as it asks any Velka.
+const std::string kIdentify("\xEE\xEF\xE0\x26\x01", 5);
+
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -324,12 +327,12 @@ int main(int argc, char** argv) {
                         Fixed(Ms(*e802 - *e0) / toE802.wireMs, 3)});
 
         // Key press to the last byte of its frame, on " Power(Hi)".
-        const auto keysToWire = [&p] {
+        const auto keysToWire = [&p](int keys = 30, int pauseMs = 400) {
             std::vector<double> keyMs;
-            for (int i = 0; i < 30; ++i) {
+            for (int i = 0; i < keys; ++i) {
                 // Past the wait after the previous frame, at a random point of the tick, as a
                 // technician's key would come.
-                p.runFor(400 + static_cast<int>(std::rand() % 50));
+                p.runFor(pauseMs + static_cast<int>(std::rand() % 50));
                 const auto pressed = Clock::now();
                 p.core().console.UpDown(Index(VelkaItem::PowerHi), i % 2 == 0 ? 1 : -1);
                 const std::string frame("\xE8\x26\x01\x01\x00\x05", 6);
@@ -345,6 +348,31 @@ int main(int argc, char** argv) {
               "half a tick (25 ms) on average", Fixed(median / 25.0, 3)};
         limit(median <= 60.0, k, "60 ms");
         rows.push_back(k);
+
+        // A key after two seconds of quiet line: the radio is identified again before the key's
+        // frame, so the key costs one identification exchange more.
+        const auto quiet = Clock::now();
+        const std::vector<double> quietKeyMs = keysToWire(10, 2100);
+        const double quietMedian = Median(quietKeyMs);
+        std::vector<double> identifyMs;
+        for (const Clock::time_point asked : FindAll(p.log(), true, kIdentify, quiet)) {
+            // The identification on the wire: its frame, the echo and the answer, up to the
+            // key's frame that follows it.
+            if (const auto key = Find(p.log(), true, std::string("\xEE\xEF\xE8", 3), asked))
+                identifyMs.push_back(
+                    Between(p.log(), asked, *key - std::chrono::nanoseconds(1)).wireMs);
+        }
+        if (identifyMs.empty()) {
+            std::fprintf(stderr, "calvexbench: no identification after a quiet line was seen\n");
+            return 2;
+        }
+        const double quietLimit = median + Median(identifyMs);
+        Row q{"key to wire, quiet, median of " + std::to_string(quietKeyMs.size()),
+              Fixed(quietMedian, 1, " ms"),
+              "key to wire + one identification (" + Fixed(quietLimit, 0, " ms") + ")",
+              Fixed(quietMedian / quietLimit, 3)};
+        limit(quietMedian <= quietLimit * 1.10, q, "1.10 x key to wire + one identification");
+        rows.push_back(q);
 
         // CPU while connected and idle (the port open, nothing to send).
         p.runUntil([&] { return p.idleInCycle(); });
@@ -404,9 +432,10 @@ int main(int argc, char** argv) {
         p.core().rig.RigOpFunc_LiveReadings(true);
         const auto live = Clock::now();
         p.runFor(6000);
-        // A round starts with the supply reading (command 03, channel 00).
+        // A round starts with its identification, then the supply reading (command 03, channel
+        // 00).
         const std::string supply("\xE8\x26\x01\x01\x00\x03\x30\x30", 8);
-        const std::vector<Clock::time_point> starts = FindAll(p.log(), true, supply, live);
+        const std::vector<Clock::time_point> starts = FindAll(p.log(), true, kIdentify, live);
         // A round ends with the last answer before the next round's first request.
         std::vector<Row> rounds;
         std::vector<double> periods;
@@ -420,8 +449,10 @@ int main(int argc, char** argv) {
         // One exchange: a reading's request to its answer, on the wire.
         std::vector<double> exchangeMs;
         for (std::size_t n = 1; n + 1 < starts.size(); ++n) {
-            const auto answer = Find(p.log(), false, std::string("\xEF\xEE\xE8", 3), starts[n]);
-            if (answer) exchangeMs.push_back(Between(p.log(), starts[n], *answer).wireMs);
+            const auto asked = Find(p.log(), true, supply, starts[n]);
+            if (!asked) continue;
+            const auto answer = Find(p.log(), false, std::string("\xEF\xEE\xE8", 3), *asked);
+            if (answer) exchangeMs.push_back(Between(p.log(), *asked, *answer).wireMs);
         }
         const double exchange = Median(exchangeMs);
         if (rounds.empty()) {
