@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace calvex {
 
@@ -16,6 +17,11 @@ inline constexpr uint8_t kEnd = 0xE5;   // closes a transfer: signature and bloc
 inline constexpr uint8_t kWriteResult = 0xE6;
 inline constexpr uint8_t kAdjust = 0xE8;  // one adjustment command, and its answer
 }  // namespace clonecmd
+
+// The E8 data text of one adjustment command, the one encoder of it: the command as two hex
+// digits, then the value's low byte as two hex digits, each written as the hex code of its
+// character (command 05 with value C8 gives 054338).
+std::string E8DataText(int16_t command, int16_t value);
 
 // How an exchange of the frame driver ended (nowError / lastError). The numbers are fixed.
 enum class DriverError : int16_t {

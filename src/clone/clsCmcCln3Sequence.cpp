@@ -37,6 +37,10 @@ clsCmcCln3Sequence::clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequenc
     comHoldReload(0);
 }
 
+std::string E8DataText(int16_t command, int16_t value) {
+    return IntToHex2(command) + IntToAsciiHexStr(value);
+}
+
 void clsCmcCln3Sequence::Reset() {
     // A read cut off after its rate switch starts the next read with the switch again.
     flgHighSpeed_ = false;
@@ -318,7 +322,7 @@ void clsCmcCln3Sequence::task() {
                         savedOperation_ = operation_;
                         flgHighSpeed_ = true;
                         SetOperation(kOpE8);
-                        e8Frames_ = {IntToHex2(1) + IntToAsciiHexStr(15)};
+                        e8Frames_ = {E8DataText(1, 15)};
                         Begin();
                     } else {
                         flgHighSpeed_ = false;

@@ -187,10 +187,6 @@ void clsConsole::WriteToEe(int16_t i) {
     myEeprom_->WriteByte(it.EeAdr, static_cast<uint8_t>(it.Value & 0xFF));
 }
 
-std::string clsConsole::E8Text(int16_t command, int16_t value) {
-    return IntToHex2(command) + IntToAsciiHexStr(value);
-}
-
 void clsConsole::SendE8(int16_t i) {
     const ConsoleItem& it = item(i);
     if (it.Event_SendE8 >= 0) {

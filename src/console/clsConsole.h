@@ -91,10 +91,6 @@ class clsConsole {
     void EnterPushed(int16_t i) { flgEnterOn(i, true); }
     void EnterExec(int16_t i);
 
-    // The six-character adjustment command text: command as two hex digits, then the value's
-    // low byte as two hex digits, each written as the hex code of its character.
-    static std::string E8Text(int16_t command, int16_t value);
-
   private:
     void Initialise();
     void LimitValue(int16_t i);

@@ -181,6 +181,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // Hands what the step queued to the sequencer (one identification at most, then each frame
     // in order); kept for the next tick while the line is busy.
     void FlushOutbox();
+    // Throws std::logic_error when the sequencer refused the start (result 1).
+    static void Started(int16_t result);
     // After the operation of the queued commands has ended: the image takes the values that went
     // out whole, and the rest are dropped (the radio does not hold them).
     void SettleSent();

@@ -86,7 +86,7 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             if (opFirst) {
                 myRadio.eepImage.WriteBlock(0, restoreImage);
                 restoreWriteStarted = true;
-                myCln3Seq.easyCloneWrite();
+                Started(myCln3Seq.easyCloneWrite());
                 return false;
             }
             // A write that failed has been reported and has reset the task: it never gets here.

@@ -73,7 +73,7 @@ void clsIndOp_RigVelka::RunTask() {
 
 bool clsIndOp_RigVelka::ReadWholeImage() {
     if (opFirst) {
-        myCln3Seq.easyCloneRead();
+        Started(myCln3Seq.easyCloneRead());
         return false;
     }
     // A read that ended any other way has been (or is now) reported.
@@ -256,13 +256,19 @@ void clsIndOp_RigVelka::SendE8(int16_t command, int16_t value, int32_t imageAdr)
     outbox.push_back({.command = command, .value = value, .imageAdr = imageAdr});
 }
 
+void clsIndOp_RigVelka::Started(int16_t result) {
+    // The task starts an operation only with the line idle; a refusal is a fault of the
+    // program, and the answer it would then wait for is not this request's.
+    if (result != 0) throw std::logic_error("an operation was started while the line was busy");
+}
+
 void clsIndOp_RigVelka::FlushOutbox() {
     // The commands on the line are counted first.
     if (outbox.empty() || !inFlight.empty()) return;
     std::vector<std::string> frames;
     frames.reserve(outbox.size());
     for (const Adjustment& a : outbox)
-        frames.push_back(clsConsole::E8Text(a.command, a.value));
+        frames.push_back(E8DataText(a.command, a.value));
     if (myCln3Seq.easySendE8Frames(frames) != 0) return;
     inFlight.swap(outbox);
     outbox.clear();
@@ -309,7 +315,7 @@ bool clsIndOp_RigVelka::LiveReadingState(int16_t n, int16_t& next) {
         // before its readings are shown as the connected radio's.
         if (!liveIdentified) {
             liveIdentified = liveReadAfterIdentify = true;
-            myCln3Seq.easyConfirmIdentity();
+            Started(myCln3Seq.easyConfirmIdentity());
             return false;
         }
     }
@@ -390,8 +396,8 @@ bool clsIndOp_RigVelka::ReadAdjustMonitor(int16_t r, bool first) {
 bool clsIndOp_RigVelka::ReadReading(int16_t list, const ReadingRow& row, int16_t& last, int16_t r,
                                     bool first) {
     if (first) {
-        myCln3Seq.easySendE8ReqAnswer(IntToHex2(VelkaMemory::kReadingCommand) +
-                                      IntToAsciiHexStr(row.channel));
+        Started(
+            myCln3Seq.easySendE8ReqAnswer(E8DataText(VelkaMemory::kReadingCommand, row.channel)));
         return false;
     }
     if (myCln3Seq.OpRunning()) return false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "clone/CloneCodes.h"
 #include "console/FakeListBox.h"
 #include "console/clsConsole.h"
 
@@ -293,7 +294,7 @@ TEST_F(ConsoleTest, SendE8QueuesTheCommandAndLeavesTheImageUntilItIsSent) {
         EXPECT_EQ(sink.waits, std::vector<int32_t>{c.wait});
         // The radio does not hold it yet: the image keeps what it holds.
         EXPECT_EQ(image.ReadByte(100), 77);
-        EXPECT_EQ(clsConsole::E8Text(c.command, c.value), c.text);
+        EXPECT_EQ(E8DataText(c.command, c.value), c.text);
     }
 }
 

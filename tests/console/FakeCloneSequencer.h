@@ -13,6 +13,7 @@ class FakeCloneSequencer : public ICloneSequencer {
   public:
     void easyReset(int16_t portNo) override { resets.push_back(portNo); }
     int16_t easyCloneRead() override {
+        if (refuse) return 1;
         ++cloneReads;
         return 0;
     }
@@ -25,6 +26,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     }
     // Every frame of a batch goes out whole unless the test says how many do.
     int16_t easySendE8Frames(const std::vector<std::string>& frames) override {
+        if (refuse) return 1;
         sentNoAnswer.insert(sentNoAnswer.end(), frames.begin(), frames.end());
         lastBatch = frames.size();
         return 0;
@@ -36,6 +38,7 @@ class FakeCloneSequencer : public ICloneSequencer {
     }
     bool identityConfirmed() const override { return confirmed; }
     int16_t easySendE8ReqAnswer(const std::string& spE8) override {
+        if (refuse) return 1;
         sentReqAnswer.push_back(spE8);
         return 0;
     }
@@ -52,6 +55,8 @@ class FakeCloneSequencer : public ICloneSequencer {
     std::vector<int16_t> resets;
     std::vector<std::string> sentNoAnswer;
     std::vector<std::string> sentReqAnswer;
+    // Every start is refused, as while another operation runs.
+    bool refuse = false;
     std::size_t lastBatch = 0;
     std::optional<std::size_t> framesSent;
     int identityConfirmations = 0;

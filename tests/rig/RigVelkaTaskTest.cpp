@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "rig/RigVelkaFixture.h"
 
 namespace calvex {
@@ -45,6 +47,30 @@ TEST_F(RigTask, RatiosAfterTheRead) {
         EXPECT_EQ(console.Value(kModRatio), c.modRatio) << int{c.modW} << "/" << int{c.modN};
         EXPECT_GE(Access::opState(rig), 3);
     }
+}
+
+// The task starts operations only on an idle line: a refusal is a fault of the program, never a
+// request silently lost whose answer would be taken from another; queued adjustments wait.
+TEST_F(RigTask, ARefusedStartIsAFaultAndQueuedAdjustmentsWait) {
+    seq.refuse = true;
+    rig.RigOpFunc_ClickCmd00(0);
+    EXPECT_THROW(rig.task(), std::logic_error);
+
+    seq.refuse = false;
+    connectAndPrepare();
+    for (int16_t i = 0; i < console.ListCount(); ++i)
+        console.flgChanged(i, false);
+    Access::opState(rig) = 16;  // sending the changed items
+    seq.sentNoAnswer.clear();
+    console.UpDown(Index(VelkaItem::PowerHi), 1);
+    seq.refuse = true;
+    rig.task();
+    rig.task();
+    EXPECT_TRUE(seq.sentNoAnswer.empty());
+    seq.refuse = false;
+    for (int i = 0; i < 3 && seq.sentNoAnswer.empty(); ++i)
+        rig.task();
+    EXPECT_EQ(seq.sentNoAnswer.size(), 1u) << "sent once the line takes it";
 }
 
 TEST_F(RigTask, ChannelListFromTheImage) {
