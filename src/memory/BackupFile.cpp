@@ -83,6 +83,7 @@ constexpr OriginText kOrigins[] = {
     {BackupOrigin::Connect, "read", "connect"},
     {BackupOrigin::BeforeRestore, "read", "before-restore"},
     {BackupOrigin::RestoreCheck, "read", "restore-check"},
+    {BackupOrigin::OtherUnit, "read", "other-unit"},
     {BackupOrigin::ByHand, "program", nullptr},
 };
 
@@ -219,6 +220,8 @@ std::string BackupOriginLabel(BackupOrigin origin) {
             return "Read before a restore";
         case BackupOrigin::RestoreCheck:
             return "Read back after a restore";
+        case BackupOrigin::OtherUnit:
+            return "Read of another unit, refused";
         case BackupOrigin::ByHand:
             break;
     }
@@ -362,8 +365,9 @@ BackupLoad ParseBackupFile(const std::string& contents, const std::string& expec
                     return t.occasion != nullptr && occasion->second == t.occasion;
                 });
             if (named == std::end(kOrigins)) {
-                return refused(BackupProblem::Corrupt,
-                               "the occasion is not connect, before-restore or restore-check");
+                return refused(
+                    BackupProblem::Corrupt,
+                    "the occasion is not connect, before-restore, restore-check or other-unit");
             }
             r.origin = named->origin;
         }

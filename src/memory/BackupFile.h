@@ -31,9 +31,10 @@ struct BackupIdentity {
 };
 
 // What made a backup file: a read of the radio vouched for in full (on Connect, before a restore
-// writes, or the restore's verifying read), or the program's image saved by hand, which may hold
-// adjustments no read has confirmed.
-enum class BackupOrigin { Connect, BeforeRestore, RestoreCheck, ByHand };
+// writes, or the restore's verifying read), a read a restore made of another unit than the one
+// read at Connect (refused: nothing was written to it), or the program's image saved by hand,
+// which may hold adjustments no read has confirmed.
+enum class BackupOrigin { Connect, BeforeRestore, RestoreCheck, OtherUnit, ByHand };
 
 struct BackupRecord {
     BackupIdentity identity;
@@ -74,7 +75,8 @@ struct BackupFileNameParts {
 std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name);
 
 // What made the file, as a technician reads it: "Read at Connect", "Read before a restore",
-// "Read back after a restore", "Saved by hand (program's image)".
+// "Read back after a restore", "Read of another unit, refused", "Saved by hand (program's
+// image)".
 std::string BackupOriginLabel(BackupOrigin origin);
 
 // A moment as the technician's clock shows it, with UTC beside it:

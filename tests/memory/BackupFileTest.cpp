@@ -202,6 +202,8 @@ INSTANTIATE_TEST_SUITE_P(Memory, BackupOriginText,
                                                       "source: read\noccasion: before-restore\n"},
                                            OriginCase{"RestoreCheck", BackupOrigin::RestoreCheck,
                                                       "source: read\noccasion: restore-check\n"},
+                                           OriginCase{"OtherUnit", BackupOrigin::OtherUnit,
+                                                      "source: read\noccasion: other-unit\n"},
                                            OriginCase{"ByHand", BackupOrigin::ByHand,
                                                       "source: program\n"}),
                          [](const auto& p) { return std::string(p.param.name); });
@@ -240,6 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"Connect", BackupOrigin::Connect, "Read at Connect"},
         LabelCase{"BeforeRestore", BackupOrigin::BeforeRestore, "Read before a restore"},
         LabelCase{"RestoreCheck", BackupOrigin::RestoreCheck, "Read back after a restore"},
+        LabelCase{"OtherUnit", BackupOrigin::OtherUnit, "Read of another unit, refused"},
         LabelCase{"ByHand", BackupOrigin::ByHand, "Saved by hand (program's image)"}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -396,7 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "the source is neither read nor program"},
         UnfitCase{"UnknownOccasion", Header("occasion: connect", "occasion: power-on"),
                   BackupProblem::Corrupt,
-                  "the occasion is not connect, before-restore or restore-check"},
+                  "the occasion is not connect, before-restore, restore-check or "
+                  "other-unit"},
         UnfitCase{"ProgramImageWithOccasion", Header("source: read", "source: program"),
                   BackupProblem::Corrupt, "the program's image names an occasion"},
         UnfitCase{"LineWithoutValue", Header("sub: 0100", "sub 0100"), BackupProblem::Corrupt,

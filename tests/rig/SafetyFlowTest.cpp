@@ -105,6 +105,20 @@ TEST_P(CableMoved, OnlyTheUnitReadAtConnectIsChanged) {
         EXPECT_EQ(state(), 0);
         if (c.restore) {
             EXPECT_EQ(results[0].outcome, RestoreResult::Outcome::NotStarted);
+            // The other unit's memory is kept as what it is: nothing was restored to it.
+            const auto list = core.backups.List();
+            const auto ofB = std::find_if(list.begin(), list.end(), [](const auto& e) {
+                return e.load.usable() && e.load.record->identity.serial == "BBBB2222";
+            });
+            ASSERT_NE(ofB, list.end());
+            EXPECT_EQ(ofB->load.record->origin, BackupOrigin::OtherUnit);
+            EXPECT_EQ(BackupOriginLabel(ofB->load.record->origin), "Read of another unit, refused");
+            EXPECT_EQ(std::count_if(list.begin(), list.end(),
+                                    [](const auto& e) {
+                                        return e.load.usable() &&
+                                               e.load.record->origin == BackupOrigin::BeforeRestore;
+                                    }),
+                      0);
         }
         // Connect reads the unit now on the cable, and from then on adjusts it.
         ASSERT_TRUE(connect());
