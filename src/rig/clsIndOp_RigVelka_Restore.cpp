@@ -97,7 +97,8 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
         case kStateRestoreVerify: {
             if (!ReadWholeImage()) return false;
             const bool sameUnit = myCln3Seq.identityAnswer() == myCln3Seq.boundIdentity();
-            KeepReadImage(sameUnit ? BackupOrigin::RestoreCheck : BackupOrigin::OtherUnit);
+            const auto checked =
+                KeepReadImage(sameUnit ? BackupOrigin::RestoreCheck : BackupOrigin::OtherUnit);
             if (!sameUnit) {
                 // The cable was moved during the restore: what was read is not its proof.
                 AddNote(
@@ -114,6 +115,9 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
                 }
             }
             if (differing.empty()) {
+                // The radio's memory is now the one this read found: a procedure cut off from
+                // here on names this backup as holding it, not Connect's.
+                connectBackup = checked.value_or("");
                 FinishRestore(RestoreResult::Outcome::Restored, {},
                               "The backup has been restored: the transceiver's memory matches it "
                               "byte for byte.");
