@@ -14,8 +14,8 @@ namespace calvex {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> FileBackupStore::list() const {
-    return RegularFilesIn(folder_);
+FileResult<std::vector<std::string>> FileBackupStore::list() const {
+    return RegularFileNamesIn(folder_);
 }
 
 FileResult<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes) const {

@@ -21,7 +21,8 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     TempDir dir;
     const std::string folder = dir.path() + "/data/calvexadj/backups";
     FileBackupStore store(folder);
-    EXPECT_TRUE(store.list().empty()) << "no folder yet";
+    ASSERT_TRUE(store.list()) << "no folder yet is an empty one";
+    EXPECT_TRUE(store.list()->empty());
 
     const std::string contents("binary\0\xFF\n", 10);
     for (const auto& [name, text] : {std::pair<std::string, std::string>{"a.vbk", contents},
@@ -31,7 +32,7 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
         ASSERT_TRUE(written) << written.reason();
     }
     // Only the files themselves: no temporary file is left behind.
-    EXPECT_EQ(store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
+    EXPECT_EQ(*store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
     EXPECT_EQ(TempDir::read(folder + "/a.vbk"), "replaced");
     EXPECT_EQ(*store.read("b.vbk", 100), "second");
     EXPECT_EQ(*store.read("b.vbk", 3), "seco") << "at most one byte past the limit";
@@ -40,9 +41,9 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     EXPECT_FALSE(missing.reason().empty());
 
     std::filesystem::create_directory(folder + "/sub");
-    EXPECT_EQ(store.list().size(), 2u) << "folders are not files";
+    EXPECT_EQ(store.list()->size(), 2u) << "folders are not files";
     EXPECT_TRUE(store.remove("a.vbk"));
-    EXPECT_EQ(store.list(), std::vector<std::string>{"b.vbk"});
+    EXPECT_EQ(*store.list(), std::vector<std::string>{"b.vbk"});
 }
 
 TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
@@ -52,7 +53,10 @@ TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
     const auto blocked = store.write("a.vbk", "x");
     EXPECT_FALSE(blocked);
     EXPECT_FALSE(blocked.reason().empty());
-    EXPECT_TRUE(store.list().empty());
+    // Not a folder yet to be made: a folder that cannot be listed, never an empty one.
+    const auto listed = store.list();
+    EXPECT_FALSE(listed);
+    EXPECT_EQ(listed.reason(), "Not a directory");
 
     FileBackupStore nowhere("");
     const auto homeless = nowhere.write("a.vbk", "x");

@@ -290,6 +290,46 @@ TEST_F(BackupsDesktop, ListsEveryFileByWhatMadeItInLocalTimeWithUtc) {
     dialog->close();
 }
 
+// Two radios whose serials differ only in punctuation: only the one connected is marked, though
+// both show the same serial.
+TEST_F(BackupsDesktop, TheConnectedMarkIsTheConnectedRadiosAlone) {
+    d.radio.serial("2041-773");
+    ASSERT_NO_FATAL_FAILURE(connect());
+    const std::string other =
+        put(record(utc.now - kDay, keptRecord().image, IdentityAnswer("2041/773")));
+    BackupsDialog* dialog = open(d.window.compareAction());
+    ASSERT_NE(dialog, nullptr);
+    const Rows rows = listed(*dialog);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "2041_773 (connected)");
+    EXPECT_EQ(rows[0][3], kept);
+    EXPECT_EQ(rows[1][2], "2041_773");
+    EXPECT_EQ(rows[1][3], other);
+    dialog->close();
+}
+
+// A folder that cannot be listed is told, never shown as a part of its files.
+TEST_F(BackupsDesktop, AFolderThatCannotBeListedIsToldNotShownInPart) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    store.failList = "Permission denied";
+    BackupsDialog* dialog = open(d.window.compareAction());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->backupList()->topLevelItemCount(), 0);
+    const std::string told =
+        "Cannot list the backups folder.\n\n/data/calvexadj/backups: Permission denied";
+    EXPECT_EQ(dialog->summaryLabel()->text().toStdString(), told);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->problemBox() != nullptr; }, 5000));
+    EXPECT_EQ(dialog->problemBox()->text().toStdString(), told);
+    dialog->problemBox()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->problemBox() == nullptr; }, 5000));
+
+    store.failList.clear();
+    dialog->Refresh();
+    EXPECT_EQ(rowOf(*dialog, kept), 0);
+    EXPECT_EQ(dialog->problemBox(), nullptr);
+    dialog->close();
+}
+
 TEST_F(BackupsDesktop, ComparisonListsTheTwoItemsChangedWithBothValues) {
     ASSERT_NO_FATAL_FAILURE(connect());
     const int16_t power = value(" Power(Hi)");

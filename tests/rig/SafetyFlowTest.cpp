@@ -68,7 +68,7 @@ TEST_P(CableMoved, OnlyTheUnitReadAtConnectIsChanged) {
     const CableCase& c = GetParam();
     if (!c.restore) core.ComAutoRelease(1);
     ASSERT_TRUE(connect());
-    const std::string backupOfA = core.backups.List().front().name;
+    const std::string backupOfA = core.backups.List()->front().name;
     ASSERT_TRUE(tickUntil([&] { return !core.com.comOpen(); }, c.restore ? 1 : 100) || c.restore);
 
     velka::Transceiver b(RandomImage(5));
@@ -106,7 +106,7 @@ TEST_P(CableMoved, OnlyTheUnitReadAtConnectIsChanged) {
         if (c.restore) {
             EXPECT_EQ(results[0].outcome, RestoreResult::Outcome::NotStarted);
             // The other unit's memory is kept as what it is: nothing was restored to it.
-            const auto list = core.backups.List();
+            const auto list = *core.backups.List();
             const auto ofB = std::find_if(list.begin(), list.end(), [](const auto& e) {
                 return e.load.usable() && e.load.record->identity.serial == "BBBB2222";
             });
@@ -170,7 +170,7 @@ TEST_F(SafetyFlow, ConnectAndARestoreLeaveEveryByteAsRead) {
         EXPECT_TRUE(SameImage(radio.image(), image)) << "after Connect";
 
         // A restore of that backup over another memory, then a full cycle more.
-        const std::string backup = core.backups.List().front().name;
+        const std::string backup = core.backups.List()->front().name;
         radio.image(RandomImage(seed + 100));
         utc.now += 60;
         ASSERT_TRUE(connect());
@@ -361,7 +361,7 @@ class LineLostInAProcedure : public SafetyFlow,
 // read of Connect, or after a restore its verifying read (Connect's read would undo the restore).
 TEST_P(LineLostInAProcedure, NamesTheAddressesAndTheBackupOfTheMemoryAsFound) {
     ASSERT_TRUE(connect());
-    std::string backup = core.backups.List().front().name;
+    std::string backup = core.backups.List()->front().name;
     if (GetParam().restoreFirst) {
         const std::string connectBackup = backup;
         radio.image(RandomImage(7));
@@ -370,7 +370,7 @@ TEST_P(LineLostInAProcedure, NamesTheAddressesAndTheBackupOfTheMemoryAsFound) {
         ASSERT_TRUE(tickUntil([&] { return !results.empty(); }));
         ASSERT_EQ(results[0].outcome, RestoreResult::Outcome::Restored) << results[0].text;
         ASSERT_TRUE(tickUntil([&] { return state() == 19 && !anyChanged(); }));
-        const auto list = core.backups.List();
+        const auto list = *core.backups.List();
         const auto check = std::find_if(list.begin(), list.end(), [](const auto& e) {
             return e.load.usable() && e.load.record->origin == BackupOrigin::RestoreCheck;
         });

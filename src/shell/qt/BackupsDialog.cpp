@@ -171,7 +171,18 @@ void BackupsDialog::Refresh() {
     std::vector<BackupKeeper::Entry> all;
     for (const std::string& path : outside_)
         all.push_back({path, core_.backups.Load(path)});
-    std::vector<BackupKeeper::Entry> folder = core_.backups.List();
+    // A folder that cannot be listed is told as such: a part of it would pass for all of it.
+    auto listed = core_.backups.List();
+    std::vector<BackupKeeper::Entry> folder;
+    QString problem;
+    if (listed) {
+        folder = std::move(*listed);
+    } else {
+        problem = QStringLiteral("Cannot list the backups folder.\n\n%1: %2")
+                      .arg(q(core_.backups.store().folder()), q(listed.reason()));
+    }
+    const bool newProblem = !problem.isEmpty() && problem != listProblem_;
+    listProblem_ = problem;
     // The connected radio's backups, then the other usable ones, then the rest; List gives each
     // radio's newest first. The contents decide whose a file is, not its name.
     const auto ours = [&key](const BackupKeeper::Entry& e) {
@@ -214,6 +225,7 @@ void BackupsDialog::Refresh() {
     if (reselect != nullptr) reselect->setSelected(true);
     FillCompareWith();
     ShowSelected();
+    if (newProblem) ShowProblem(listProblem_);
 }
 
 void BackupsDialog::FillCompareWith() {
@@ -265,8 +277,9 @@ void BackupsDialog::ShowSelected() {
 
     const std::string name = selectedName();
     if (name.empty()) {
-        summary_->setText(shown_.empty() ? QStringLiteral("No backup has been kept yet.")
-                                         : QStringLiteral("Select a backup to compare."));
+        summary_->setText(!listProblem_.isEmpty() ? listProblem_
+                          : shown_.empty()        ? QStringLiteral("No backup has been kept yet.")
+                                                  : QStringLiteral("Select a backup to compare."));
         return;
     }
     // Loaded again: the file may have changed since the list was read.

@@ -492,17 +492,8 @@ std::string frmMain::DiagnosticsText() const {
     f.constPath = ConstFileInUse();
     f.constChecksum = ChecksumOf(f.constPath);
     core_->trace.flush();
-    f.traceName = core_->trace.currentFile();
-    if (f.traceName.empty()) {
-        // The newest trace of an earlier run, if any.
-        const auto names = core_->trace.store().list();
-        for (auto it = names.rbegin(); it != names.rend(); ++it) {
-            if (it->ends_with(WireTrace::kSuffix)) {
-                f.traceName = *it;
-                break;
-            }
-        }
-    }
+    // This run's trace, else the newest of an earlier run, if any.
+    f.traceName = core_->trace.newestFile();
     if (!f.traceName.empty()) {
         QFile trace(QString::fromStdString(core_->trace.store().folder() + "/" + f.traceName));
         if (trace.open(QIODevice::ReadOnly)) f.traceText = trace.readAll().toStdString();
