@@ -30,7 +30,7 @@ FileResult<> FileTraceStore::append(const std::string& name, const std::string& 
     if (auto made = MakeFolder(folder_); !made) return made;
     // Appended, not replaced: a trace grows by every flush, up to kMaxFileBytes.
     const std::string path = folder_ + "/" + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return FileResult<>::Failed(std::strerror(errno));
     std::size_t done = 0;
     int error = 0;

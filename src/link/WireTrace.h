@@ -23,7 +23,8 @@ class ITraceStore {
     // The regular files of the folder with their modification times; none when there is no
     // folder yet; the system's reason when it cannot be listed.
     virtual FileResult<std::vector<FolderFile>> list() const = 0;
-    // Adds text at the end of the file, creating the folder and the file when needed.
+    // Adds text at the end of the file, creating the folder and the file when needed, both
+    // private to the user (a trace holds a customer's channel plan and serial number).
     virtual FileResult<> append(const std::string& name, const std::string& text) = 0;
     virtual bool remove(const std::string& name) = 0;
 };

@@ -21,7 +21,8 @@ class IBackupStore {
     // The file's contents, at most maxBytes + 1 bytes of it (so that a longer file shows as
     // longer).
     virtual FileResult<std::string> read(const std::string& name, std::size_t maxBytes) const = 0;
-    // Creates the folder when needed and writes the file in one step (never half-written).
+    // Creates the folder when needed (private to the user) and writes the file in one step
+    // (never half-written), private to the user.
     virtual FileResult<> write(const std::string& name, const std::string& contents) = 0;
     virtual bool remove(const std::string& name) = 0;
 };

@@ -1,6 +1,10 @@
 #include "shell/ProgramPlaces.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace calvex {
@@ -66,9 +70,19 @@ FileResult<std::vector<std::string>> RegularFileNamesIn(const std::string& folde
 }
 
 FileResult<> MakeFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return FileResult<>::Failed(ec.message());
+    if (fs::is_directory(folder, ec)) return {};
+    // Each missing folder from the top down, so that every one made gets the same private mode.
+    fs::path made;
+    for (const fs::path& part : fs::path(folder).lexically_normal()) {
+        made /= part;
+        if (part.empty() || fs::is_directory(made, ec)) continue;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            return FileResult<>::Failed(std::strerror(errno));
+        }
+    }
+    if (!fs::is_directory(folder, ec)) return FileResult<>::Failed(std::strerror(ENOTDIR));
     return {};
 }
 

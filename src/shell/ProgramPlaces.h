@@ -34,7 +34,9 @@ struct FolderFile {
 FileResult<std::vector<FolderFile>> RegularFilesIn(const std::string& folder);
 // The names alone, in the same order.
 FileResult<std::vector<std::string>> RegularFileNamesIn(const std::string& folder);
-// Creates folder (and its parents) when needed; the system's reason when it cannot.
+// Creates folder (and its parents) when needed, each folder it makes private to the user (0700):
+// what the program keeps there holds a customer's channel plan and serial numbers. A folder that
+// exists is left as it is. The system's reason when it cannot.
 FileResult<> MakeFolder(const std::string& folder);
 
 }  // namespace calvex

@@ -190,8 +190,9 @@ TEST(WireTrace, AFolderThatCannotBeListedIsToldAndNothingIsWritten) {
     EXPECT_EQ(b.trace.newestFile(), "");
 }
 
-// On the disk: the modification times the folder gives decide what is pruned.
-TEST(FileTraceStore, FilesPrunedByTheirModificationTime) {
+// On the disk: the folder and every trace are the user's alone, and the modification times the
+// folder gives decide what is pruned.
+TEST(FileTraceStore, PrivateFilesPrunedByTheirModificationTime) {
     namespace fs = std::filesystem;
     TempDir dir;
     const std::string folder = dir.path() + "/state/calvexadj/traces";
@@ -199,6 +200,11 @@ TEST(FileTraceStore, FilesPrunedByTheirModificationTime) {
     ASSERT_TRUE(store.append("a.trace", "first\n"));
     ASSERT_TRUE(store.append("a.trace", "second\n"));
     EXPECT_EQ(TempDir::read(folder + "/a.trace"), "first\nsecond\n");
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(dir.path() + "/state").permissions() & fs::perms::all,
+              fs::perms::owner_all);
+    EXPECT_EQ(fs::status(folder + "/a.trace").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 
     // Named in the opposite order of their writing.
     const int n = static_cast<int>(WireTrace::kMaxFiles) + 1;

@@ -46,6 +46,37 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     EXPECT_EQ(*store.list(), std::vector<std::string>{"b.vbk"});
 }
 
+namespace fs = std::filesystem;
+
+fs::perms ModeOf(const std::string& path) {
+    return fs::status(path).permissions() & fs::perms::all;
+}
+
+// A customer's channel plan and serial: every folder the store makes and every backup are the
+// user's alone; a folder that was there already keeps its own mode.
+TEST(FileBackupStore, FoldersItMakesAndItsFilesAreTheUsersAlone) {
+    TempDir dir;
+    fs::create_directory(dir.file("data"));
+    fs::permissions(dir.file("data"), fs::perms::owner_all | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read |
+                                          fs::perms::others_exec);
+    const std::string folder = dir.file("data") + "/calvexadj/backups";
+    FileBackupStore store(folder);
+    ASSERT_TRUE(store.write("a.vbk", "x"));
+    EXPECT_EQ(ModeOf(folder), fs::perms::owner_all);
+    EXPECT_EQ(ModeOf(dir.file("data") + "/calvexadj"), fs::perms::owner_all);
+    EXPECT_EQ(ModeOf(folder + "/a.vbk"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ModeOf(dir.file("data")), fs::perms::owner_all | fs::perms::group_read |
+                                            fs::perms::group_exec | fs::perms::others_read |
+                                            fs::perms::others_exec)
+        << "a folder that was there is left as it is";
+
+    // A file someone opened to others is private again once the store writes it.
+    fs::permissions(folder + "/a.vbk", fs::perms::others_read, fs::perm_options::add);
+    ASSERT_TRUE(store.write("a.vbk", "y"));
+    EXPECT_EQ(ModeOf(folder + "/a.vbk"), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
     TempDir dir;
     TempDir::write(dir.file("plain"), "a file where the folder should be");

@@ -512,7 +512,9 @@ void frmMain::SaveDiagnostics() {
                                                 QStringLiteral("Text files (*.txt)"));
     if (path.isEmpty()) return;
     Guard([&] {
-        if (const auto saved = ReplaceFileAtomically(path.toStdString(), DiagnosticsText());
+        // The settings, the messages and the last trace: a customer's data, the user's alone.
+        if (const auto saved =
+                ReplaceFileAtomically(path.toStdString(), DiagnosticsText(), FileAccess::Private);
             !saved) {
             MsgBoxCritical(*box_, "Cannot save the diagnostics.",
                            path.toStdString() + ": " + saved.reason());
@@ -567,7 +569,8 @@ void frmMain::SaveImageAs() {
                                                 this, QStringLiteral("Save image as"), suggested,
                                                 QStringLiteral("Calvex ADJ backups (*.vbk)"));
     if (path.isEmpty()) return;
-    if (const auto saved = ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record));
+    if (const auto saved = ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record),
+                                                 FileAccess::Private);
         !saved) {
         Guard([&] {
             MsgBoxCritical(*box_, "Cannot save the image.",
