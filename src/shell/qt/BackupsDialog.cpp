@@ -18,6 +18,7 @@
 #include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
 #include "shell/Common.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -81,7 +82,9 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
                                            QStringLiteral("Saved by hand (program's image)MMMM")));
     list_->setMinimumWidth(760);
 
+    // Names, header fields and reasons come from files: shown as written, never as HTML.
     detail_ = new QLabel(this);
+    ShowPlainText(*detail_);
     detail_->setWordWrap(true);
     detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -96,6 +99,7 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
     compareRow->itemAt(0)->widget()->setVisible(mode == Mode::Compare);
 
     summary_ = new QLabel(this);
+    ShowPlainText(*summary_);
     summary_->setWordWrap(true);
     differences_ = new QTreeWidget(this);
     differences_->setColumnCount(4);
@@ -134,10 +138,12 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
     restore_->setEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Backups in %1, the connected transceiver's "
-                                                "first, newest first:")
-                                     .arg(q(core_.backups.store().folder())),
-                                 this));
+    auto* heading = new QLabel(QStringLiteral("Backups in %1, the connected transceiver's "
+                                              "first, newest first:")
+                                   .arg(q(core_.backups.store().folder())),
+                               this);
+    ShowPlainText(*heading);
+    layout->addWidget(heading);
     layout->addWidget(list_, 1);
     layout->addWidget(detail_);
     layout->addLayout(compareRow);
@@ -200,14 +206,14 @@ void BackupsDialog::Refresh() {
     for (const BackupKeeper::Entry& e : shown_) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(kFileColumn, q(e.name));
-        item->setToolTip(kFileColumn, q(e.name));
+        item->setToolTip(kFileColumn, PlainToolTip(q(e.name)));
         if (e.name == selected) reselect = item;
         if (!e.load.usable()) {
             // Readable at a glance as any other line: only the reason marks it.
             item->setText(kMadeColumn, QStringLiteral("Unusable: %1").arg(q(e.load.reason)));
             item->setIcon(kMadeColumn, style()->standardIcon(QStyle::SP_MessageBoxWarning));
             for (int col = 0; col < list_->columnCount(); ++col)
-                item->setToolTip(col, q(e.load.reason));
+                item->setToolTip(col, PlainToolTip(q(e.load.reason)));
             continue;
         }
         const BackupRecord& r = *e.load.record;
@@ -216,10 +222,11 @@ void BackupsDialog::Refresh() {
         item->setText(kRadioColumn, ours(e)
                                         ? QStringLiteral("%1 (connected)").arg(q(r.identity.serial))
                                         : q(r.identity.serial));
-        item->setToolTip(kRadioColumn, Radio(r.identity));
+        item->setToolTip(kRadioColumn, PlainToolTip(Radio(r.identity)));
         if (BackupKeeper::IsPath(e.name)) {
-            item->setToolTip(kFileColumn,
-                             QStringLiteral("%1\nOutside the backups folder").arg(q(e.name)));
+            item->setToolTip(kFileColumn, PlainToolTip(QStringLiteral("%1\nOutside the backups "
+                                                                      "folder")
+                                                           .arg(q(e.name))));
         }
     }
     if (reselect != nullptr) reselect->setSelected(true);
@@ -465,6 +472,7 @@ void BackupsDialog::AskRestore() {
     // Opened, not run: the ticks go on while the technician reads it.
     confirm_ = new QMessageBox(QMessageBox::Question, windowTitle(), RestoreQuestion(),
                                QMessageBox::Yes | QMessageBox::No, this);
+    ShowPlainText(*confirm_);
     confirm_->setDefaultButton(QMessageBox::No);
     confirm_->setAttribute(Qt::WA_DeleteOnClose);
     QAbstractButton* yes = confirm_->button(QMessageBox::Yes);
@@ -577,6 +585,7 @@ void BackupsDialog::ShowProblem(const QString& text) {
     if (problem_ != nullptr) problem_->close();
     problem_ = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProgramTitle), text,
                                QMessageBox::Ok, this);
+    ShowPlainText(*problem_);
     problem_->setAttribute(Qt::WA_DeleteOnClose);
     problem_->open();
 }

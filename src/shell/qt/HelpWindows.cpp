@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "shell/ProgramInfo.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -101,6 +102,7 @@ AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener o
     for (const NamedFolder& folder : folders) {
         grid->addWidget(new QLabel(folder.label), row, 0);
         auto* path = new QLabel(folder.path);
+        ShowPlainText(*path);
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(path, row, 1);
         auto* open = new QPushButton(QStringLiteral("Open"));
@@ -114,6 +116,7 @@ AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener o
             lastProblem_ = QStringLiteral("The folder could not be opened. It is:\n") + where;
             auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), lastProblem_,
                                         QMessageBox::Ok, this);
+            ShowPlainText(*box);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setTextInteractionFlags(Qt::TextSelectableByMouse);
             box->open();

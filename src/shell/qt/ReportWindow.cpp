@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "shell/qt/Charts.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -187,6 +188,7 @@ void ReportWindow::Save(const QString& filter, const QString& suffix, bool pdf) 
             new QMessageBox(QMessageBox::Critical, windowTitle(),
                             QStringLiteral("Cannot save the report.\n%1: %2").arg(path, why),
                             QMessageBox::Ok, this);
+        ShowPlainText(*box);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
