@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "shell/ProgramInfo.h"
+#include "shell/ProgramPlaces.h"
 #include "shell/qt/PlainText.h"
 
 namespace calvex {
@@ -110,8 +111,9 @@ AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener o
         grid->addWidget(open, row, 2);
         const QString where = folder.path;
         connect(open, &QPushButton::clicked, this, [this, where, opener] {
-            // A folder the program has not needed yet does not exist; it is made to be shown.
-            QDir().mkpath(where);
+            // A folder the program has not needed yet does not exist; it is made to be shown, as
+            // the program makes its folders (the user's alone).
+            (void)MakeFolder(where.toStdString());
             if (opener && opener(where)) return;
             lastProblem_ = QStringLiteral("The folder could not be opened. It is:\n") + where;
             auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), lastProblem_,

@@ -582,9 +582,14 @@ void frmMain::SaveImageAs() {
 void frmMain::OpenBackupsFolder() {
     if (core_ == nullptr) return;
     const QString folder = QString::fromStdString(core_->backups.store().folder());
-    // Before the first read there is no folder yet; the file manager shows it empty.
-    QDir().mkpath(folder);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // Before the first read there is no folder yet; the file manager shows it empty. Made as the
+    // program makes it: the user's alone.
+    (void)MakeFolder(folder.toStdString());
+    if (folderOpener_) {
+        folderOpener_(folder);
+    } else {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    }
 }
 
 void frmMain::ShowBackups(BackupsDialog::Mode mode) {
