@@ -15,8 +15,8 @@
 #include <numeric>
 
 #include "memory/clsCmcEeprom.h"
-#include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
+#include "shell/ChosenFile.h"
 #include "shell/Common.h"
 #include "shell/qt/PlainText.h"
 
@@ -555,13 +555,9 @@ void BackupsDialog::SaveComparisonAsCsv() {
                                                 QStringLiteral("CSV files (*.csv)"));
     if (path.isEmpty()) return;
     // A comparison never takes the place of a backup.
-    if (path.endsWith(QString::fromLatin1(kBackupExtension), Qt::CaseInsensitive)) {
-        ShowProblem(QStringLiteral("Cannot save the comparison.\n\n%1: a backup file is never "
-                                   "written over; choose a name ending in .csv.")
-                        .arg(path));
-        return;
-    }
-    if (const auto saved = ReplaceFileAtomically(path.toStdString(), CsvText(table_)); !saved) {
+    if (const auto saved =
+            WriteChosenFile(path.toStdString(), CsvText(table_), ChosenKind::Other, ".csv");
+        !saved) {
         ShowProblem(
             QStringLiteral("Cannot save the comparison.\n\n%1: %2").arg(path, q(saved.reason())));
     }

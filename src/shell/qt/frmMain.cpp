@@ -28,6 +28,7 @@
 
 #include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
+#include "shell/ChosenFile.h"
 #include "shell/Common.h"
 #include "shell/Diagnostics.h"
 #include "shell/ProgramInfo.h"
@@ -513,8 +514,8 @@ void frmMain::SaveDiagnostics() {
     if (path.isEmpty()) return;
     Guard([&] {
         // The settings, the messages and the last trace: a customer's data, the user's alone.
-        if (const auto saved =
-                ReplaceFileAtomically(path.toStdString(), DiagnosticsText(), FileAccess::Private);
+        if (const auto saved = WriteChosenFile(path.toStdString(), DiagnosticsText(),
+                                               ChosenKind::Other, ".txt", FileAccess::Private);
             !saved) {
             MsgBoxCritical(*box_, "Cannot save the diagnostics.",
                            path.toStdString() + ": " + saved.reason());
@@ -569,8 +570,9 @@ void frmMain::SaveImageAs() {
                                                 this, QStringLiteral("Save image as"), suggested,
                                                 QStringLiteral("Calvex ADJ backups (*.vbk)"));
     if (path.isEmpty()) return;
-    if (const auto saved = ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record),
-                                                 FileAccess::Private);
+    if (const auto saved =
+            WriteChosenFile(path.toStdString(), FormatBackupFile(record), ChosenKind::Backup,
+                            kBackupExtension, FileAccess::Private);
         !saved) {
         Guard([&] {
             MsgBoxCritical(*box_, "Cannot save the image.",
