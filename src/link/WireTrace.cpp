@@ -1,11 +1,16 @@
 #include "link/WireTrace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <tuple>
 
 #include "clone/CloneCodes.h"
 #include "shell/Common.h"
@@ -15,7 +20,7 @@ namespace calvex {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> FileTraceStore::list() const {
+FileResult<std::vector<FolderFile>> FileTraceStore::list() const {
     return RegularFilesIn(folder_);
 }
 
@@ -23,11 +28,23 @@ FileResult<> FileTraceStore::append(const std::string& name, const std::string& 
     if (folder_.empty())
         return FileResult<>::Failed("neither XDG_STATE_HOME nor HOME names a folder for it");
     if (auto made = MakeFolder(folder_); !made) return made;
-    std::ofstream out(folder_ + "/" + name, std::ios::binary | std::ios::app);
-    if (!out) return FileResult<>::Failed("cannot be opened for writing");
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) return FileResult<>::Failed("write error (is the disk full?)");
+    // Appended, not replaced: a trace grows by every flush, up to kMaxFileBytes.
+    const std::string path = folder_ + "/" + name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return FileResult<>::Failed(std::strerror(errno));
+    std::size_t done = 0;
+    int error = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) return FileResult<>::Failed(std::strerror(error));
     return {};
 }
 
@@ -142,17 +159,40 @@ std::string WireTrace::radioLabel() const {
     return radio_.empty() ? "no-radio" : radio_;
 }
 
-void WireTrace::pruneFolder() {
-    std::vector<std::string> traces;
-    for (const std::string& name : store_->list()) {
-        if (name.ends_with(kSuffix)) traces.push_back(name);
+namespace {
+
+// The traces of the folder, written longest ago first (by modification time, then by name).
+std::vector<FolderFile> tracesByAge(const std::vector<FolderFile>& files) {
+    std::vector<FolderFile> traces;
+    for (const FolderFile& f : files) {
+        if (f.name.ends_with(WireTrace::kSuffix)) traces.push_back(f);
     }
-    // Names begin with the time, so name order is age order.
-    std::sort(traces.begin(), traces.end());
-    while (traces.size() >= kMaxFiles) {
-        store_->remove(traces.front());
-        traces.erase(traces.begin());
+    std::sort(traces.begin(), traces.end(), [](const FolderFile& a, const FolderFile& b) {
+        return std::tie(a.modified, a.name) < std::tie(b.modified, b.name);
+    });
+    return traces;
+}
+
+}  // namespace
+
+void WireTrace::pruneFolder(const std::vector<FolderFile>& files) {
+    // By when each was written, not by its name: a name holds the wall clock of its start, which
+    // may have been set wrong.
+    std::vector<FolderFile> traces = tracesByAge(files);
+    std::size_t count = traces.size();
+    for (const FolderFile& f : traces) {
+        if (count < kMaxFiles) break;
+        store_->remove(f.name);
+        --count;
     }
+}
+
+std::string WireTrace::newestFile() const {
+    if (!file_.empty()) return file_;
+    const auto files = store_->list();
+    if (!files) return {};
+    const std::vector<FolderFile> traces = tracesByAge(*files);
+    return traces.empty() ? std::string() : traces.back().name;
 }
 
 void WireTrace::flush() {
@@ -162,13 +202,23 @@ void WireTrace::flush() {
     }
     std::string text;
     if (file_.empty()) {
-        pruneFolder();
+        const auto listed = store_->list();
+        if (!listed) {
+            // Without the folder's names no free name is known: nothing is written over.
+            givenUp_ = true;
+            buffer_.clear();
+            problem_ = store_->folder() + ": cannot be listed: " + listed.reason();
+            return;
+        }
+        pruneFolder(*listed);
         // A second connection within the same second gets a file of its own too.
-        const std::vector<std::string> present = store_->list();
+        const auto taken = [&listed](const std::string& name) {
+            return std::any_of(listed->begin(), listed->end(),
+                               [&name](const FolderFile& f) { return f.name == name; });
+        };
         const std::string stem = utcText(beganUtc_, "%Y%m%d-%H%M%SZ-") + radioLabel();
         file_ = stem + kSuffix;
-        for (int copy = 2; std::find(present.begin(), present.end(), file_) != present.end();
-             ++copy)
+        for (int copy = 2; taken(file_); ++copy)
             file_ = stem + "-" + std::to_string(copy) + kSuffix;
         text = "# " + heading_ + "wire trace of " + radioLabel() + ", begun " +
                utcText(beganUtc_, "%Y-%m-%dT%H:%M:%SZ") +

@@ -11,6 +11,7 @@
 #include "clone/FrameText.h"
 #include "link/ITickSource.h"
 #include "shell/FileResult.h"
+#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 
@@ -19,8 +20,11 @@ class ITraceStore {
   public:
     virtual ~ITraceStore() = default;
     virtual std::string folder() const = 0;
-    virtual std::vector<std::string> list() const = 0;
-    // Adds text at the end of the file, creating the folder and the file when needed.
+    // The regular files of the folder with their modification times; none when there is no
+    // folder yet; the system's reason when it cannot be listed.
+    virtual FileResult<std::vector<FolderFile>> list() const = 0;
+    // Adds text at the end of the file, creating the folder and the file when needed, both
+    // private to the user (a trace holds a customer's channel plan and serial number).
     virtual FileResult<> append(const std::string& name, const std::string& text) = 0;
     virtual bool remove(const std::string& name) = 0;
 };
@@ -30,7 +34,7 @@ class FileTraceStore final : public ITraceStore {
   public:
     explicit FileTraceStore(std::string folder) : folder_(std::move(folder)) {}
     std::string folder() const override { return folder_; }
-    std::vector<std::string> list() const override;
+    FileResult<std::vector<FolderFile>> list() const override;
     FileResult<> append(const std::string& name, const std::string& text) override;
     bool remove(const std::string& name) override;
 
@@ -51,7 +55,7 @@ std::string DefaultTraceFolder(const char* xdgStateHome, const char* home);
 class WireTrace {
   public:
     // A file stops growing here (a last line says so); the folder keeps this many traces, the
-    // oldest go first.
+    // ones written longest ago (by modification time) go first.
     static constexpr std::size_t kMaxFileBytes = std::size_t{4} * 1024 * 1024;
     static constexpr std::size_t kMaxFiles = 30;
     static constexpr const char* kSuffix = ".trace";
@@ -84,6 +88,9 @@ class WireTrace {
 
     // The file of the current or last connection, empty before the first was written.
     const std::string& currentFile() const { return file_; }
+    // The current file, else the trace of the folder written last (an earlier run's); empty
+    // when there is none.
+    std::string newestFile() const;
     // Why writing failed (once per failure), for the technician.
     std::optional<std::string> TakeProblem();
 
@@ -91,7 +98,7 @@ class WireTrace {
     void record(char direction, std::string_view bytes, int32_t baud);
     void add(const std::string& line);
     std::string radioLabel() const;
-    void pruneFolder();
+    void pruneFolder(const std::vector<FolderFile>& files);
 
     std::unique_ptr<ITraceStore> ownStore_;
     ITraceStore* store_;

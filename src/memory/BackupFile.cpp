@@ -29,6 +29,10 @@ bool isHex4(std::string_view s) {
     return s.size() == 4 && IsUpperHex(s);
 }
 
+bool isHex2(std::string_view s) {
+    return s.size() == 2 && IsUpperHex(s);
+}
+
 // Digits only, the whole text, within [min, max].
 std::optional<int> number(std::string_view s, int min, int max) {
     if (s.empty()) return std::nullopt;
@@ -83,6 +87,7 @@ constexpr OriginText kOrigins[] = {
     {BackupOrigin::Connect, "read", "connect"},
     {BackupOrigin::BeforeRestore, "read", "before-restore"},
     {BackupOrigin::RestoreCheck, "read", "restore-check"},
+    {BackupOrigin::OtherUnit, "read", "other-unit"},
     {BackupOrigin::ByHand, "program", nullptr},
 };
 
@@ -117,6 +122,21 @@ BackupIdentity BackupIdentity::FromAnswer(const std::string& answer) {
     }
     id.answer = answer;
     return id;
+}
+
+std::string BackupIdentity::key() const {
+    std::string spelt;
+    for (std::size_t k = 0; k < kSerialLength; ++k) {
+        const std::size_t at = kSerialFirst + k;
+        if (at >= answer.size()) {
+            spelt += "=__";
+        } else if (isAlnum(answer[at])) {
+            spelt += answer[at];
+        } else {
+            spelt += "=" + UIntToHex(static_cast<unsigned char>(answer[at]), 2);
+        }
+    }
+    return model + sub + "-" + spelt;
 }
 
 uint32_t Crc32(std::string_view bytes) {
@@ -181,25 +201,38 @@ std::string BackupFileName(const BackupIdentity& id, int64_t utcSeconds, int cop
 }
 
 std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name) {
-    // 8 hex digits, '-', 8 serial characters, '-', 16 stamp characters.
+    // 8 hex digits, '-', the serial's 8 bytes as the key spells them, '-', 16 stamp characters.
     const std::string ext = kBackupExtension;
-    constexpr std::size_t kFixed = 8 + 1 + 8 + 1 + 16;
-    if (name.size() < kFixed + ext.size() ||
-        name.compare(name.size() - ext.size(), ext.size(), ext))
+    if (name.size() < ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext))
         return std::nullopt;
-    const std::string_view n(name);
-    if (!isHex4(n.substr(0, 4)) || !isHex4(n.substr(4, 4)) || n[8] != '-' || n[17] != '-') {
+    const std::string_view n(std::string_view(name).substr(0, name.size() - ext.size()));
+    if (n.size() < 9 || !isHex4(n.substr(0, 4)) || !isHex4(n.substr(4, 4)) || n[8] != '-') {
         return std::nullopt;
-    }
-    for (char c : n.substr(9, 8)) {
-        if (!isAlnum(c) && c != '_') return std::nullopt;
     }
     BackupFileNameParts parts;
-    parts.key = name.substr(0, 17);
-    const auto t = ParseUtcStamp(n.substr(18, 16));
+    std::size_t at = 9;
+    for (std::size_t k = 0; k < kSerialLength; ++k) {
+        if (at >= n.size()) return std::nullopt;
+        const char c = n[at];
+        if (isAlnum(c)) {
+            ++at;
+        } else if (c == '_') {
+            // Written before the key was exact: any byte but a letter or digit.
+            parts.exactKey = false;
+            ++at;
+        } else if (c == '=' && at + 2 < n.size() &&
+                   ((n[at + 1] == '_' && n[at + 2] == '_') || isHex2(n.substr(at + 1, 2)))) {
+            at += 3;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (at >= n.size() || n[at] != '-') return std::nullopt;
+    parts.key = name.substr(0, at);
+    const auto t = ParseUtcStamp(n.substr(at + 1, 16));
     if (!t) return std::nullopt;
     parts.utcSeconds = *t;
-    const std::string_view rest = n.substr(kFixed, n.size() - kFixed - ext.size());
+    const std::string_view rest = n.substr(std::min(n.size(), at + 1 + 16));
     if (!rest.empty()) {
         // Only "-2", "-3", ...: the first copy has no number.
         const auto copy = rest.size() >= 2 && rest[0] == '-' && rest[1] != '0'
@@ -219,6 +252,8 @@ std::string BackupOriginLabel(BackupOrigin origin) {
             return "Read before a restore";
         case BackupOrigin::RestoreCheck:
             return "Read back after a restore";
+        case BackupOrigin::OtherUnit:
+            return "Read of another unit, refused";
         case BackupOrigin::ByHand:
             break;
     }
@@ -362,8 +397,9 @@ BackupLoad ParseBackupFile(const std::string& contents, const std::string& expec
                     return t.occasion != nullptr && occasion->second == t.occasion;
                 });
             if (named == std::end(kOrigins)) {
-                return refused(BackupProblem::Corrupt,
-                               "the occasion is not connect, before-restore or restore-check");
+                return refused(
+                    BackupProblem::Corrupt,
+                    "the occasion is not connect, before-restore, restore-check or other-unit");
             }
             r.origin = named->origin;
         }

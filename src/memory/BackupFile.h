@@ -26,14 +26,19 @@ struct BackupIdentity {
     std::string answer;  // the whole identification answer, as received
 
     static BackupIdentity FromAnswer(const std::string& answer);
-    // "<model><sub>-<serial>": how every backup file name of this radio begins.
-    std::string key() const { return model + sub + "-" + serial; }
+    // "<model><sub>-<serial>": the radio's history key, how every backup file name of this radio
+    // begins. Two radios never share it: the serial's letters and digits stand as they are, any
+    // other byte as "=" and its two hex digits, a byte the answer lacks as "=__" (so
+    // "2041-773" is "2041=2D773", and "2041/773" is "2041=2F773"). A serial of letters and
+    // digits alone is spelt as in every name ever written.
+    std::string key() const;
 };
 
 // What made a backup file: a read of the radio vouched for in full (on Connect, before a restore
-// writes, or the restore's verifying read), or the program's image saved by hand, which may hold
-// adjustments no read has confirmed.
-enum class BackupOrigin { Connect, BeforeRestore, RestoreCheck, ByHand };
+// writes, or the restore's verifying read), a read a restore made of another unit than the one
+// read at Connect (refused: nothing was written to it), or the program's image saved by hand,
+// which may hold adjustments no read has confirmed.
+enum class BackupOrigin { Connect, BeforeRestore, RestoreCheck, OtherUnit, ByHand };
 
 struct BackupRecord {
     BackupIdentity identity;
@@ -69,12 +74,18 @@ struct BackupFileNameParts {
     std::string key;
     int64_t utcSeconds = 0;
     int copy = 1;
+    // False for a name written before the key was exact, whose serial holds '_' for any byte
+    // that was not a letter or digit: such a name does not tell which radio it belongs to (its
+    // contents do).
+    bool exactKey = true;
 };
-// The parts of a name BackupFileName makes; nothing for any other name.
+// The parts of a name BackupFileName makes, or made before the key was exact; nothing for any
+// other name.
 std::optional<BackupFileNameParts> ParseBackupFileName(const std::string& name);
 
 // What made the file, as a technician reads it: "Read at Connect", "Read before a restore",
-// "Read back after a restore", "Saved by hand (program's image)".
+// "Read back after a restore", "Read of another unit, refused", "Saved by hand (program's
+// image)".
 std::string BackupOriginLabel(BackupOrigin origin);
 
 // A moment as the technician's clock shows it, with UTC beside it:

@@ -46,33 +46,40 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
     record.image = image;
     const std::string key = record.identity.key();
 
-    const std::vector<std::string> names = store_->list();
-    std::optional<BackupFileNameParts> newest;
-    std::string newestName;
-    for (const auto& name : names) {
-        const auto parts = ParseBackupFileName(name);
-        if (parts && parts->key == key && (!newest || newer(*parts, *newest))) {
-            newest = parts;
-            newestName = name;
-        }
-    }
-    const BackupLoad last = newest ? Load(newestName) : BackupLoad{};
-    // Only a read stands for a read: an image saved by hand may hold adjustments no read
-    // confirmed, even when its bytes are the same.
-    if (last.usable() && last.record->origin != BackupOrigin::ByHand &&
-        last.record->image == image) {
-        result.outcome = Saved::Unchanged;
-        result.name = newestName;
+    const FileResult<std::vector<std::string>> listed = store_->list();
+    if (!listed) {
+        // Without the folder's names neither the newest backup nor a free name is known.
+        result.reason = "cannot be listed: " + listed.reason();
     } else {
-        // A second image of the radio within the same second gets a copy number.
-        int copy = 1;
-        while (std::find(names.begin(), names.end(),
-                         BackupFileName(record.identity, record.utcSeconds, copy)) != names.end())
-            ++copy;
-        result.name = BackupFileName(record.identity, record.utcSeconds, copy);
-        const FileResult<> written = store_->write(result.name, FormatBackupFile(record));
-        result.outcome = written ? Saved::New : Saved::Failed;
-        result.reason = written.reason();
+        const std::vector<std::string>& names = *listed;
+        std::optional<BackupFileNameParts> newest;
+        std::string newestName;
+        for (const auto& name : names) {
+            const auto parts = ParseBackupFileName(name);
+            if (parts && HistoryKey(name, *parts) == key && (!newest || newer(*parts, *newest))) {
+                newest = parts;
+                newestName = name;
+            }
+        }
+        const BackupLoad last = newest ? Load(newestName) : BackupLoad{};
+        // Only a read stands for a read: an image saved by hand may hold adjustments no read
+        // confirmed, even when its bytes are the same.
+        if (last.usable() && last.record->origin != BackupOrigin::ByHand &&
+            last.record->image == image) {
+            result.outcome = Saved::Unchanged;
+            result.name = newestName;
+        } else {
+            // A second image of the radio within the same second gets a copy number.
+            int copy = 1;
+            while (std::find(names.begin(), names.end(),
+                             BackupFileName(record.identity, record.utcSeconds, copy)) !=
+                   names.end())
+                ++copy;
+            result.name = BackupFileName(record.identity, record.utcSeconds, copy);
+            const FileResult<> written = store_->write(result.name, FormatBackupFile(record));
+            result.outcome = written ? Saved::New : Saved::Failed;
+            result.reason = written.reason();
+        }
     }
 
     lastSave_ = result;
@@ -83,8 +90,22 @@ BackupKeeper::SaveResult BackupKeeper::SaveAfterRead(const std::string& answer,
                                   folder + ": " + result.reason});
         return result;
     }
-    Prune(result.outcome == Saved::New ? store_->list() : names, record.utcSeconds);
+    if (result.outcome == Saved::Unchanged) {
+        Prune(*listed, record.utcSeconds);
+    } else if (const auto after = store_->list()) {
+        // A folder that cannot be listed now is pruned at a later save.
+        Prune(*after, record.utcSeconds);
+    }
     return result;
+}
+
+std::optional<std::string> BackupKeeper::HistoryKey(const std::string& name,
+                                                    const BackupFileNameParts& parts) const {
+    if (parts.exactKey) return parts.key;
+    // An older name that does not tell the radio apart: its contents do.
+    const BackupLoad load = Load(name);
+    if (!load.usable()) return std::nullopt;
+    return load.record->identity.key();
 }
 
 std::optional<BackupKeeper::Report> BackupKeeper::TakeReport() {
@@ -98,13 +119,23 @@ void BackupKeeper::Prune(const std::vector<std::string>& names, int64_t now) {
     struct Ends {
         BackupFileNameParts oldest, newest;
     };
+    struct Named {
+        std::string name;
+        BackupFileNameParts parts;
+        std::string key;
+    };
+    std::vector<Named> ours;
     std::map<std::string, Ends> endsOf;
     for (const auto& name : names) {
         const auto parts = ParseBackupFileName(name);
         if (!parts) continue;
         // A clock behind the newest backup cannot tell what is a year old.
         if (parts->utcSeconds > now) return;
-        auto [it, added] = endsOf.emplace(parts->key, Ends{*parts, *parts});
+        // A file whose radio cannot be told is never touched.
+        const auto key = HistoryKey(name, *parts);
+        if (!key) continue;
+        ours.push_back({name, *parts, *key});
+        auto [it, added] = endsOf.emplace(*key, Ends{*parts, *parts});
         if (added) continue;
         if (newer(it->second.oldest, *parts)) it->second.oldest = *parts;
         if (newer(*parts, it->second.newest)) it->second.newest = *parts;
@@ -112,32 +143,40 @@ void BackupKeeper::Prune(const std::vector<std::string>& names, int64_t now) {
     const auto same = [](const BackupFileNameParts& a, const BackupFileNameParts& b) {
         return a.utcSeconds == b.utcSeconds && a.copy == b.copy;
     };
-    for (const auto& name : names) {
-        const auto parts = ParseBackupFileName(name);
-        if (!parts) continue;  // not a name of ours: never touched
+    for (const Named& n : ours) {
         // The radio as first found and as last read are kept however old.
-        const Ends& ends = endsOf.at(parts->key);
-        if (same(*parts, ends.oldest) || same(*parts, ends.newest)) continue;
+        const Ends& ends = endsOf.at(n.key);
+        if (same(n.parts, ends.oldest) || same(n.parts, ends.newest)) continue;
         // A file that cannot be removed is simply kept.
-        if (now - parts->utcSeconds > kKeepSeconds) store_->remove(name);
+        if (now - n.parts.utcSeconds > kKeepSeconds) store_->remove(n.name);
     }
 }
 
-std::vector<BackupKeeper::Entry> BackupKeeper::List() const {
+FileResult<std::vector<BackupKeeper::Entry>> BackupKeeper::List() const {
     struct Sorted {
         std::optional<BackupFileNameParts> parts;
+        std::string key;
         Entry entry;
     };
+    const auto names = store_->list();
+    if (!names) return FileResult<std::vector<Entry>>::Failed(names.reason());
     std::vector<Sorted> all;
-    for (const auto& name : store_->list()) {
+    for (const auto& name : *names) {
         if (!hasBackupExtension(name)) continue;
-        all.push_back({ParseBackupFileName(name), {name, Load(name)}});
+        Sorted s{ParseBackupFileName(name), {}, {name, Load(name)}};
+        // The radio of an older name that does not tell it is the one its contents name.
+        if (s.parts) {
+            s.key = s.parts->exactKey || !s.entry.load.usable()
+                        ? s.parts->key
+                        : s.entry.load.record->identity.key();
+        }
+        all.push_back(std::move(s));
     }
     std::sort(all.begin(), all.end(), [](const Sorted& a, const Sorted& b) {
         // Names of ours first, by radio, newest first; any other name after them.
         if (a.parts.has_value() != b.parts.has_value()) return a.parts.has_value();
         if (!a.parts) return a.entry.name < b.entry.name;
-        if (a.parts->key != b.parts->key) return a.parts->key < b.parts->key;
+        if (a.key != b.key) return a.key < b.key;
         return newer(*a.parts, *b.parts);
     });
     std::vector<Entry> out;

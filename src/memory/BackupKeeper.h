@@ -62,8 +62,9 @@ class BackupKeeper {
         BackupLoad load;
     };
     // Every backup file of the folder (named *.vbk), each checked as Load checks it: radios in
-    // the order of their names, each radio's newest first.
-    std::vector<Entry> List() const;
+    // the order of their history keys, each radio's newest first. A folder that cannot be listed
+    // is the system's reason, never a part of its files.
+    FileResult<std::vector<Entry>> List() const;
     // A file of the folder by its name, or any backup file on the disk by its path (a name with
     // a '/'): both read to the same bound and given out only after the same checks.
     BackupLoad Load(const std::string& name) const;
@@ -71,6 +72,11 @@ class BackupKeeper {
 
   private:
     void Prune(const std::vector<std::string>& names, int64_t now);
+    // The history key of the radio a backup file name belongs to: from the name, or for an
+    // older name that does not tell (see BackupFileNameParts::exactKey) from a usable file's
+    // contents; nothing when it cannot be told.
+    std::optional<std::string> HistoryKey(const std::string& name,
+                                          const BackupFileNameParts& parts) const;
 
     std::unique_ptr<IBackupStore> ownStore_;
     std::unique_ptr<IUtcClock> ownClock_;

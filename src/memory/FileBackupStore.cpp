@@ -14,8 +14,8 @@ namespace calvex {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> FileBackupStore::list() const {
-    return RegularFilesIn(folder_);
+FileResult<std::vector<std::string>> FileBackupStore::list() const {
+    return RegularFileNamesIn(folder_);
 }
 
 FileResult<std::string> FileBackupStore::read(const std::string& name, std::size_t maxBytes) const {
@@ -32,7 +32,8 @@ FileResult<> FileBackupStore::write(const std::string& name, const std::string& 
     if (folder_.empty())
         return FileResult<>::Failed("neither XDG_DATA_HOME nor HOME names a folder for it");
     if (auto made = MakeFolder(folder_); !made) return made;
-    return ReplaceFileAtomically(path(name), contents);
+    // A customer's channel plan and serial number: for the user alone.
+    return ReplaceFileAtomically(path(name), contents, FileAccess::Private);
 }
 
 bool FileBackupStore::remove(const std::string& name) {

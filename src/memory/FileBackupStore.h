@@ -12,7 +12,7 @@ class FileBackupStore final : public IBackupStore {
     explicit FileBackupStore(std::string folder) : folder_(std::move(folder)) {}
 
     std::string folder() const override { return folder_; }
-    std::vector<std::string> list() const override;
+    FileResult<std::vector<std::string>> list() const override;
     FileResult<std::string> read(const std::string& name, std::size_t maxBytes) const override;
     FileResult<> write(const std::string& name, const std::string& contents) override;
     bool remove(const std::string& name) override;

@@ -338,7 +338,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool connectAfterPutBack = false;
     std::optional<int16_t> portAfterPutBack;
     std::string pendingNote;
-    // The backup of the read after Connect: the radio's memory as found.
+    // The backup of the radio's memory as found: the read after Connect, or after a restore
+    // that succeeded its verifying read.
     std::string connectBackup;
 
     IRigBackups* myBackups = nullptr;

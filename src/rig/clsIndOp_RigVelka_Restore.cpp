@@ -40,12 +40,14 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
     switch (opState) {
         case kStateRestoreRead: {
             if (!ReadWholeImage()) return false;
-            // The radio's present memory is kept before anything is written over it; without
-            // that backup nothing is written.
-            const auto kept = KeepReadImage(BackupOrigin::BeforeRestore);
-            restoreBackup = kept.value_or("");
             const std::string& connected = myCln3Seq.boundIdentity();
             const std::string& found = myCln3Seq.identityAnswer();
+            // The radio's present memory is kept before anything is written over it; without
+            // that backup nothing is written. Another unit's memory is kept too, labelled as
+            // what it is: nothing is restored to it.
+            const auto kept = KeepReadImage(found == connected ? BackupOrigin::BeforeRestore
+                                                               : BackupOrigin::OtherUnit);
+            restoreBackup = kept.value_or("");
             if (found != connected) {
                 // The restore was asked for the radio read at Connect, and for no other.
                 FinishRestore(RestoreResult::Outcome::NotStarted, {},
@@ -94,8 +96,10 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             return true;
         case kStateRestoreVerify: {
             if (!ReadWholeImage()) return false;
-            KeepReadImage(BackupOrigin::RestoreCheck);
-            if (myCln3Seq.identityAnswer() != myCln3Seq.boundIdentity()) {
+            const bool sameUnit = myCln3Seq.identityAnswer() == myCln3Seq.boundIdentity();
+            const auto checked =
+                KeepReadImage(sameUnit ? BackupOrigin::RestoreCheck : BackupOrigin::OtherUnit);
+            if (!sameUnit) {
                 // The cable was moved during the restore: what was read is not its proof.
                 AddNote(
                     "The restore could not be verified: another transceiver answered the "
@@ -111,6 +115,9 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
                 }
             }
             if (differing.empty()) {
+                // The radio's memory is now the one this read found: a procedure cut off from
+                // here on names this backup as holding it, not Connect's.
+                connectBackup = checked.value_or("");
                 FinishRestore(RestoreResult::Outcome::Restored, {},
                               "The backup has been restored: the transceiver's memory matches it "
                               "byte for byte.");

@@ -27,7 +27,7 @@ bool writeAll(int fd, const std::string& data) {
 }  // namespace
 
 FileResult<> ReplaceFileAtomically(const std::string& path, const std::string& contents,
-                                   const std::function<bool()>& beforeRename) {
+                                   FileAccess access, const std::function<bool()>& beforeRename) {
     // The first system error met is the one reported.
     int error = 0;
     const auto note = [&error](bool ok) {
@@ -37,15 +37,17 @@ FileResult<> ReplaceFileAtomically(const std::string& path, const std::string& c
     std::string tmpl = path + ".XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return FileResult<>::Failed(std::strerror(errno));
-    // Keep the old file's permissions; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    // Private: the user alone. Usual: the old file's permissions, the usual ones for a new file.
+    mode_t mode = 0600;
+    if (access == FileAccess::Usual) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
     }
     bool ok =
         note(::fchmod(fd, mode) == 0) && note(writeAll(fd, contents)) && note(::fsync(fd) == 0);

@@ -180,7 +180,10 @@ std::optional<std::string> CalvexCore::verifiedRead(const clsCmcEeprom& image,
         visitFound_ = image.ReadBlock(0, kBackupImageSize);
     }
     if (saved.outcome == BackupKeeper::Saved::Failed) return std::nullopt;
-    if (saved.outcome == BackupKeeper::Saved::New) visitBackups_.push_back(saved.name);
+    // Another unit's memory is no part of this radio's visit, nor of its report.
+    if (saved.outcome == BackupKeeper::Saved::New && origin != BackupOrigin::OtherUnit) {
+        visitBackups_.push_back(saved.name);
+    }
     return saved.name;
 }
 

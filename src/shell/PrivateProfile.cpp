@@ -195,7 +195,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     } else {
         appendEntries(lines, endsWithNewline, section, {entry});
     }
-    return ReplaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), beforeRename).ok();
+    return ReplaceFileAtomically(path, joinLines(lines, crlf, endsWithNewline), FileAccess::Usual,
+                                 beforeRename)
+        .ok();
 }
 
 bool CopyMissingPrivateProfileEntries(const std::string& section, const std::string& fromPath,

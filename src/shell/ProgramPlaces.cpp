@@ -1,6 +1,10 @@
 #include "shell/ProgramPlaces.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace calvex {
@@ -32,23 +36,53 @@ std::string UserStateFolder(const char* xdgStateHome, const char* home) {
     return UserFolder(xdgStateHome, home, ".local/state");
 }
 
-std::vector<std::string> RegularFilesIn(const std::string& folder) {
+FileResult<std::vector<FolderFile>> RegularFilesIn(const std::string& folder) {
     namespace fs = std::filesystem;
-    std::vector<std::string> names;
+    std::vector<FolderFile> files;
+    if (folder.empty()) return files;
     std::error_code ec;
-    if (folder.empty()) return names;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(folder, ec);
+    // No folder yet is an empty one; anything else that stops the listing is told.
+    if (ec == std::errc::no_such_file_or_directory) return files;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeEc;
-        if (it->is_regular_file(typeEc)) names.push_back(it->path().filename().string());
+        if (!it->is_regular_file(typeEc)) continue;
+        std::error_code timeEc;
+        const auto written = it->last_write_time(timeEc);
+        files.push_back(
+            {it->path().filename().string(),
+             timeEc ? int64_t{0} : static_cast<int64_t>(written.time_since_epoch().count())});
     }
-    std::sort(names.begin(), names.end());
+    if (ec) return FileResult<std::vector<FolderFile>>::Failed(ec.message());
+    std::sort(files.begin(), files.end(),
+              [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+    return files;
+}
+
+FileResult<std::vector<std::string>> RegularFileNamesIn(const std::string& folder) {
+    const auto files = RegularFilesIn(folder);
+    if (!files) return FileResult<std::vector<std::string>>::Failed(files.reason());
+    std::vector<std::string> names;
+    names.reserve(files->size());
+    for (const FolderFile& f : *files)
+        names.push_back(f.name);
     return names;
 }
 
 FileResult<> MakeFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return FileResult<>::Failed(ec.message());
+    if (fs::is_directory(folder, ec)) return {};
+    // Each missing folder from the top down, so that every one made gets the same private mode.
+    fs::path made;
+    for (const fs::path& part : fs::path(folder).lexically_normal()) {
+        made /= part;
+        if (part.empty() || fs::is_directory(made, ec)) continue;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            return FileResult<>::Failed(std::strerror(errno));
+        }
+    }
+    if (!fs::is_directory(folder, ec)) return FileResult<>::Failed(std::strerror(ENOTDIR));
     return {};
 }
 

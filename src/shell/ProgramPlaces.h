@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,22 @@ std::string UserDataFolder(const char* xdgDataHome, const char* home);
 // runs (the wire traces).
 std::string UserStateFolder(const char* xdgStateHome, const char* home);
 
-// The names of the regular files in folder, sorted; none when there is no such folder.
-std::vector<std::string> RegularFilesIn(const std::string& folder);
-// Creates folder (and its parents) when needed; the system's reason when it cannot.
+// A regular file of a folder: its name and when it was last written (a count that orders files
+// by their modification time, finer than a second where the system keeps it).
+struct FolderFile {
+    std::string name;
+    int64_t modified = 0;
+};
+
+// The regular files in folder, sorted by name; none when there is no such folder (nor an empty
+// name). A folder that exists but cannot be listed whole is the system's reason, never a part of
+// its files.
+FileResult<std::vector<FolderFile>> RegularFilesIn(const std::string& folder);
+// The names alone, in the same order.
+FileResult<std::vector<std::string>> RegularFileNamesIn(const std::string& folder);
+// Creates folder (and its parents) when needed, each folder it makes private to the user (0700):
+// what the program keeps there holds a customer's channel plan and serial numbers. A folder that
+// exists is left as it is. The system's reason when it cannot.
 FileResult<> MakeFolder(const std::string& folder);
 
 }  // namespace calvex

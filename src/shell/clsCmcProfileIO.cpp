@@ -141,14 +141,17 @@ void clsCmcProfileIO::FullPath(const std::string& value) {
 }
 
 void clsCmcProfileIO::SetCurrentPath() {
-    const std::string exeDir = ExecutableDirectory();
-    SetCurrentPath(exeDir, ::access(exeDir.c_str(), W_OK) == 0, std::getenv("XDG_CONFIG_HOME"),
-                   std::getenv("HOME"));
+    SetCurrentPath(ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
-void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, bool exeDirWritable,
+void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, const char* xdgConfigHome,
+                                     const char* home) {
+    SetCurrentPath(exeDir, SettingsBesideProgram(exeDir), xdgConfigHome, home);
+}
+
+void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, bool besideProgram,
                                      const char* xdgConfigHome, const char* home) {
-    path_ = ChooseSettingsDirectory(exeDir, exeDirWritable, xdgConfigHome, home);
+    path_ = ChooseSettingsDirectory(exeDir, besideProgram, xdgConfigHome, home);
     defaultsPath_ = path_ == withSlash(exeDir) ? std::string() : withSlash(exeDir);
     if (path_.find(std::string("/") + kProgramFolder + "/") != std::string::npos) {
         std::error_code ec;
@@ -280,9 +283,29 @@ std::string clsCmcProfileIO::GetPathName(std::string strFilename) {
     return UCase16(result);
 }
 
-std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritable,
+bool IsSystemFolder(const std::string& folder) {
+    const std::string f = std::filesystem::path(folder).lexically_normal().string();
+    for (const char* system : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+        const std::string s = system;
+        if (f.compare(0, s.size(), s) == 0 && (f.size() == s.size() || f[s.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+bool SettingsBesideProgram(const std::string& exeDir) {
+    if (exeDir.empty() || IsSystemFolder(exeDir)) return false;
+    // The user's own folder: a folder someone else owns is shared, even when the user may write
+    // it.
+    struct stat st {};
+    return ::stat(exeDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           ::access(exeDir.c_str(), W_OK) == 0;
+}
+
+std::string ChooseSettingsDirectory(const std::string& exeDir, bool besideProgram,
                                     const char* xdgConfigHome, const char* home) {
-    if (exeDirWritable && !exeDir.empty()) return exeDir.back() == '/' ? exeDir : exeDir + "/";
+    if (besideProgram && !exeDir.empty() && !IsSystemFolder(exeDir))
+        return exeDir.back() == '/' ? exeDir : exeDir + "/";
     const std::string config = UserConfigFolder(xdgConfigHome, home);
     // Without a home the settings still have a place for this run.
     return (config.empty() ? std::string("/tmp/") + kProgramFolder : config) + "/";

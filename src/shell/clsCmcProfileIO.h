@@ -45,12 +45,16 @@ class clsCmcProfileIO {
 
     std::string FullPath() const { return GetMyProfile(); }
     void FullPath(const std::string& value);
-    // The directory of the executable when it is writable (one file, no defaults). Otherwise (an
-    // installed program) the user's config directory (see ChooseSettingsDirectory), with the
-    // directory of the executable as DefaultsPath.
+    // The directory of the executable when the settings may be kept there (one file, no
+    // defaults: see SettingsBesideProgram). Otherwise (an installed program) the user's config
+    // directory (see ChooseSettingsDirectory), with the directory of the executable as
+    // DefaultsPath. The one place that reads the environment and the executable's path.
     void SetCurrentPath();
-    // The same decision on given inputs, for tests.
-    void SetCurrentPath(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+    // The same decision for the program folder exeDir, judged as SettingsBesideProgram judges
+    // it, and the environment's values given (tests).
+    void SetCurrentPath(const std::string& exeDir, const char* xdgConfigHome, const char* home);
+    // The same decision with the judgement given too (tests).
+    void SetCurrentPath(const std::string& exeDir, bool besideProgram, const char* xdgConfigHome,
                         const char* home);
     std::string GetMyProfile() const { return path_ + name_; }
     // The defaults file; empty when there is none (or it would be the settings file itself).
@@ -86,9 +90,18 @@ class clsCmcProfileIO {
     std::string section_;
 };
 
-// Where the settings file lives: exeDir when it is writable, else $XDG_CONFIG_HOME/calvexadj/,
-// else $HOME/.config/calvexadj/. The result ends in "/".
-std::string ChooseSettingsDirectory(const std::string& exeDir, bool exeDirWritable,
+// Whether folder is one of the system's: /usr and everything below it, and /bin, /sbin and the
+// /lib folders (on many systems the same folders by other names).
+bool IsSystemFolder(const std::string& folder);
+// Whether the settings may be kept beside the program in exeDir: a folder outside the system's
+// that the user running the program owns and may write, such as a build tree or a portable copy.
+// An installed program's folder never is, even for root, who owns and may write /usr/bin.
+bool SettingsBesideProgram(const std::string& exeDir);
+
+// Where the settings file lives: exeDir when the settings may be kept beside the program
+// (besideProgram, and never in a system folder), else $XDG_CONFIG_HOME/calvexadj/, else
+// $HOME/.config/calvexadj/. The result ends in "/".
+std::string ChooseSettingsDirectory(const std::string& exeDir, bool besideProgram,
                                     const char* xdgConfigHome, const char* home);
 
 // The directory of the running executable (from /proc/self/exe), without a trailing "/".

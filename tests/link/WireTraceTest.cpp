@@ -2,16 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "link/FakeTickSource.h"
 #include "link/MemoryTraceStore.h"
+#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {
 
 using testing::FakeTickSource;
 using testing::MemoryTraceStore;
+using testing::TempDir;
 
 // 2024-05-01T12:00:00Z
 constexpr int64_t kNoon = 1714564800;
@@ -138,6 +143,90 @@ TEST(WireTrace, AFileStopsAtItsBoundAndTheFolderKeepsTheNewest) {
     EXPECT_EQ(traces, WireTrace::kMaxFiles);
     EXPECT_TRUE(b.store.files.count("notes.txt")) << "only traces are pruned";
     EXPECT_TRUE(b.store.files.count(b.trace.currentFile()));
+}
+
+// The traces written longest ago go first, whatever their names say: a name holds the wall clock
+// at its start, which may have been wrong.
+TEST(WireTrace, TheFolderKeepsTheTracesWrittenLast) {
+    TraceBench b;
+    const int n = static_cast<int>(WireTrace::kMaxFiles) + 2;
+    std::vector<std::string> byAge;  // written longest ago first, named newest first
+    for (int i = 0; i < n; ++i) {
+        const std::string name = "2030" + std::to_string(1000 + n - i) + "-000000Z-x.trace";
+        b.store.files[name] = "old";
+        b.store.modified[name] = 100 + i;
+        byAge.push_back(name);
+    }
+    b.trace.begin(kNoon);
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    // Room for the new one: the three written longest ago are gone, the rest kept.
+    for (int i = 0; i < n; ++i)
+        EXPECT_EQ(b.store.files.count(byAge[i]), i < 3 ? 0u : 1u) << byAge[i];
+    EXPECT_EQ(b.store.files.size(), WireTrace::kMaxFiles);
+    EXPECT_EQ(b.trace.newestFile(), b.trace.currentFile());
+}
+
+TEST(WireTrace, TheNewestTraceOfAnEarlierRunIsTheOneWrittenLast) {
+    TraceBench b;
+    b.store.files["20300101-000000Z-x.trace"] = "named last, written first";
+    b.store.modified["20300101-000000Z-x.trace"] = 10;
+    b.store.files["20200101-000000Z-x.trace"] = "named first, written last";
+    b.store.modified["20200101-000000Z-x.trace"] = 20;
+    b.store.files["notes.txt"] = "not a trace";
+    b.store.modified["notes.txt"] = 30;
+    EXPECT_EQ(b.trace.newestFile(), "20200101-000000Z-x.trace");
+}
+
+TEST(WireTrace, AFolderThatCannotBeListedIsToldAndNothingIsWritten) {
+    TraceBench b;
+    b.store.failList = "Permission denied";
+    b.trace.begin(kNoon);
+    b.trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    b.trace.flush();
+    EXPECT_EQ(b.trace.TakeProblem(),
+              "/state/calvexadj/traces: cannot be listed: Permission denied");
+    EXPECT_TRUE(b.store.files.empty());
+    EXPECT_EQ(b.trace.newestFile(), "");
+}
+
+// On the disk: the folder and every trace are the user's alone, and the modification times the
+// folder gives decide what is pruned.
+TEST(FileTraceStore, PrivateFilesPrunedByTheirModificationTime) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string folder = dir.path() + "/state/calvexadj/traces";
+    FileTraceStore store(folder);
+    ASSERT_TRUE(store.append("a.trace", "first\n"));
+    ASSERT_TRUE(store.append("a.trace", "second\n"));
+    EXPECT_EQ(TempDir::read(folder + "/a.trace"), "first\nsecond\n");
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(dir.path() + "/state").permissions() & fs::perms::all,
+              fs::perms::owner_all);
+    EXPECT_EQ(fs::status(folder + "/a.trace").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // Named in the opposite order of their writing.
+    const int n = static_cast<int>(WireTrace::kMaxFiles) + 1;
+    const auto start = fs::file_time_type::clock::now() - std::chrono::hours(1000);
+    std::vector<std::string> byAge;
+    for (int i = 0; i < n; ++i) {
+        const std::string name = "2030" + std::to_string(1000 + n - i) + "-000000Z-x.trace";
+        TempDir::write(folder + "/" + name, "old");
+        fs::last_write_time(folder + "/" + name, start + std::chrono::hours(i));
+        byAge.push_back(name);
+    }
+    fs::remove(folder + "/a.trace");
+    FakeTickSource ticks{0};
+    WireTrace trace{ticks};
+    trace.UseStore(store);
+    trace.enabled(true);
+    trace.begin(kNoon);
+    trace.sent(Bytes({0xFE, 0xFD}), 9600);
+    trace.flush();
+    for (int i = 0; i < n; ++i)
+        EXPECT_EQ(fs::exists(folder + "/" + byAge[i]), i >= 2) << byAge[i];
+    EXPECT_TRUE(fs::exists(folder + "/" + trace.currentFile()));
 }
 
 TEST(WireTrace, AFailedWriteIsToldOnceAndTheConnectionIsGivenUp) {

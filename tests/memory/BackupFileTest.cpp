@@ -1,8 +1,10 @@
 // The backup file: its name, its header, and every way a file can be unfit for use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "memory/BackupFile.h"
 
@@ -122,6 +124,74 @@ TEST(BackupFile, NameHoldsTheRadioAndTheTime) {
     EXPECT_EQ(ParseBackupFileName(BackupFileName(id, kMay1))->copy, 1);
 }
 
+struct KeyCase {
+    const char* name;
+    std::string serial;  // the answer's bytes 9..16, or fewer when it is cut short
+    const char* key;
+};
+
+class HistoryKey : public ::testing::TestWithParam<KeyCase> {};
+
+// Each radio's own key: letters and digits as they are, any other byte spelt out, so that two
+// serials that differ only in punctuation never share a history; the name holds the key and
+// gives it back.
+TEST_P(HistoryKey, SpellsEveryByteOfTheSerial) {
+    const KeyCase& c = GetParam();
+    std::string answer = Answer(std::string(8, 'x'));
+    answer.replace(8, 8, c.serial);
+    if (c.serial.size() < 8) answer.resize(8 + c.serial.size());
+    const BackupIdentity id = BackupIdentity::FromAnswer(answer);
+    EXPECT_EQ(id.key(), c.key);
+    const auto parts = ParseBackupFileName(BackupFileName(id, kMay1, 3));
+    ASSERT_TRUE(parts.has_value()) << BackupFileName(id, kMay1, 3);
+    EXPECT_EQ(parts->key, c.key);
+    EXPECT_TRUE(parts->exactKey);
+    EXPECT_EQ(parts->utcSeconds, kMay1);
+    EXPECT_EQ(parts->copy, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, HistoryKey,
+                         ::testing::Values(KeyCase{"Digits", "20417735", "26010100-20417735"},
+                                           KeyCase{"Letters", "AB12cd34", "26010100-AB12cd34"},
+                                           KeyCase{"Dash", "2041-773", "26010100-2041=2D773"},
+                                           KeyCase{"Slash", "2041/773", "26010100-2041=2F773"},
+                                           KeyCase{"Underscore", "2041_773", "26010100-2041=5F773"},
+                                           KeyCase{"Blank", "2041 773", "26010100-2041=20773"},
+                                           KeyCase{"ControlAndHigh",
+                                                   std::string("12\xFE\n\0"
+                                                               "678",
+                                                               8),
+                                                   "26010100-12=FE=0A=00678"},
+                                           KeyCase{"CutShort", "2041",
+                                                   "26010100-2041=__=__=__=__"}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(BackupFile, SerialsThatDifferOnlyInPunctuationHaveKeysOfTheirOwn) {
+    std::vector<std::string> keys;
+    for (const char* serial : {"2041-773", "2041/773", "2041_773", "2041.773", "2041 773"})
+        keys.push_back(BackupIdentity::FromAnswer(Answer(serial)).key());
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
+    // Their serial as shown and as the header holds it is the same: the key tells them apart.
+    EXPECT_EQ(BackupIdentity::FromAnswer(Answer("2041-773")).serial,
+              BackupIdentity::FromAnswer(Answer("2041/773")).serial);
+}
+
+// Names written before the key was exact are still backup names; one with '_' does not tell
+// which radio it is of.
+TEST(BackupFile, OlderNamesAreReadAndSayWhetherTheyTellTheRadio) {
+    const auto plain = ParseBackupFileName("26010100-20417735-20240501T120000Z.vbk");
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_TRUE(plain->exactKey);
+    EXPECT_EQ(plain->key, "26010100-20417735");
+    const auto blurred = ParseBackupFileName("26010100-2041_773-20240501T120000Z-2.vbk");
+    ASSERT_TRUE(blurred.has_value());
+    EXPECT_FALSE(blurred->exactKey);
+    EXPECT_EQ(blurred->key, "26010100-2041_773");
+    EXPECT_EQ(blurred->copy, 2);
+    EXPECT_EQ(blurred->utcSeconds, kMay1);
+}
+
 TEST(BackupFile, OtherNamesAreNotBackupNames) {
     for (const char* name :
          {"26010100-20417735-20240501T120000Z.txt", "26010100-20417735-20240501T120000Z",
@@ -129,7 +199,10 @@ TEST(BackupFile, OtherNamesAreNotBackupNames) {
           "26010100-2041/735-20240501T120000Z.vbk", "26010100-20417735-20241301T120000Z.vbk",
           "26010100-20417735-20240501T120000Z-1.vbk", "26010100-20417735-20240501T120000Z-02.vbk",
           "26010100-20417735-20240501T120000Z-x.vbk", "2601o100-20417735-20240501T120000Z.vbk",
-          "26010100-20417735-20240501T120000Z.vbk.Ab12Cd", ".vbk", ""}) {
+          "26010100-20417735-20240501T120000Z.vbk.Ab12Cd", ".vbk", "",
+          "26010100-2041=2d773-20240501T120000Z.vbk", "26010100-2041=2D77-20240501T120000Z.vbk",
+          "26010100-2041=2D7735-20240501T120000Z.vbk", "26010100-2041=_773-20240501T120000Z.vbk",
+          "26010100-2041=2-20240501T120000Z.vbk", "26010100-20417735=-20240501T120000Z.vbk"}) {
         EXPECT_FALSE(ParseBackupFileName(name).has_value()) << name;
     }
 }
@@ -202,6 +275,8 @@ INSTANTIATE_TEST_SUITE_P(Memory, BackupOriginText,
                                                       "source: read\noccasion: before-restore\n"},
                                            OriginCase{"RestoreCheck", BackupOrigin::RestoreCheck,
                                                       "source: read\noccasion: restore-check\n"},
+                                           OriginCase{"OtherUnit", BackupOrigin::OtherUnit,
+                                                      "source: read\noccasion: other-unit\n"},
                                            OriginCase{"ByHand", BackupOrigin::ByHand,
                                                       "source: program\n"}),
                          [](const auto& p) { return std::string(p.param.name); });
@@ -240,6 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"Connect", BackupOrigin::Connect, "Read at Connect"},
         LabelCase{"BeforeRestore", BackupOrigin::BeforeRestore, "Read before a restore"},
         LabelCase{"RestoreCheck", BackupOrigin::RestoreCheck, "Read back after a restore"},
+        LabelCase{"OtherUnit", BackupOrigin::OtherUnit, "Read of another unit, refused"},
         LabelCase{"ByHand", BackupOrigin::ByHand, "Saved by hand (program's image)"}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -396,7 +472,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "the source is neither read nor program"},
         UnfitCase{"UnknownOccasion", Header("occasion: connect", "occasion: power-on"),
                   BackupProblem::Corrupt,
-                  "the occasion is not connect, before-restore or restore-check"},
+                  "the occasion is not connect, before-restore, restore-check or "
+                  "other-unit"},
         UnfitCase{"ProgramImageWithOccasion", Header("source: read", "source: program"),
                   BackupProblem::Corrupt, "the program's image names an occasion"},
         UnfitCase{"LineWithoutValue", Header("sub: 0100", "sub 0100"), BackupProblem::Corrupt,

@@ -209,7 +209,7 @@ TEST_F(Keeper, ListsEveryBackupFileRadioByRadioNewestFirstWithWhyOnesAreUnusable
     store.files["copied by hand.vbk"] = FormatBackupFile({id, now, "x", Image('\x05')});
     store.files["26010100-20417735-20240501T120000Z.vbk.Xy12Ab"] = "a temporary file";
 
-    const auto list = keeper.List();
+    const auto list = *keeper.List();
     std::vector<std::string> names;
     for (const auto& e : list)
         names.push_back(e.name);
@@ -276,6 +276,97 @@ TEST_F(Keeper, AFileAnywhereIsCheckedAsAFileOfTheFolder) {
             EXPECT_EQ(outside.record->image, inside.record->image);
         }
     }
+}
+
+struct PunctuationCase {
+    const char* name;
+    bool olderNames;  // the files were named before the key was exact ('_' for '-' and '/')
+};
+
+class PunctuatedSerials : public Keeper, public ::testing::WithParamInterface<PunctuationCase> {
+  protected:
+    // A backup of the radio with serial, named as the keeper names it now or named as before.
+    std::string PutNamed(const std::string& serial, int64_t when, char fill) {
+        const BackupRecord r{BackupIdentity::FromAnswer(IdentityAnswer(serial)), when,
+                             "Calvex ADJ Rev.1.0", Image(fill)};
+        const std::string name = GetParam().olderNames
+                                     ? r.identity.model + r.identity.sub + "-" + r.identity.serial +
+                                           "-" + UtcStamp(when) + kBackupExtension
+                                     : BackupFileName(r.identity, when);
+        store.files[name] = FormatBackupFile(r);
+        return name;
+    }
+};
+
+// Two radios whose serials differ only in punctuation have a history each: the first and the
+// last of each are kept, and neither's newest stands for the other's read.
+TEST_P(PunctuatedSerials, HaveAHistoryEach) {
+    const int64_t now = clock.now;
+    const std::string dashFirst = PutNamed("2041-773", now - 800 * kDay, '\x01');
+    const std::string dashMiddle = PutNamed("2041-773", now - 700 * kDay, '\x02');
+    const std::string dashLast = PutNamed("2041-773", now - 10 * kDay, '\x03');
+    const std::string slashOnly = PutNamed("2041/773", now - 600 * kDay, '\x04');
+
+    // The slash radio read again with the dash radio's last memory: a read of its own.
+    const auto saved = Save("2041/773", '\x03');
+    EXPECT_EQ(saved.outcome, BackupKeeper::Saved::New);
+    EXPECT_EQ(saved.name, "26010100-2041=2F773-20240501T120000Z.vbk");
+    std::vector<std::string> expected = {dashFirst, dashLast, slashOnly, saved.name};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(store.backups(), expected) << "only the dash radio's middle backup is a year old";
+
+    // And the dash radio read again as last found: nothing new.
+    clock.now += 60;
+    const auto same = Save("2041-773", '\x03');
+    EXPECT_EQ(same.outcome, BackupKeeper::Saved::Unchanged);
+    EXPECT_EQ(same.name, dashLast);
+
+    // Listed radio by radio, each radio's newest first.
+    const auto list = keeper.List();
+    ASSERT_TRUE(list) << list.reason();
+    std::vector<std::string> serials;
+    for (const auto& e : *list) {
+        ASSERT_TRUE(e.load.usable()) << e.name;
+        serials.push_back(e.load.record->identity.key());
+    }
+    EXPECT_EQ(serials, (std::vector<std::string>{"26010100-2041=2D773", "26010100-2041=2D773",
+                                                 "26010100-2041=2F773", "26010100-2041=2F773"}));
+    EXPECT_EQ((*list)[0].name, dashLast);
+    EXPECT_EQ((*list)[2].name, saved.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, PunctuatedSerials,
+                         ::testing::Values(PunctuationCase{"Names", false},
+                                           PunctuationCase{"OlderNames", true}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// An older name that does not tell its radio and whose contents cannot be used is never removed.
+TEST_F(Keeper, AnOlderNameThatDoesNotTellItsRadioIsNeverRemovedUnread) {
+    const std::string blurred = "26010100-2041_773-20200101T000000Z.vbk";
+    store.files[blurred] = "damaged";
+    Put("20417735", clock.now - 900 * kDay, '\x01');
+    Put("20417735", clock.now - 800 * kDay, '\x02');
+    Save("20417735", '\x03');
+    EXPECT_EQ(store.files.count(blurred), 1u);
+    EXPECT_EQ(store.backups().size(), 3u) << "the year-old middle backup alone is removed";
+}
+
+// A folder that cannot be listed is never taken for an empty one: no save (a name in use could
+// be written over), no partial list.
+TEST_F(Keeper, AFolderThatCannotBeListedIsAnErrorNeverAnEmptyFolder) {
+    Put("20417735", clock.now - 60, '\x01');
+    store.failList = "Permission denied";
+    const auto listed = keeper.List();
+    EXPECT_FALSE(listed);
+    EXPECT_EQ(listed.reason(), "Permission denied");
+
+    const auto saved = Save("20417735", '\x02');
+    EXPECT_EQ(saved.outcome, BackupKeeper::Saved::Failed);
+    EXPECT_EQ(store.writes, 0);
+    const auto report = keeper.TakeReport();
+    ASSERT_TRUE(report.has_value());
+    EXPECT_EQ(report->text, "Cannot save the backup of the transceiver's memory.");
+    EXPECT_EQ(report->detail, "/data/calvexadj/backups: cannot be listed: Permission denied");
 }
 
 // Only a regular file is opened: a pipe or a device (a serial port) is never read.

@@ -21,7 +21,8 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     TempDir dir;
     const std::string folder = dir.path() + "/data/calvexadj/backups";
     FileBackupStore store(folder);
-    EXPECT_TRUE(store.list().empty()) << "no folder yet";
+    ASSERT_TRUE(store.list()) << "no folder yet is an empty one";
+    EXPECT_TRUE(store.list()->empty());
 
     const std::string contents("binary\0\xFF\n", 10);
     for (const auto& [name, text] : {std::pair<std::string, std::string>{"a.vbk", contents},
@@ -31,7 +32,7 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
         ASSERT_TRUE(written) << written.reason();
     }
     // Only the files themselves: no temporary file is left behind.
-    EXPECT_EQ(store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
+    EXPECT_EQ(*store.list(), (std::vector<std::string>{"a.vbk", "b.vbk"}));
     EXPECT_EQ(TempDir::read(folder + "/a.vbk"), "replaced");
     EXPECT_EQ(*store.read("b.vbk", 100), "second");
     EXPECT_EQ(*store.read("b.vbk", 3), "seco") << "at most one byte past the limit";
@@ -40,9 +41,40 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     EXPECT_FALSE(missing.reason().empty());
 
     std::filesystem::create_directory(folder + "/sub");
-    EXPECT_EQ(store.list().size(), 2u) << "folders are not files";
+    EXPECT_EQ(store.list()->size(), 2u) << "folders are not files";
     EXPECT_TRUE(store.remove("a.vbk"));
-    EXPECT_EQ(store.list(), std::vector<std::string>{"b.vbk"});
+    EXPECT_EQ(*store.list(), std::vector<std::string>{"b.vbk"});
+}
+
+namespace fs = std::filesystem;
+
+fs::perms ModeOf(const std::string& path) {
+    return fs::status(path).permissions() & fs::perms::all;
+}
+
+// A customer's channel plan and serial: every folder the store makes and every backup are the
+// user's alone; a folder that was there already keeps its own mode.
+TEST(FileBackupStore, FoldersItMakesAndItsFilesAreTheUsersAlone) {
+    TempDir dir;
+    fs::create_directory(dir.file("data"));
+    fs::permissions(dir.file("data"), fs::perms::owner_all | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read |
+                                          fs::perms::others_exec);
+    const std::string folder = dir.file("data") + "/calvexadj/backups";
+    FileBackupStore store(folder);
+    ASSERT_TRUE(store.write("a.vbk", "x"));
+    EXPECT_EQ(ModeOf(folder), fs::perms::owner_all);
+    EXPECT_EQ(ModeOf(dir.file("data") + "/calvexadj"), fs::perms::owner_all);
+    EXPECT_EQ(ModeOf(folder + "/a.vbk"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ModeOf(dir.file("data")), fs::perms::owner_all | fs::perms::group_read |
+                                            fs::perms::group_exec | fs::perms::others_read |
+                                            fs::perms::others_exec)
+        << "a folder that was there is left as it is";
+
+    // A file someone opened to others is private again once the store writes it.
+    fs::permissions(folder + "/a.vbk", fs::perms::others_read, fs::perm_options::add);
+    ASSERT_TRUE(store.write("a.vbk", "y"));
+    EXPECT_EQ(ModeOf(folder + "/a.vbk"), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
@@ -52,7 +84,10 @@ TEST(FileBackupStore, AFolderThatCannotBeMadeIsAReason) {
     const auto blocked = store.write("a.vbk", "x");
     EXPECT_FALSE(blocked);
     EXPECT_FALSE(blocked.reason().empty());
-    EXPECT_TRUE(store.list().empty());
+    // Not a folder yet to be made: a folder that cannot be listed, never an empty one.
+    const auto listed = store.list();
+    EXPECT_FALSE(listed);
+    EXPECT_EQ(listed.reason(), "Not a directory");
 
     FileBackupStore nowhere("");
     const auto homeless = nowhere.write("a.vbk", "x");

@@ -12,7 +12,8 @@ namespace calvex::testing {
 class MemoryBackupStore final : public IBackupStore {
   public:
     std::string folder() const override { return "/data/calvexadj/backups"; }
-    std::vector<std::string> list() const override {
+    FileResult<std::vector<std::string>> list() const override {
+        if (!failList.empty()) return FileResult<std::vector<std::string>>::Failed(failList);
         std::vector<std::string> names;
         for (const auto& entry : files)
             names.push_back(entry.first);
@@ -44,6 +45,8 @@ class MemoryBackupStore final : public IBackupStore {
     std::map<std::string, std::string> files;
     // Non-empty: every write fails with this reason.
     std::string failWrites;
+    // Non-empty: the folder cannot be listed, for this reason.
+    std::string failList;
     int writes = 0;
 };
 

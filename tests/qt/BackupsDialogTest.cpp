@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -287,6 +288,46 @@ TEST_F(BackupsDesktop, ListsEveryFileByWhatMadeItInLocalTimeWithUtc) {
                   "Transceiver model code 2601, sub code 0100, serial 99999999."),
               std::string::npos)
         << dialog->detailLabel()->text().toStdString();
+    dialog->close();
+}
+
+// Two radios whose serials differ only in punctuation: only the one connected is marked, though
+// both show the same serial.
+TEST_F(BackupsDesktop, TheConnectedMarkIsTheConnectedRadiosAlone) {
+    d.radio.serial("2041-773");
+    ASSERT_NO_FATAL_FAILURE(connect());
+    const std::string other =
+        put(record(utc.now - kDay, keptRecord().image, IdentityAnswer("2041/773")));
+    BackupsDialog* dialog = open(d.window.compareAction());
+    ASSERT_NE(dialog, nullptr);
+    const Rows rows = listed(*dialog);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "2041_773 (connected)");
+    EXPECT_EQ(rows[0][3], kept);
+    EXPECT_EQ(rows[1][2], "2041_773");
+    EXPECT_EQ(rows[1][3], other);
+    dialog->close();
+}
+
+// A folder that cannot be listed is told, never shown as a part of its files.
+TEST_F(BackupsDesktop, AFolderThatCannotBeListedIsToldNotShownInPart) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    store.failList = "Permission denied";
+    BackupsDialog* dialog = open(d.window.compareAction());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->backupList()->topLevelItemCount(), 0);
+    const std::string told =
+        "Cannot list the backups folder.\n\n/data/calvexadj/backups: Permission denied";
+    EXPECT_EQ(dialog->summaryLabel()->text().toStdString(), told);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->problemBox() != nullptr; }, 5000));
+    EXPECT_EQ(dialog->problemBox()->text().toStdString(), told);
+    dialog->problemBox()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->problemBox() == nullptr; }, 5000));
+
+    store.failList.clear();
+    dialog->Refresh();
+    EXPECT_EQ(rowOf(*dialog, kept), 0);
+    EXPECT_EQ(dialog->problemBox(), nullptr);
     dialog->close();
 }
 
@@ -658,6 +699,121 @@ TEST_F(TwoBackups, ReportOfAnEarlierVisitFromTwoBackups) {
     const std::string csv = ServiceReportCsv(report->report());
     EXPECT_NE(csv.find("Power(Hi),210,213,yes\r\n"), std::string::npos) << csv;
 }
+
+// What Qt shows of a label's or a tooltip's text: HTML rendered when it takes the text for HTML.
+QString Shown(const QString& text, Qt::TextFormat format = Qt::AutoText) {
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text)))
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText().replace(QChar::LineSeparator, QLatin1Char('\n'));
+}
+
+enum class MarkedField { FileName, Program, HeaderName, PathElsewhere };
+
+struct MarkupCase {
+    const char* name;
+    MarkedField field;
+    const char* markup;
+};
+
+class MarkupInABackup : public TwoBackups, public ::testing::WithParamInterface<MarkupCase> {};
+
+// Markup in any field of a backup file reaches the technician as the characters it is made of:
+// it neither changes what the dialog, its tooltips and the report show, nor makes a link or an
+// image of them.
+TEST_P(MarkupInABackup, IsShownAsWritten) {
+    const MarkupCase& c = GetParam();
+    const QString markup = QString::fromUtf8(c.markup);
+    BackupRecord r = *d.core.backups.Load(second).record;
+    std::string name = second;
+    std::string contents = FormatBackupFile(r);
+    switch (c.field) {
+        case MarkedField::FileName:
+            name = std::string(c.markup) + ".vbk";
+            break;
+        case MarkedField::Program:
+            r.program = c.markup;
+            contents = FormatBackupFile(r);
+            break;
+        case MarkedField::HeaderName: {
+            // A field named twice: unusable, and the reason quotes the name.
+            const std::string line = std::string(c.markup) + ": 1\n";
+            contents.insert(contents.find("model: "), line + line);
+            break;
+        }
+        case MarkedField::PathElsewhere:
+            break;
+    }
+    store.files.erase(second);
+    ASSERT_NO_FATAL_FAILURE(open(BackupsDialog::Mode::Compare));
+    if (c.field == MarkedField::PathElsewhere) {
+        const std::string folder = d.folder.dir.file(c.markup);
+        std::filesystem::create_directories(folder);
+        name = folder + "/velka.vbk";
+        TempDir::write(name, contents);
+        dialog->OpenFile(QString::fromStdString(name));
+    } else {
+        store.files[name] = contents;
+        dialog->Refresh();
+    }
+    const int row = rowOf(*dialog, name);
+    ASSERT_GE(row, 0) << name;
+    select(*dialog, row);
+
+    // Every tooltip of the line shows its text as it is: the file, the radio, or why the file
+    // cannot be used.
+    std::vector<QString> tips(4);
+    if (c.field == MarkedField::HeaderName) {
+        tips.assign(4, QStringLiteral("the header names \"%1\" twice").arg(markup));
+    } else {
+        tips[BackupsDialog::kFileColumn] = QString::fromStdString(name);
+        if (c.field == MarkedField::PathElsewhere)
+            tips[BackupsDialog::kFileColumn] += QStringLiteral("\nOutside the backups folder");
+        tips[BackupsDialog::kRadioColumn] =
+            QStringLiteral("model code 2601, sub code 0100, serial 20417735");
+    }
+    const QTreeWidgetItem* item = dialog->backupList()->topLevelItem(row);
+    for (int col = 0; col < dialog->backupList()->columnCount(); ++col) {
+        EXPECT_EQ(Shown(item->toolTip(col)).toStdString(), tips[col].toStdString())
+            << "column " << col;
+    }
+
+    for (QLabel* label : {dialog->detailLabel(), dialog->summaryLabel()}) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(Shown(label->text(), label->textFormat()), label->text());
+    }
+    EXPECT_TRUE(dialog->detailLabel()->text().contains(markup))
+        << dialog->detailLabel()->text().toStdString();
+
+    if (c.field == MarkedField::HeaderName) return;  // unusable: no comparison, no report
+    // The report of this visit names the backup (and its path) as written.
+    ASSERT_NO_FATAL_FAILURE(compareWith(*dialog, first));
+    const auto report = dialog->ReportOfComparison();
+    ASSERT_TRUE(report.has_value());
+    ReportWindow window(*report, {});
+    const QString preview = window.preview()->toPlainText();
+    EXPECT_TRUE(preview.contains(QString::fromStdString(name))) << preview.toStdString();
+    EXPECT_EQ(preview.contains(markup), c.field != MarkedField::Program) << preview.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Qt, MarkupInABackup,
+    ::testing::Values(
+        MarkupCase{"BoldFileName", MarkedField::FileName, "<b>bold"},
+        MarkupCase{"LinkFileName", MarkedField::FileName, "<a href=\"https:x\">link"},
+        MarkupCase{"ImageFileName", MarkedField::FileName, "<img src=\"x.png\">"},
+        MarkupCase{"EntityFileName", MarkedField::FileName, "&lt;b&gt;"},
+        MarkupCase{"BoldProgram", MarkedField::Program, "<b>bold</b>"},
+        MarkupCase{"LinkProgram", MarkedField::Program, "<a href=\"https://x/\">link</a>"},
+        MarkupCase{"ImageProgram", MarkedField::Program, "<img src=\"/x.png\">"},
+        MarkupCase{"BoldHeaderName", MarkedField::HeaderName, "<b>bold</b>"},
+        MarkupCase{"LinkHeaderName", MarkedField::HeaderName, "<a href=\"https://x/\">link</a>"},
+        MarkupCase{"ImageHeaderName", MarkedField::HeaderName, "<img src=\"/x.png\">"},
+        MarkupCase{"BoldPath", MarkedField::PathElsewhere, "<b>bold</b>"},
+        MarkupCase{"LinkPath", MarkedField::PathElsewhere, "<a href=\"https:x\">link</a>"},
+        MarkupCase{"ImagePath", MarkedField::PathElsewhere, "<img src=\"/x.png\">"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 // A backup file elsewhere on the disk, connected to a radio whose Power(Hi) and SQL were raised
 // since Connect.

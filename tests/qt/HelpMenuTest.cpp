@@ -8,9 +8,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "DesktopBench.h"
+#include "memory/FileBackupStore.h"
 #include "shell/Diagnostics.h"
 #include "shell/qt/HelpWindows.h"
 
@@ -85,6 +88,35 @@ TEST(HelpMenu, AboutNamesTheLicenceAndEachFolderAndSaysWhereOneThatDoesNotOpenIs
     EXPECT_TRUE(
         about->lastProblem().endsWith(QString::fromStdString(d.core.trace.store().folder())))
         << about->lastProblem().toStdString();
+}
+
+// A folder made to be shown is made as the program makes its folders: the user's alone.
+TEST(HelpMenu, AFolderMadeToBeShownIsTheUsersAlone) {
+    namespace fs = std::filesystem;
+    testing::Desktop d;
+    const std::string data = d.folder.dir.file("data");
+    FileBackupStore store(data + "/calvexadj/backups");
+    d.core.backups.UseStore(store);
+    std::vector<QString> opened;
+    d.window.folderOpener([&](const QString& path) {
+        opened.push_back(path);
+        return true;
+    });
+    d.start();
+    d.window.backupsFolderAction()->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toStdString(), store.folder());
+    for (const std::string& folder : {data, data + "/calvexadj", store.folder()}) {
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all)
+            << folder;
+    }
+
+    fs::remove_all(data);
+    d.window.aboutAction()->trigger();
+    auto* button = d.window.aboutDialog()->findChild<QPushButton*>(QStringLiteral("open Backups"));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    EXPECT_EQ(fs::status(store.folder()).permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 TEST(HelpMenu, TheDiagnosticsTellTheSettingsTheMessagesAndTheLastTrace) {

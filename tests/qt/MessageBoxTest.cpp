@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,30 @@ TEST(DesktopMessageBox, ShowsUtf8PathsAndOtherBytesAsLatin1) {
         box.openBox()->accept();
         ASSERT_TRUE(QTest::qWaitFor([&] { return box.openBox() == nullptr; }, 5000));
     }
+}
+
+// A message quotes file names and what files hold: markup in them is shown as the characters it
+// is, in the text and in the detail below it, and no link in them opens anything.
+TEST(DesktopMessageBox, ShowsMarkupAsWritten) {
+    QtMessageBox box;
+    box.blocking(false);
+    const std::string name = "/backups/<a href=\"https:x\">link</a>.vbk";
+    box.critical("Cannot restore this backup.\r\n\r\n" + name + ": <b>bad</b>",
+                 "Calvex ADJ Rev.1.0", name + ": <img src=\"x.png\">");
+    QMessageBox* open = box.openBox();
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->textFormat(), Qt::PlainText);
+    const QList<QLabel*> labels = open->findChildren<QLabel*>();
+    const auto shows = [&labels](const QString& text) {
+        return std::any_of(labels.begin(), labels.end(), [&text](const QLabel* l) {
+            return l->text() == text && l->textFormat() == Qt::PlainText && !l->openExternalLinks();
+        });
+    };
+    EXPECT_TRUE(
+        shows(QString::fromStdString("Cannot restore this backup.\n\n" + name + ": <b>bad</b>")));
+    EXPECT_TRUE(shows(QString::fromStdString(name + ": <img src=\"x.png\">")));
+    open->accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box.openBox() == nullptr; }, 5000));
 }
 
 }  // namespace

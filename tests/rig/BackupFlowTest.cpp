@@ -49,7 +49,7 @@ class BackupFlow : public FlowBench, public ::testing::Test {
     }
 
     // The newest backup file of the radio.
-    std::string newest() const { return core.backups.List().front().name; }
+    std::string newest() const { return core.backups.List()->front().name; }
     std::string imageOf(const std::string& name) const {
         const BackupLoad load = core.backups.Load(name);
         return load.usable() ? load.record->image : "unusable: " + load.reason;

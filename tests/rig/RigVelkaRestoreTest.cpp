@@ -211,6 +211,54 @@ INSTANTIATE_TEST_SUITE_P(Rig, RestoreReset,
                                            ResetCase{"ReadingBack", 3, kAfterWrite}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+struct UnitCase {
+    const char* name;
+    bool otherAtFirstRead;
+    bool otherAtReadBack;
+    std::vector<BackupOrigin> kept;
+    Outcome outcome;
+};
+
+class RestoreUnits : public RigRestore, public ::testing::WithParamInterface<UnitCase> {};
+
+// Each read is labelled once the unit that answered it is known: a read of another unit than the
+// one read at Connect is never kept as a read before or after a restore.
+TEST_P(RestoreUnits, EachReadIsKeptAsWhatItIs) {
+    const UnitCase& c = GetParam();
+    seq.bound = "unit A";
+    seq.identity = "unit A";
+    connected();
+    ASSERT_TRUE(rig.RigOpFunc_StartRestore(image, "2601", "0100"));
+    if (c.otherAtFirstRead) seq.identity = "unit B";
+    rig.task();
+    rig.task();
+    if (c.otherAtReadBack) seq.identity = "unit B";
+    rig.task();
+    rig.task();
+    EXPECT_EQ(backups.origins, c.kept);
+    ASSERT_EQ(backups.results.size(), 1u);
+    EXPECT_EQ(backups.results[0].outcome, c.outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rig, RestoreUnits,
+    ::testing::Values(UnitCase{"TheSameUnit",
+                               false,
+                               false,
+                               {BackupOrigin::BeforeRestore, BackupOrigin::RestoreCheck},
+                               Outcome::Restored},
+                      UnitCase{"AnotherUnitBeforeTheWrite",
+                               true,
+                               false,
+                               {BackupOrigin::OtherUnit},
+                               Outcome::NotStarted},
+                      UnitCase{"AnotherUnitReadBack",
+                               false,
+                               true,
+                               {BackupOrigin::BeforeRestore, BackupOrigin::OtherUnit},
+                               Outcome::Failed}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(RigRestore, AReadBackThatIsNotCompleteIsAFailureNeverASuccess) {
     connected();
     ASSERT_TRUE(rig.RigOpFunc_StartRestore(image, "2601", "0100"));

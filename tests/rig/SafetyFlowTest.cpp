@@ -70,7 +70,7 @@ TEST_P(CableMoved, OnlyTheUnitReadAtConnectIsChanged) {
     const CableCase& c = GetParam();
     if (!c.restore) core.ComAutoRelease(1);
     ASSERT_TRUE(connect());
-    const std::string backupOfA = core.backups.List().front().name;
+    const std::string backupOfA = core.backups.List()->front().name;
     ASSERT_TRUE(tickUntil([&] { return !core.com.comOpen(); }, c.restore ? 1 : 100) || c.restore);
 
     velka::Transceiver b(RandomImage(5));
@@ -107,6 +107,20 @@ TEST_P(CableMoved, OnlyTheUnitReadAtConnectIsChanged) {
         EXPECT_EQ(state(), 0);
         if (c.restore) {
             EXPECT_EQ(results[0].outcome, RestoreResult::Outcome::NotStarted);
+            // The other unit's memory is kept as what it is: nothing was restored to it.
+            const auto list = *core.backups.List();
+            const auto ofB = std::find_if(list.begin(), list.end(), [](const auto& e) {
+                return e.load.usable() && e.load.record->identity.serial == "BBBB2222";
+            });
+            ASSERT_NE(ofB, list.end());
+            EXPECT_EQ(ofB->load.record->origin, BackupOrigin::OtherUnit);
+            EXPECT_EQ(BackupOriginLabel(ofB->load.record->origin), "Read of another unit, refused");
+            EXPECT_EQ(std::count_if(list.begin(), list.end(),
+                                    [](const auto& e) {
+                                        return e.load.usable() &&
+                                               e.load.record->origin == BackupOrigin::BeforeRestore;
+                                    }),
+                      0);
         }
         // Connect reads the unit now on the cable, and from then on adjusts it.
         ASSERT_TRUE(connect());
@@ -288,7 +302,7 @@ TEST_F(SafetyFlow, ConnectAndARestoreLeaveEveryByteAsRead) {
         EXPECT_TRUE(SameImage(radio.image(), image)) << "after Connect";
 
         // A restore of that backup over another memory, then a full cycle more.
-        const std::string backup = core.backups.List().front().name;
+        const std::string backup = core.backups.List()->front().name;
         radio.image(RandomImage(seed + 100));
         utc.now += 60;
         ASSERT_TRUE(connect());
@@ -467,9 +481,36 @@ INSTANTIATE_TEST_SUITE_P(Rig, ProcedureStopped, ::testing::ValuesIn(AllStopCases
                                     p.param.stop->name;
                          });
 
-TEST_F(SafetyFlow, ALineLostDuringAProcedureNamesTheAddressesAndTheBackup) {
+struct AsFoundCase {
+    const char* name;
+    bool restoreFirst;  // a restore of another memory succeeds before the procedure
+};
+
+class LineLostInAProcedure : public SafetyFlow,
+                             public ::testing::WithParamInterface<AsFoundCase> {};
+
+// The backup named is the one that holds the radio's memory as it was before the procedure: the
+// read of Connect, or after a restore its verifying read (Connect's read would undo the restore).
+TEST_P(LineLostInAProcedure, NamesTheAddressesAndTheBackupOfTheMemoryAsFound) {
     ASSERT_TRUE(connect());
-    const std::string backup = core.backups.List().front().name;
+    std::string backup = core.backups.List()->front().name;
+    if (GetParam().restoreFirst) {
+        const std::string connectBackup = backup;
+        radio.image(RandomImage(7));
+        ASSERT_TRUE(connect());
+        ASSERT_TRUE(core.StartRestore(connectBackup));
+        ASSERT_TRUE(tickUntil([&] { return !results.empty(); }));
+        ASSERT_EQ(results[0].outcome, RestoreResult::Outcome::Restored) << results[0].text;
+        ASSERT_TRUE(tickUntil([&] { return state() == 19 && !anyChanged(); }));
+        const auto list = *core.backups.List();
+        const auto check = std::find_if(list.begin(), list.end(), [](const auto& e) {
+            return e.load.usable() && e.load.record->origin == BackupOrigin::RestoreCheck;
+        });
+        ASSERT_NE(check, list.end());
+        backup = check->name;
+        ASSERT_NE(backup, connectBackup);
+        messages.clear();
+    }
     const std::string before = radio.image();
     TxfFirstPhase(*this);
     ASSERT_FALSE(HasFatalFailure());
@@ -496,6 +537,11 @@ TEST_F(SafetyFlow, ALineLostDuringAProcedureNamesTheAddressesAndTheBackup) {
     EXPECT_NE(m.find("The backup " + backup + " holds them as found."), std::string::npos) << m;
     EXPECT_EQ(state(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rig, LineLostInAProcedure,
+                         ::testing::Values(AsFoundCase{"AfterConnect", false},
+                                           AsFoundCase{"AfterARestore", true}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace calvex

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
 #include "shell/TempDir.h"
 
 namespace calvex {
@@ -129,6 +134,54 @@ TEST(ProfilePaths, FileAndPathNames) {
     EXPECT_EQ(p.Name(), "a.ini");
     p.FullPath("/etc/calvex/b.rs");
     EXPECT_EQ(p.GetMyProfile(), "/etc/calvex/b.rs");
+}
+
+struct PlaceCase {
+    const char* name;
+    const char* exeDir;
+    bool besideProgram;
+    const char* place;
+};
+
+class SettingsPlace : public ::testing::TestWithParam<PlaceCase> {};
+
+// Beside the program only in a folder of the user's own, never in a system folder, whoever
+// runs it; else the user's config folder.
+TEST_P(SettingsPlace, IsBesideTheProgramOnlyOutsideTheSystemsFolders) {
+    const PlaceCase& c = GetParam();
+    EXPECT_EQ(ChooseSettingsDirectory(c.exeDir, c.besideProgram, "/cfg", "/home/u"), c.place);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shell, SettingsPlace,
+    ::testing::Values(
+        PlaceCase{"BuildTree", "/home/u/calvex/build/bin", true, "/home/u/calvex/build/bin/"},
+        PlaceCase{"PortableCopy", "/media/stick/calvex", true, "/media/stick/calvex/"},
+        PlaceCase{"NotTheUsers", "/home/u/calvex/build/bin", false, "/cfg/calvexadj/"},
+        PlaceCase{"UsrBinAsRoot", "/usr/bin", true, "/cfg/calvexadj/"},
+        PlaceCase{"UsrLocalBin", "/usr/local/bin", true, "/cfg/calvexadj/"},
+        PlaceCase{"Usr", "/usr", true, "/cfg/calvexadj/"},
+        PlaceCase{"UsrWithSlash", "/usr/bin/", true, "/cfg/calvexadj/"},
+        PlaceCase{"UsrByAWayRound", "/opt/../usr/bin", true, "/cfg/calvexadj/"},
+        PlaceCase{"Bin", "/bin", true, "/cfg/calvexadj/"},
+        PlaceCase{"Sbin", "/sbin", true, "/cfg/calvexadj/"},
+        PlaceCase{"LikeUsrButNot", "/usrdata/calvex", true, "/usrdata/calvex/"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// The judgement on real folders: the user's own writable folder holds the settings; the
+// system's folders never do, even for root, who owns them and may write them.
+TEST(ProfilePaths, SettingsBesideAFolderOfTheUsersOwnOnly) {
+    TempDir dir;
+    EXPECT_TRUE(SettingsBesideProgram(dir.path()));
+    EXPECT_FALSE(SettingsBesideProgram("/usr/bin"));
+    EXPECT_FALSE(SettingsBesideProgram(dir.file("missing")));
+    EXPECT_FALSE(SettingsBesideProgram(""));
+    if (::geteuid() == 0) {
+        // Root may write anywhere: a folder of another user's is still not the user's own.
+        std::filesystem::create_directory(dir.file("theirs"));
+        ASSERT_EQ(::chown(dir.file("theirs").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(SettingsBesideProgram(dir.file("theirs")));
+    }
 }
 
 TEST(ProfilePaths, SettingsDirectory) {

@@ -47,6 +47,10 @@ class SettingsBench : public IMessageBox {
     void place(bool exeDirWritable) {
         core.profMain.SetCurrentPath(exeDir(), exeDirWritable, cfgDir().c_str(), nullptr);
     }
+    // Points it where start-up would for a program in programFolder, judged as start-up judges.
+    void placeFor(const std::string& programFolder) {
+        core.profMain.SetCurrentPath(programFolder, cfgDir().c_str(), nullptr);
+    }
     std::string exeDir() const { return dir.file("opt"); }
     std::string cfgDir() const { return dir.file("cfg"); }
     std::string besideExe() const { return exeDir() + "/" + CalvexCore::kSettingsFileName; }
@@ -136,6 +140,33 @@ TEST(SettingsPort, TheMenuKeepsItsPortsAndTheRuleHoldsForAnyCaller) {
         bench.core.ComPortNo(port);
         EXPECT_EQ(bench.core.ComPortNo(), 1) << port;
         EXPECT_EQ(bench.core.seq.ComPortNo(), 1) << port;
+    }
+}
+
+// A program in a folder of the user's own (a build tree, a portable copy) keeps its settings
+// beside itself; an installed one, in a system folder, keeps them in the user's config folder,
+// whoever runs it (root owns and may write /usr/bin), and writes nothing beside itself.
+TEST(SettingsFiles, BesideTheProgramOnlyInAFolderOfTheUsersOwn) {
+    struct Case {
+        const char* name;
+        bool installed;  // the program's folder is /usr/bin, else the bench's own folder
+    } cases[] = {{"own folder", false}, {"installed", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsBench bench;
+        const std::string folder = c.installed ? std::string("/usr/bin") : bench.exeDir();
+        const std::string beside = folder + "/" + CalvexCore::kSettingsFileName;
+        const bool besideBefore = std::filesystem::exists(beside);
+        bench.placeFor(folder);
+        EXPECT_EQ(bench.core.profMain.FullPath(), c.installed ? bench.userFile() : beside);
+        bench.core.ComPortNo(3);
+        bench.core.SaveProfile();
+        EXPECT_EQ(saved(c.installed ? bench.userFile() : beside, "ComPort"), "3");
+        if (c.installed) {
+            EXPECT_EQ(std::filesystem::exists(beside), besideBefore) << "nothing beside /usr/bin";
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(bench.userFile()));
+        }
     }
 }
 

@@ -15,9 +15,10 @@
 #include <numeric>
 
 #include "memory/clsCmcEeprom.h"
-#include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
+#include "shell/ChosenFile.h"
 #include "shell/Common.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -81,7 +82,9 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
                                            QStringLiteral("Saved by hand (program's image)MMMM")));
     list_->setMinimumWidth(760);
 
+    // Names, header fields and reasons come from files: shown as written, never as HTML.
     detail_ = new QLabel(this);
+    ShowPlainText(*detail_);
     detail_->setWordWrap(true);
     detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -96,6 +99,7 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
     compareRow->itemAt(0)->widget()->setVisible(mode == Mode::Compare);
 
     summary_ = new QLabel(this);
+    ShowPlainText(*summary_);
     summary_->setWordWrap(true);
     differences_ = new QTreeWidget(this);
     differences_->setColumnCount(4);
@@ -134,10 +138,12 @@ BackupsDialog::BackupsDialog(CalvexCore& core, Mode mode, QWidget* parent)
     restore_->setEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Backups in %1, the connected transceiver's "
-                                                "first, newest first:")
-                                     .arg(q(core_.backups.store().folder())),
-                                 this));
+    auto* heading = new QLabel(QStringLiteral("Backups in %1, the connected transceiver's "
+                                              "first, newest first:")
+                                   .arg(q(core_.backups.store().folder())),
+                               this);
+    ShowPlainText(*heading);
+    layout->addWidget(heading);
     layout->addWidget(list_, 1);
     layout->addWidget(detail_);
     layout->addLayout(compareRow);
@@ -171,7 +177,18 @@ void BackupsDialog::Refresh() {
     std::vector<BackupKeeper::Entry> all;
     for (const std::string& path : outside_)
         all.push_back({path, core_.backups.Load(path)});
-    std::vector<BackupKeeper::Entry> folder = core_.backups.List();
+    // A folder that cannot be listed is told as such: a part of it would pass for all of it.
+    auto listed = core_.backups.List();
+    std::vector<BackupKeeper::Entry> folder;
+    QString problem;
+    if (listed) {
+        folder = std::move(*listed);
+    } else {
+        problem = QStringLiteral("Cannot list the backups folder.\n\n%1: %2")
+                      .arg(q(core_.backups.store().folder()), q(listed.reason()));
+    }
+    const bool newProblem = !problem.isEmpty() && problem != listProblem_;
+    listProblem_ = problem;
     // The connected radio's backups, then the other usable ones, then the rest; List gives each
     // radio's newest first. The contents decide whose a file is, not its name.
     const auto ours = [&key](const BackupKeeper::Entry& e) {
@@ -189,14 +206,14 @@ void BackupsDialog::Refresh() {
     for (const BackupKeeper::Entry& e : shown_) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(kFileColumn, q(e.name));
-        item->setToolTip(kFileColumn, q(e.name));
+        item->setToolTip(kFileColumn, PlainToolTip(q(e.name)));
         if (e.name == selected) reselect = item;
         if (!e.load.usable()) {
             // Readable at a glance as any other line: only the reason marks it.
             item->setText(kMadeColumn, QStringLiteral("Unusable: %1").arg(q(e.load.reason)));
             item->setIcon(kMadeColumn, style()->standardIcon(QStyle::SP_MessageBoxWarning));
             for (int col = 0; col < list_->columnCount(); ++col)
-                item->setToolTip(col, q(e.load.reason));
+                item->setToolTip(col, PlainToolTip(q(e.load.reason)));
             continue;
         }
         const BackupRecord& r = *e.load.record;
@@ -205,15 +222,17 @@ void BackupsDialog::Refresh() {
         item->setText(kRadioColumn, ours(e)
                                         ? QStringLiteral("%1 (connected)").arg(q(r.identity.serial))
                                         : q(r.identity.serial));
-        item->setToolTip(kRadioColumn, Radio(r.identity));
+        item->setToolTip(kRadioColumn, PlainToolTip(Radio(r.identity)));
         if (BackupKeeper::IsPath(e.name)) {
-            item->setToolTip(kFileColumn,
-                             QStringLiteral("%1\nOutside the backups folder").arg(q(e.name)));
+            item->setToolTip(kFileColumn, PlainToolTip(QStringLiteral("%1\nOutside the backups "
+                                                                      "folder")
+                                                           .arg(q(e.name))));
         }
     }
     if (reselect != nullptr) reselect->setSelected(true);
     FillCompareWith();
     ShowSelected();
+    if (newProblem) ShowProblem(listProblem_);
 }
 
 void BackupsDialog::FillCompareWith() {
@@ -265,8 +284,9 @@ void BackupsDialog::ShowSelected() {
 
     const std::string name = selectedName();
     if (name.empty()) {
-        summary_->setText(shown_.empty() ? QStringLiteral("No backup has been kept yet.")
-                                         : QStringLiteral("Select a backup to compare."));
+        summary_->setText(!listProblem_.isEmpty() ? listProblem_
+                          : shown_.empty()        ? QStringLiteral("No backup has been kept yet.")
+                                                  : QStringLiteral("Select a backup to compare."));
         return;
     }
     // Loaded again: the file may have changed since the list was read.
@@ -452,6 +472,7 @@ void BackupsDialog::AskRestore() {
     // Opened, not run: the ticks go on while the technician reads it.
     confirm_ = new QMessageBox(QMessageBox::Question, windowTitle(), RestoreQuestion(),
                                QMessageBox::Yes | QMessageBox::No, this);
+    ShowPlainText(*confirm_);
     confirm_->setDefaultButton(QMessageBox::No);
     confirm_->setAttribute(Qt::WA_DeleteOnClose);
     QAbstractButton* yes = confirm_->button(QMessageBox::Yes);
@@ -534,13 +555,9 @@ void BackupsDialog::SaveComparisonAsCsv() {
                                                 QStringLiteral("CSV files (*.csv)"));
     if (path.isEmpty()) return;
     // A comparison never takes the place of a backup.
-    if (path.endsWith(QString::fromLatin1(kBackupExtension), Qt::CaseInsensitive)) {
-        ShowProblem(QStringLiteral("Cannot save the comparison.\n\n%1: a backup file is never "
-                                   "written over; choose a name ending in .csv.")
-                        .arg(path));
-        return;
-    }
-    if (const auto saved = ReplaceFileAtomically(path.toStdString(), CsvText(table_)); !saved) {
+    if (const auto saved =
+            WriteChosenFile(path.toStdString(), CsvText(table_), ChosenKind::Other, ".csv");
+        !saved) {
         ShowProblem(
             QStringLiteral("Cannot save the comparison.\n\n%1: %2").arg(path, q(saved.reason())));
     }
@@ -564,6 +581,7 @@ void BackupsDialog::ShowProblem(const QString& text) {
     if (problem_ != nullptr) problem_->close();
     problem_ = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kProgramTitle), text,
                                QMessageBox::Ok, this);
+    ShowPlainText(*problem_);
     problem_->setAttribute(Qt::WA_DeleteOnClose);
     problem_->open();
 }

@@ -116,6 +116,8 @@ class BackupsDialog final : public QDialog {
     // Files opened from elsewhere, by path, the latest first.
     std::vector<std::string> outside_;
     std::vector<BackupKeeper::Entry> shown_;
+    // Why the backups folder could not be listed; empty when it was.
+    QString listProblem_;
     // The comparison shown, and with it what a restore would write.
     std::optional<ImageComparison> comparison_;
     bool againstProgram_ = false;

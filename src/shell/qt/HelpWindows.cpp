@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 
 #include "shell/ProgramInfo.h"
+#include "shell/ProgramPlaces.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -101,6 +103,7 @@ AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener o
     for (const NamedFolder& folder : folders) {
         grid->addWidget(new QLabel(folder.label), row, 0);
         auto* path = new QLabel(folder.path);
+        ShowPlainText(*path);
         path->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(path, row, 1);
         auto* open = new QPushButton(QStringLiteral("Open"));
@@ -108,12 +111,14 @@ AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener o
         grid->addWidget(open, row, 2);
         const QString where = folder.path;
         connect(open, &QPushButton::clicked, this, [this, where, opener] {
-            // A folder the program has not needed yet does not exist; it is made to be shown.
-            QDir().mkpath(where);
+            // A folder the program has not needed yet does not exist; it is made to be shown, as
+            // the program makes its folders (the user's alone).
+            (void)MakeFolder(where.toStdString());
             if (opener && opener(where)) return;
             lastProblem_ = QStringLiteral("The folder could not be opened. It is:\n") + where;
             auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), lastProblem_,
                                         QMessageBox::Ok, this);
+            ShowPlainText(*box);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setTextInteractionFlags(Qt::TextSelectableByMouse);
             box->open();

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "shell/qt/PlainText.h"
+
 namespace calvex {
 
 namespace {
@@ -24,6 +26,8 @@ QMessageBox* QtMessageBox::Make(const Message& m) {
     auto* box =
         new QMessageBox(QMessageBox::Critical, m.title, m.text, QMessageBox::Ok, parent_.data());
     if (!m.detail.isEmpty()) box->setInformativeText(m.detail);
+    // Messages name files and devices and quote what files hold: shown as written.
+    ShowPlainText(*box);
     box->setWindowModality(Qt::ApplicationModal);
     return box;
 }

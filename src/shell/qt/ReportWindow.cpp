@@ -1,26 +1,28 @@
 #include "shell/qt/ReportWindow.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPageSize>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "shell/ChosenFile.h"
 #include "shell/qt/Charts.h"
+#include "shell/qt/PlainText.h"
 
 namespace calvex {
 
@@ -142,34 +144,45 @@ void ReportWindow::Fill(QTextDocument& document) const {
     document.setHtml(Html(report_));
 }
 
+QByteArray ReportWindow::Pdf() const {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        // The writer finishes the PDF when it goes.
+        QPdfWriter writer(&buffer);
+        writer.setResolution(1200);
+        writer.setPageSize(LocalePageSize());
+        writer.setCreator(QStringLiteral("Calvex ADJ"));
+        writer.setTitle(QString::fromStdString(report_.title));
+        QTextDocument document;
+        Fill(document);
+        document.print(&writer);
+    }
+    return pdf;
+}
+
 bool ReportWindow::SavePdf(const QString& path, QString* why) const {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setPageSize(LocalePageSize());
-    printer.setCreator(QStringLiteral("Calvex ADJ"));
-    printer.setDocName(QString::fromStdString(report_.title));
-    QTextDocument document;
-    Fill(document);
-    document.print(&printer);
-    if (printer.printerState() == QPrinter::Error || !QFileInfo::exists(path)) {
-        if (why != nullptr) *why = QStringLiteral("the PDF could not be written");
+    // Made whole in memory first, then written in one step as every file the program writes.
+    const QByteArray pdf = Pdf();
+    if (pdf.isEmpty()) {
+        if (why != nullptr) *why = QStringLiteral("the PDF could not be made");
         return false;
     }
-    return true;
+    return Write(path, std::string(pdf.constData(), static_cast<std::size_t>(pdf.size())),
+                 QStringLiteral(".pdf"), why);
 }
 
 bool ReportWindow::SaveCsv(const QString& path, QString* why) const {
-    QSaveFile file(path);
-    const std::string csv = ServiceReportCsv(report_);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-            static_cast<qint64>(csv.size()) ||
-        !file.commit()) {
-        if (why != nullptr) *why = file.errorString();
-        return false;
-    }
-    return true;
+    return Write(path, ServiceReportCsv(report_), QStringLiteral(".csv"), why);
+}
+
+bool ReportWindow::Write(const QString& path, const std::string& contents, const QString& suffix,
+                         QString* why) {
+    const auto saved =
+        WriteChosenFile(path.toStdString(), contents, ChosenKind::Other, suffix.toStdString());
+    if (!saved && why != nullptr) *why = QString::fromStdString(saved.reason());
+    return saved.ok();
 }
 
 void ReportWindow::Save(const QString& filter, const QString& suffix, bool pdf) {
@@ -187,6 +200,7 @@ void ReportWindow::Save(const QString& filter, const QString& suffix, bool pdf) 
             new QMessageBox(QMessageBox::Critical, windowTitle(),
                             QStringLiteral("Cannot save the report.\n%1: %2").arg(path, why),
                             QMessageBox::Ok, this);
+        ShowPlainText(*box);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

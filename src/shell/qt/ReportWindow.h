@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <string>
 
 #include "rig/ServiceReport.h"
 
@@ -24,7 +26,10 @@ class ReportWindow final : public QDialog {
     // The report as the preview, the print and the PDF lay it out.
     static QString Html(const ServiceReport& report);
     const ServiceReport& report() const { return report_; }
-    // Writes the PDF; false (and why) when it cannot.
+    // The report as a PDF file's bytes.
+    QByteArray Pdf() const;
+    // Writes the PDF or the CSV in one step, never over a backup file; false (and why) when it
+    // cannot, the earlier file then left whole.
     bool SavePdf(const QString& path, QString* why = nullptr) const;
     bool SaveCsv(const QString& path, QString* why = nullptr) const;
 
@@ -36,6 +41,8 @@ class ReportWindow final : public QDialog {
     // The document with the sweep curves drawn in.
     void Fill(QTextDocument& document) const;
     void Save(const QString& filter, const QString& suffix, bool pdf);
+    static bool Write(const QString& path, const std::string& contents, const QString& suffix,
+                      QString* why);
 
     ServiceReport report_;
     FileChooser choose_;

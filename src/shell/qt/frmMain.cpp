@@ -28,6 +28,7 @@
 
 #include "shell/AtomicFile.h"
 #include "shell/CalvexCore.h"
+#include "shell/ChosenFile.h"
 #include "shell/Common.h"
 #include "shell/Diagnostics.h"
 #include "shell/ProgramInfo.h"
@@ -492,17 +493,8 @@ std::string frmMain::DiagnosticsText() const {
     f.constPath = ConstFileInUse();
     f.constChecksum = ChecksumOf(f.constPath);
     core_->trace.flush();
-    f.traceName = core_->trace.currentFile();
-    if (f.traceName.empty()) {
-        // The newest trace of an earlier run, if any.
-        const auto names = core_->trace.store().list();
-        for (auto it = names.rbegin(); it != names.rend(); ++it) {
-            if (it->ends_with(WireTrace::kSuffix)) {
-                f.traceName = *it;
-                break;
-            }
-        }
-    }
+    // This run's trace, else the newest of an earlier run, if any.
+    f.traceName = core_->trace.newestFile();
     if (!f.traceName.empty()) {
         QFile trace(QString::fromStdString(core_->trace.store().folder() + "/" + f.traceName));
         if (trace.open(QIODevice::ReadOnly)) f.traceText = trace.readAll().toStdString();
@@ -521,7 +513,9 @@ void frmMain::SaveDiagnostics() {
                                                 QStringLiteral("Text files (*.txt)"));
     if (path.isEmpty()) return;
     Guard([&] {
-        if (const auto saved = ReplaceFileAtomically(path.toStdString(), DiagnosticsText());
+        // The settings, the messages and the last trace: a customer's data, the user's alone.
+        if (const auto saved = WriteChosenFile(path.toStdString(), DiagnosticsText(),
+                                               ChosenKind::Other, ".txt", FileAccess::Private);
             !saved) {
             MsgBoxCritical(*box_, "Cannot save the diagnostics.",
                            path.toStdString() + ": " + saved.reason());
@@ -576,7 +570,9 @@ void frmMain::SaveImageAs() {
                                                 this, QStringLiteral("Save image as"), suggested,
                                                 QStringLiteral("Calvex ADJ backups (*.vbk)"));
     if (path.isEmpty()) return;
-    if (const auto saved = ReplaceFileAtomically(path.toStdString(), FormatBackupFile(record));
+    if (const auto saved =
+            WriteChosenFile(path.toStdString(), FormatBackupFile(record), ChosenKind::Backup,
+                            kBackupExtension, FileAccess::Private);
         !saved) {
         Guard([&] {
             MsgBoxCritical(*box_, "Cannot save the image.",
@@ -588,9 +584,14 @@ void frmMain::SaveImageAs() {
 void frmMain::OpenBackupsFolder() {
     if (core_ == nullptr) return;
     const QString folder = QString::fromStdString(core_->backups.store().folder());
-    // Before the first read there is no folder yet; the file manager shows it empty.
-    QDir().mkpath(folder);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // Before the first read there is no folder yet; the file manager shows it empty. Made as the
+    // program makes it: the user's alone.
+    (void)MakeFolder(folder.toStdString());
+    if (folderOpener_) {
+        folderOpener_(folder);
+    } else {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    }
 }
 
 void frmMain::ShowBackups(BackupsDialog::Mode mode) {
