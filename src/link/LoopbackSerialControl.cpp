@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "link/LineFormat.h"
+
 namespace calvex {
 
 void LoopbackSerialControl::CommPort(int16_t port) {
@@ -12,7 +14,8 @@ void LoopbackSerialControl::CommPort(int16_t port) {
 }
 
 void LoopbackSerialControl::Settings(const std::string& settings) {
-    if (std::atol(settings.c_str()) <= 0) throw SerialError(deviceName(), "invalid settings");
+    // The same texts as a real port takes.
+    if (!ParseLineFormat(settings)) throw SerialError(deviceName(), "invalid settings");
     settings_ = settings;
 }
 

@@ -147,8 +147,8 @@ class CalvexCore final : public IComHost,
     BackupKeeper backups;
 
     // The connected transceiver as the verified read the console shows identified it (the
-    // history of its backups is the files whose names begin with its key()); empty fields
-    // while not connected.
+    // history of its backups is the backups whose identity has its key()); empty fields while
+    // not connected.
     BackupIdentity ConnectedIdentity() const {
         return BackupIdentity::FromAnswer(rig.RigVelkaProp_ConnectedIdentity());
     }

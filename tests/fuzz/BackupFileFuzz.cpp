@@ -27,9 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::abort();
     }
 
-    // The same bytes as a file name: a name that parses is one the program would make.
+    // The same bytes as a file name: a name that parses is one the program would make, its key
+    // (of a length that depends on the serial's bytes) before the time.
     if (const auto parts = ParseBackupFileName(text)) {
-        if (UtcStamp(parts->utcSeconds) != text.substr(18, 16)) std::abort();
+        if (text.compare(0, parts->key.size(), parts->key) != 0) std::abort();
+        if (UtcStamp(parts->utcSeconds) != text.substr(parts->key.size() + 1, 16)) std::abort();
         if (parts->copy < 1) std::abort();
     }
     return 0;

@@ -83,6 +83,97 @@ TEST_F(PtyLine, OpensAtTheSettingsRate) {
     EXPECT_EQ(lineSpeed(), static_cast<speed_t>(B9600));
 }
 
+// The format each open leaves on the line, as the device holds it and as the port was given it.
+TEST_F(PtyLine, OpensWithExactlyTheLineFormatAsked) {
+    for (const char* settings : {"9600,N,8,1", "38400,N,8,2", "19200,n,8,1"}) {
+        SCOPED_TRACE(settings);
+        open(settings);
+        const LineFormat asked = *ParseLineFormat(settings);
+        termios t{};
+        ASSERT_EQ(::tcgetattr(slave_, &t), 0);
+        EXPECT_EQ(::cfgetospeed(&t), asked.baud == 9600    ? static_cast<speed_t>(B9600)
+                                     : asked.baud == 19200 ? static_cast<speed_t>(B19200)
+                                                           : static_cast<speed_t>(B38400));
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(t.c_cflag & PARENB, 0u);
+        EXPECT_EQ((t.c_cflag & CSTOPB) != 0, asked.stopBits == LineFormat::Stop::Two);
+        EXPECT_EQ(control_.LineFormatInForce(), asked);
+        const QSerialPort& port = control_.port();
+        EXPECT_EQ(port.baudRate(), asked.baud);
+        EXPECT_EQ(port.dataBits(), QSerialPort::Data8);
+        EXPECT_EQ(port.parity(), QSerialPort::NoParity);
+        EXPECT_EQ(port.stopBits(), asked.stopBits == LineFormat::Stop::Two ? QSerialPort::TwoStop
+                                                                           : QSerialPort::OneStop);
+        control_.PortOpen(false);
+    }
+}
+
+struct RefusedCase {
+    const char* name;
+    const char* settings;
+    const char* reason;  // how the reason begins
+    // The rate a driver runs instead of the one asked (a driver may pick the nearest it can);
+    // 0: as the pseudo-terminal does.
+    int32_t driverRate = 0;
+};
+
+class RefusedFormat : public PtyLine, public ::testing::WithParamInterface<RefusedCase> {};
+
+// A format the port refuses or takes only in part is an open error: the port stays closed, and
+// the error names the device and what it runs instead. A pseudo-terminal keeps 8 data bits and no
+// parity whatever it is asked; no Linux port runs 1.5 stop bits.
+TEST_P(RefusedFormat, IsAnOpenError) {
+    const RefusedCase& c = GetParam();
+    if (c.driverRate != 0) {
+        control_.formatReader([&c](int fd) {
+            auto held = DeviceLineFormat(fd);
+            if (held) held->baud = c.driverRate;
+            return held;
+        });
+    }
+    try {
+        open(c.settings);
+        FAIL() << "opened with " << c.settings << ": "
+               << LineFormatText(*control_.LineFormatInForce());
+    } catch (const SerialError& e) {
+        EXPECT_EQ(e.device(), path_);
+        EXPECT_EQ(e.reason().rfind(c.reason, 0), 0u) << e.reason();
+    }
+    EXPECT_FALSE(control_.PortOpen());
+    // The line format is refused, not the device: the clone format opens.
+    control_.formatReader(DeviceLineFormat);
+    open("9600,N,8,1");
+    EXPECT_TRUE(control_.PortOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pty, RefusedFormat,
+    ::testing::Values(
+        RefusedCase{"SevenEven", "9600,E,7,1",
+                    "the port did not take the line format 9600,E,7,1 (it runs 9600,N,8,1)"},
+        RefusedCase{"Odd", "9600,O,8,1",
+                    "the port did not take the line format 9600,O,8,1 (it runs 9600,N,8,1)"},
+        RefusedCase{"OneAndAHalfStopBits", "9600,N,8,1.5",
+                    "the port did not take the line format 9600,N,8,1.5 (it runs 9600,N,8,1)"},
+        RefusedCase{"RateNotTaken", "38400,N,8,1",
+                    "the port did not take the line format 38400,N,8,1 (it runs 9600,N,8,1)", 9600},
+        RefusedCase{"RateNearlyTaken", "38400,N,8,1",
+                    "the port did not take the line format 38400,N,8,1 (it runs 38461,N,8,1)",
+                    38461}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A settings text that is no line format is refused before anything is opened; a format the port
+// refuses while open closes it.
+TEST_F(PtyLine, ASettingsTextThatIsNoFormatIsRefused) {
+    for (const char* settings : {"9600", "9600,N,9,1", "9600,X,8,1", "abc"}) {
+        EXPECT_THROW(control_.Settings(settings), SerialError) << settings;
+        EXPECT_EQ(control_.Settings(), "9600,N,8,1") << "the last good settings stay";
+    }
+    open("9600,N,8,1");
+    EXPECT_THROW(control_.Settings("9600,E,7,1"), SerialError);
+    EXPECT_FALSE(control_.PortOpen()) << "not left running another format";
+}
+
 TEST_F(PtyLine, PassesBytesBothWaysInOrder) {
     open("9600,N,8,1");
     std::string all;

@@ -32,13 +32,78 @@ void QtSerialControl::CommPort(int16_t port) {
     commPort_ = port;
 }
 
-void QtSerialControl::Settings(const std::string& settings) {
-    const long baud = std::atol(settings.c_str());
-    if (baud <= 0) throw SerialError(device_, "invalid settings " + settings);
-    settings_ = settings;
-    if (port_.isOpen() && !port_.setBaudRate(static_cast<qint32>(baud))) {
-        throw SerialError(device_, port_.errorString().toStdString());
+namespace {
+
+QSerialPort::Parity ParityOf(char letter) {
+    switch (letter) {
+        case 'E':
+            return QSerialPort::EvenParity;
+        case 'O':
+            return QSerialPort::OddParity;
+        case 'M':
+            return QSerialPort::MarkParity;
+        case 'S':
+            return QSerialPort::SpaceParity;
+        default:
+            return QSerialPort::NoParity;
     }
+}
+
+QSerialPort::StopBits StopBitsOf(LineFormat::Stop stop) {
+    switch (stop) {
+        case LineFormat::Stop::OneAndHalf:
+            return QSerialPort::OneAndHalfStop;
+        case LineFormat::Stop::Two:
+            return QSerialPort::TwoStop;
+        case LineFormat::Stop::One:
+            break;
+    }
+    return QSerialPort::OneStop;
+}
+
+}  // namespace
+
+void QtSerialControl::Settings(const std::string& settings) {
+    const auto format = ParseLineFormat(settings);
+    if (!format) throw SerialError(device_, "invalid settings " + settings);
+    settings_ = settings;
+    format_ = *format;
+    if (!port_.isOpen()) return;
+    // A port that cannot run the new format is not left running another one.
+    if (const std::string why = GiveFormat(); !why.empty()) {
+        ClosePort();
+        throw SerialError(device_, why);
+    }
+    if (const std::string why = CheckFormat(); !why.empty()) {
+        ClosePort();
+        throw SerialError(device_, why);
+    }
+}
+
+std::string QtSerialControl::GiveFormat() {
+    const bool taken = port_.setBaudRate(static_cast<qint32>(format_.baud)) &&
+                       port_.setDataBits(static_cast<QSerialPort::DataBits>(format_.dataBits)) &&
+                       port_.setParity(ParityOf(format_.parity)) &&
+                       port_.setStopBits(StopBitsOf(format_.stopBits));
+    if (taken) return {};
+    const std::string reason = port_.errorString().toStdString();
+    port_.clearError();
+    return "the port refused the line format " + LineFormatText(format_) + ": " + reason;
+}
+
+std::string QtSerialControl::CheckFormat() const {
+    const auto held = formatReader_(static_cast<int>(port_.handle()));
+    if (!held) {
+        return "the port does not say its line format: " + std::string(std::strerror(errno));
+    }
+    if (*held == format_) return {};
+    return "the port did not take the line format " + LineFormatText(format_) + " (it runs " +
+           LineFormatText(*held) + ")";
+}
+
+std::optional<LineFormat> QtSerialControl::LineFormatInForce() const {
+    if (!port_.isOpen()) return std::nullopt;
+    return formatReader_(static_cast<int>(port_.handle()));
 }
 
 void QtSerialControl::DTREnable(bool on) {
@@ -70,15 +135,21 @@ void QtSerialControl::PortOpen(bool open) {
     if (port_.isOpen()) throw SerialError(device_, "port already open");
     device_ = lookup_ ? lookup_(commPort_) : DefaultDevice(commPort_);
     port_.setPortName(QString::fromStdString(device_));
-    port_.setBaudRate(static_cast<qint32>(std::atol(settings_.c_str())));
-    port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(QSerialPort::OneStop);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
+    // The line runs exactly the format asked, or the port is not opened.
+    if (const std::string why = GiveFormat(); !why.empty()) throw SerialError(device_, why);
+    if (!port_.setFlowControl(QSerialPort::NoFlowControl)) {
+        const std::string reason = port_.errorString().toStdString();
+        port_.clearError();
+        throw SerialError(device_, reason);
+    }
     if (!port_.open(QIODevice::ReadWrite)) {
         const std::string reason = port_.errorString().toStdString();
         port_.clearError();
         throw SerialError(device_, reason);
+    }
+    if (const std::string why = CheckFormat(); !why.empty()) {
+        ClosePort();
+        throw SerialError(device_, why);
     }
     // Writes go straight to the descriptor and must never block the program's thread.
     const int fd = static_cast<int>(port_.handle());
