@@ -55,6 +55,8 @@ void clsCmcCln3Sequence::Reset() {
 }
 
 void clsCmcCln3Sequence::Standby() {
+    // A frame of an operation that has ended uncounted stays uncounted.
+    frameUncounted_ = false;
     operation_ = kOpNone;
     confirmingIdentity_ = false;
     compareBound_ = false;
