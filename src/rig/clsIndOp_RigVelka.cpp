@@ -127,7 +127,7 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     myCln3Seq.easyReset(comPortNo);
     // Nothing read is shown now: no radio may receive a changing frame until Connect.
     myCln3Seq.bindIdentity({});
-    opState = 0;
+    opState = kStateIdle;
     opFirst = true;
     dispParaRequest = false;
     for (std::size_t k = 0; k < 4; ++k)
@@ -349,7 +349,7 @@ void clsIndOp_RigVelka::RigOpFunc_ClickCmd00(int16_t index) {
                 break;
             }
             RigOpFunc_ResetAll();
-            opState = 1;
+            opState = kStateConnect;
             opFirst = true;
             break;
         case 1:
@@ -374,7 +374,7 @@ std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, 
             return ChannelLine(console.Title(index), value);
         case 1: {
             std::string line = console.Title(index);
-            if (!procRunning(1, 5)) return line + ": [Enter] to Start";
+            if (!procRunning(kTxfSteps)) return line + ": [Enter] to Start";
             line += txfSecondPhase ? ": 2nd TX Freq = " : ": 1st TX Freq = ";
             if (myEep.Check_Inh(txAdr(curChannel))) {
                 line += "Inhibit";
@@ -388,18 +388,19 @@ std::string clsIndOp_RigVelka::ConsEv_Disp(clsConsole& console, int16_t& index, 
                    console.BarString(index);
         }
         case 2:
-            return console.Title(index) +
-                   (procRunning(9, 13) && index == idxBpfAll ? ": Sweeping" : ": [Enter] to Sweep");
+            return console.Title(index) + (procRunning(kBpfSteps) && index == idxBpfAll
+                                               ? ": Sweeping"
+                                               : ": [Enter] to Sweep");
         case 3: {
             std::string line = console.DefaultString(index);
-            if (!procRunning(9, 13)) return line + " [Enter] to Sweep";
+            if (!procRunning(kBpfSteps)) return line + " [Enter] to Sweep";
             const int filter = index - idxBpfT1;
             const bool marked = filter >= 0 && filter < static_cast<int>(bpfSweep.size()) &&
                                 bpfSweep[static_cast<std::size_t>(filter)];
             return marked ? line + " Sweeping" : line;
         }
         case 4:
-            if (!procRunning(6, 8)) return console.Title(index) + ": [Enter] to Start";
+            if (!procRunning(kRssiSteps)) return console.Title(index) + ": [Enter] to Start";
             return console.Title(index) + (rssiS1Phase ? ": RSSI S1 Level " : ": RSSI S3 Level ");
         default:
             return "???";
@@ -456,23 +457,23 @@ void clsIndOp_RigVelka::ConsEv_SendE8(clsConsole& console, int16_t& index, int16
 void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventNo, int16_t) {
     switch (eventNo) {
         case 0:
-            if (procRunning(1, 5)) {
+            if (procRunning(kTxfSteps)) {
                 txfNext = true;  // the technician confirms the current setting
             } else {
                 StopProcedures();
                 txfWriteAll = false;
                 txfSecondPhase = false;
-                procStep = 1;
+                procStep = kTxfSteps.first;
                 BeginTrial();
             }
             break;
         case 1:
-            if (procRunning(6, 8)) {
+            if (procRunning(kRssiSteps)) {
                 rssiNext = true;
             } else {
                 StopProcedures();
                 rssiS1Phase = false;
-                procStep = 6;
+                procStep = kRssiSteps.first;
                 BeginTrial();
             }
             break;
@@ -480,7 +481,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
         case 3:
         case 4:
             // A running sweep can be neither restarted nor confirmed.
-            if (procRunning(9, 13)) break;
+            if (procRunning(kBpfSteps)) break;
             bpfSweep.fill(false);
             bpfSweepAll = false;
             if (eventNo == 4) {
@@ -492,7 +493,7 @@ void clsIndOp_RigVelka::ConsEv_Enter(clsConsole&, int16_t& index, int16_t eventN
             }
             idxBpfAll = index;
             StopProcedures();
-            procStep = 9;
+            procStep = kBpfSteps.first;
             BeginTrial();
             break;
         default:

@@ -48,8 +48,10 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool RigVelkaProp_Shielding() const {
         return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
     }
-    bool RigVelkaProp_EditEnabled() const { return opState > 2 && opState < 20; }
-    bool RigVelkaProp_DispPara() const { return opState == 20; }
+    bool RigVelkaProp_EditEnabled() const {
+        return opState > kStateReadImage && opState < kStateDispPara;
+    }
+    bool RigVelkaProp_DispPara() const { return opState == kStateDispPara; }
     void WaitE8Required(int32_t ms) override { waitE8Ms = ms; }
     // Button captions, monitor list placeholders and the empty progress label.
     void RigOpFunc_FormResource();
@@ -119,10 +121,32 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // second keeps them "Live" at a fraction of the wakeups.
     static constexpr int64_t kLiveRoundPeriodMs = 1000;
 
-    // The task's states of a restore, outside the adjustment cycle.
+    // The task's states (opState). The cycle runs CycleStart..CycleEnd again and again; the
+    // twelve readings are FirstReading..LastReading, in the order of the round.
+    static constexpr int16_t kStateIdle = 0;
+    static constexpr int16_t kStateConnect = 1;
+    static constexpr int16_t kStateReadImage = 2;
+    static constexpr int16_t kStateCycleStart = 3;
+    static constexpr int16_t kStateFirstReading = 4;
+    static constexpr int16_t kStateLastReading = 15;
+    static constexpr int16_t kStateSendChanged = 16;
+    static constexpr int16_t kStateEnterAction = 17;
+    static constexpr int16_t kStateProcedureStep = 18;
+    static constexpr int16_t kStateCycleEnd = 19;
+    static constexpr int16_t kStateDispPara = 20;
+    // The states of a restore, outside the adjustment cycle.
     static constexpr int16_t kStateRestoreRead = 21;
     static constexpr int16_t kStateRestoreWrite = 22;
     static constexpr int16_t kStateRestoreVerify = 23;
+
+    // The steps (procStep) of each procedure: 0 is none running.
+    struct StepRange {
+        int16_t first;
+        int16_t last;
+    };
+    static constexpr StepRange kTxfSteps{1, 5};
+    static constexpr StepRange kRssiSteps{6, 8};
+    static constexpr StepRange kBpfSteps{9, 13};
 
     std::string ConsEv_Disp(clsConsole& console, int16_t& index, int16_t eventNo,
                             int16_t value) override;
@@ -211,8 +235,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool ReadParameters(std::istream& in, const std::string& file);
     // The channel item's line: number, frequencies, power and mode.
     std::string ChannelLine(const std::string& title, int16_t value);
-    bool procRunning(int16_t first, int16_t last) const {
-        return procStep >= first && procStep <= last;
+    bool procRunning(StepRange steps) const {
+        return procStep >= steps.first && procStep <= steps.last;
     }
     static int32_t rxAdr(int16_t ch) {
         return VelkaMemory::ChannelRecord(ch) + VelkaMemory::kRxOffset;

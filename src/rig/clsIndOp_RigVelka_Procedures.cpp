@@ -18,11 +18,11 @@ constexpr int16_t kSecondPhaseCeiling = 233;
 bool clsIndOp_RigVelka::RunProcedureStep() {
     const int16_t before = procStep;
     bool advance = true;
-    if (procRunning(1, 5)) {
+    if (procRunning(kTxfSteps)) {
         advance = TxfProcedure();
-    } else if (procRunning(6, 8)) {
+    } else if (procRunning(kRssiSteps)) {
         advance = RssiProcedure();
-    } else if (procRunning(9, 13)) {
+    } else if (procRunning(kBpfSteps)) {
         advance = BpfSweepProcedure();
     }
     if (before != 0 && procStep == 0) StopProcedures();
@@ -254,17 +254,17 @@ void clsIndOp_RigVelka::BeginTrial() {
     const auto keep = [&](int32_t adr, int16_t command) {
         trialBytes.push_back({adr, command, ee.ReadByte(adr)});
     };
-    if (procRunning(1, 5)) {
+    if (procRunning(kTxfSteps)) {
         trialName = "TXF";
         for (int16_t k = 0; k < VelkaMemory::kTxfPositions; ++k)
             keep(VelkaMemory::kTxfTable + k,
                  static_cast<int16_t>(VelkaMemory::kTxfFirstCommand + k));
         trialItems.emplace_back(idxTxf, myConsole.Value(idxTxf));
-    } else if (procRunning(6, 8)) {
+    } else if (procRunning(kRssiSteps)) {
         trialName = "RSSI";
         keep(VelkaMemory::kRssiS1, VelkaMemory::kRssiS1Command);
         keep(VelkaMemory::kRssiS3, VelkaMemory::kRssiS3Command);
-    } else if (procRunning(9, 13)) {
+    } else if (procRunning(kBpfSteps)) {
         trialName = "BPF";
         for (int16_t f = 0; f <= 1; ++f) {
             const auto item = static_cast<int16_t>(idxBpfT1 + f);

@@ -13,10 +13,11 @@ namespace calvex {
 
 namespace {
 
-constexpr int16_t kStateCount = 21;
-constexpr int16_t kStateFirstReading = 4;
-constexpr int16_t kStateSendChanged = 16;
-constexpr int16_t kStateCycleEnd = 19;
+// The states that follow one another by themselves; the restore's are entered by name.
+constexpr int16_t kStateCount = clsIndOp_RigVelka::kStateDispPara + 1;
+static_assert(clsIndOp_RigVelka::kStateLastReading - clsIndOp_RigVelka::kStateFirstReading + 1 ==
+                  kReadingCount,
+              "a reading state for each reading of the round");
 constexpr int kProgressWidth = 32;
 
 }  // namespace
@@ -29,7 +30,8 @@ void clsIndOp_RigVelka::task() {
 
 void clsIndOp_RigVelka::RunTask() {
     if (myCln3Seq.OpRunning()) {
-        if (opState == 2 || opState == kStateRestoreRead || opState == kStateRestoreVerify) {
+        if (opState == kStateReadImage || opState == kStateRestoreRead ||
+            opState == kStateRestoreVerify) {
             ShowReadProgress();
         }
         return;
@@ -87,11 +89,11 @@ bool clsIndOp_RigVelka::ReadWholeImage() {
 
 bool clsIndOp_RigVelka::RunState(int16_t& next) {
     switch (opState) {
-        case 0:
+        case kStateIdle:
             return false;
-        case 1:
+        case kStateConnect:
             return true;
-        case 2:
+        case kStateReadImage:
             // Only an image read in full by this very read may be shown and sent back as
             // adjustments.
             if (!ReadWholeImage()) return false;
@@ -100,24 +102,24 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             connectBackup = KeepReadImage(BackupOrigin::Connect).value_or("");
             PrepareAfterRead();
             return true;
-        case 3:
+        case kStateCycleStart:
             reloadCycle = reloadRequest;
             reloadRequest = false;
             liveIdentified = liveReadAfterIdentify = false;
             liveCycle = !reloadCycle && LiveRoundAllowed() && LiveRoundDue();
             return true;
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15: {
+        case kStateFirstReading:
+        case kStateFirstReading + 1:
+        case kStateFirstReading + 2:
+        case kStateFirstReading + 3:
+        case kStateFirstReading + 4:
+        case kStateFirstReading + 5:
+        case kStateFirstReading + 6:
+        case kStateFirstReading + 7:
+        case kStateFirstReading + 8:
+        case kStateFirstReading + 9:
+        case kStateFirstReading + 10:
+        case kStateLastReading: {
             const auto n = static_cast<int16_t>(opState - kStateFirstReading);
             if (liveCycle) return LiveReadingState(n, next);
             if (!reloadCycle) return true;
@@ -127,26 +129,26 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             if (done) liveNextReading = static_cast<int16_t>((n + 1) % kReadingCount);
             return done;
         }
-        case 16:
+        case kStateSendChanged:
             return SendChangedItems();
-        case 17:
+        case kStateEnterAction:
             StartEnterAction();
             return true;
-        case 18:
+        case kStateProcedureStep:
             return RunProcedureStep();
-        case 19:
+        case kStateCycleEnd:
             if (restoreRequest) {
                 restoreRequest = false;
                 StopProcedures();
                 next = kStateRestoreRead;
             } else if (dispParaRequest) {
                 StopProcedures();
-                next = 20;
+                next = kStateDispPara;
             } else {
-                next = 3;
+                next = kStateCycleStart;
             }
             return true;
-        case 20:
+        case kStateDispPara:
             if (opFirst) {
                 myWindow.txtDispParaText(myEep.RigVelkaEep_DispPara(txfBorder));
             }
