@@ -147,9 +147,8 @@ int main(int argc, char** argv) {
     SingleCopy single(runtimeFolder());
     if (!single.acquire()) {
         single.knock();
-        MsgBoxCritical(box,
-                       "Cannot execute Calvex ADJ Rev.1.0 repeatedly.\r\n"
-                       "Calvex ADJ Rev.1.0 is already executing.");
+        MsgBoxCritical(box, std::string("Cannot execute ") + kProgramTitle + " repeatedly.\r\n" +
+                                kProgramTitle + " is already executing.");
         return 1;
     }
 

@@ -102,9 +102,10 @@ frmMain::~frmMain() {
 }
 
 QString frmMain::TitleText() {
-    return QStringLiteral(
-        "Calvex ADJ Rev.1.0\nAdjust Utility for Velka\n"
-        "For service use: every change reaches the transceiver at once.");
+    return QString::fromLatin1(kProgramTitle) +
+           QStringLiteral(
+               "\nAdjust Utility for Velka\n"
+               "For service use: every change reaches the transceiver at once.");
 }
 
 void frmMain::BuildControls() {
