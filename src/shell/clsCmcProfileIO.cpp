@@ -230,13 +230,20 @@ bool clsCmcProfileIO::loadData(const std::string& sKey, ProfileValue& sData,
     }
 }
 
+std::string clsCmcProfileIO::ComPortVariable(int16_t n) {
+    return "CALVEXADJ_COM" + std::to_string(n);
+}
+
+std::optional<std::string> clsCmcProfileIO::ComPortFromEnvironment(int16_t n) {
+    if (const char* env = std::getenv(ComPortVariable(n).c_str()); env != nullptr && *env != '\0')
+        return std::string(env);
+    return std::nullopt;
+}
+
 std::string clsCmcProfileIO::ComPortDevice(int16_t n) const {
     // The environment wins, so that a demonstration can point a port at a simulated radio
     // without touching the technician's settings.
-    const std::string variable = "CALVEXADJ_COM" + std::to_string(n);
-    if (const char* env = std::getenv(variable.c_str()); env != nullptr && *env != '\0') {
-        return env;
-    }
+    if (auto env = ComPortFromEnvironment(n)) return *env;
     const std::string fallback = "/dev/ttyUSB" + std::to_string(n - 1);
     const std::string device = Lookup(kPortsSection, "COM" + std::to_string(n))
                                    .value_or(std::string())

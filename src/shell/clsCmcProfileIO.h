@@ -74,6 +74,10 @@ class clsCmcProfileIO {
     // the defaults file's entries over and when the technician picks a device in the serial
     // devices dialog.
     std::string ComPortDevice(int16_t n) const;
+    // The environment variable that names port n's device ("CALVEXADJ_COM<n>"), and the device
+    // it names; none when it is unset or empty.
+    static std::string ComPortVariable(int16_t n);
+    static std::optional<std::string> ComPortFromEnvironment(int16_t n);
 
     static std::string StripTerminator(const std::string& s);
     static std::string GetFileName(std::string strPath);

@@ -5,11 +5,11 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <tuple>
 
 #include "shell/PrivateProfile.h"
+#include "shell/clsCmcProfileIO.h"
 
 namespace calvex {
 
@@ -130,10 +130,9 @@ void SerialDevicesDialog::ShowMapping() {
     const int16_t n = static_cast<int16_t>(port_->currentIndex() + 1);
     QString text =
         QStringLiteral("COM %1 now names %2.").arg(n).arg(q(deviceOf_ ? deviceOf_(n) : ""));
-    const std::string variable = "CALVEXADJ_COM" + std::to_string(n);
-    if (const char* env = std::getenv(variable.c_str()); env != nullptr && *env != '\0') {
+    if (clsCmcProfileIO::ComPortFromEnvironment(n)) {
         text += QStringLiteral(" %1 is set in the environment and wins over the settings file.")
-                    .arg(q(variable));
+                    .arg(q(clsCmcProfileIO::ComPortVariable(n)));
     }
     mapping_->setText(text);
 }
