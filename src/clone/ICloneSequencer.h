@@ -31,10 +31,6 @@ class ICloneSequencer {
     // Identifies the radio on the line and compares the whole answer with the bound one; another
     // radio ends the operation with SequenceError::OtherUnit, reported as every failure is.
     virtual int16_t easyConfirmIdentity() = 0;
-    // The bound radio has answered on the line as it is now: no open, close, lost device or
-    // change of port since. Frames that change the radio go out without a new identification
-    // only while this holds and the line has not been quiet for a while.
-    virtual bool identityConfirmed() const = 0;
     virtual bool OpRunning() const = 0;
     // Milliseconds of idle time after which an open port is released; 0 never.
     virtual void comHoldReload(int32_t ms) = 0;

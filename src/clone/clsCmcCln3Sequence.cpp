@@ -249,9 +249,13 @@ void clsCmcCln3Sequence::StartStep() {
     }
 }
 
+bool clsCmcCln3Sequence::LineFaulted() const {
+    return com_.lineLost() || com_.errCannotOpen() || com_.errOverflow();
+}
+
 void clsCmcCln3Sequence::CountFrameOut() {
-    if (!frameUncounted_ || com_.lineLost() || com_.errCannotOpen() || com_.errOverflow() ||
-        com_.cln3D().lastError() != DriverError::None || com_.comOutPending() > 0) {
+    if (!frameUncounted_ || LineFaulted() || com_.cln3D().lastError() != DriverError::None ||
+        com_.comOutPending() > 0) {
         return;
     }
     frameUncounted_ = false;
@@ -276,8 +280,7 @@ void clsCmcCln3Sequence::task() {
     // ends the operation here, even while the driver still waits for an answer that cannot
     // come, and before any later step could reset the port flags and carry on as if the step
     // had succeeded.
-    const bool portFault = operation_ != kOpNone && stepNo_ != 0 &&
-                           (com_.lineLost() || com_.errCannotOpen() || com_.errOverflow());
+    const bool portFault = operation_ != kOpNone && stepNo_ != 0 && LineFaulted();
     // A frame still in the port's buffer holds the next step back; a port that takes nothing
     // more for as long as an answer may take has failed.
     CountFrameOut();

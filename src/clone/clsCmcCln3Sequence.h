@@ -47,7 +47,10 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     int16_t easySendE8Frames(const std::vector<std::string>& frames) override;
     int16_t easyConfirmIdentity() override;
     std::size_t e8FramesSent() const override { return e8Sent_; }
-    bool identityConfirmed() const override;
+    // The bound radio has answered on the line as it is now: no open, close, lost device or
+    // change of port since. Frames that change the radio go out without a new identification
+    // only while this holds and the line has not been quiet for a while.
+    bool identityConfirmed() const;
     void comHoldReload(int32_t ms) override;
     int32_t comHoldReload() const { return comHoldReload_; }
     int16_t ComPortNo() const { return comPortNo_; }
@@ -88,6 +91,8 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     void PrepareStep();
     void StartStep();
     void IdentityCheck();
+    // The device lost, an overflow or a failed open since the port was last set up.
+    bool LineFaulted() const;
     // Counts the frame last written once it has gone out whole.
     void CountFrameOut();
     int16_t FeCount() const;

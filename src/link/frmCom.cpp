@@ -150,7 +150,6 @@ void frmCom::MsCom_OnComm() {
             if (port_.InBufferCount() > 0) timSolid_Timer();
             break;
         case comm_event::kRxOver:
-            ++lineEpoch_;
             errOverflow_ = true;
             comOpen(false);
             break;

@@ -82,7 +82,6 @@ clsIndOp_RigVelka::clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, c
 void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     // What went out before the reset is in the radio: the image says so; the rest is dropped.
     SettleSentSoFar();
-    inFlight.clear();
     outbox.clear();
     liveIdentified = liveReadAfterIdentify = false;
     // A reset ends a restore under way (a clone error, Connect, another port): it failed. Once

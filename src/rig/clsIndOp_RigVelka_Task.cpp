@@ -272,8 +272,7 @@ void clsIndOp_RigVelka::FlushOutbox() {
     for (const Adjustment& a : outbox)
         frames.push_back(E8DataText(a.command, a.value));
     if (myCln3Seq.easySendE8Frames(frames) != 0) return;
-    inFlight.swap(outbox);
-    outbox.clear();
+    inFlight.swap(outbox);  // inFlight was empty, so the outbox is empty again
 }
 
 void clsIndOp_RigVelka::SettleSent() {

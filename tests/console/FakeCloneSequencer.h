@@ -36,7 +36,6 @@ class FakeCloneSequencer : public ICloneSequencer {
         ++identityConfirmations;
         return 0;
     }
-    bool identityConfirmed() const override { return confirmed; }
     int16_t easySendE8ReqAnswer(const std::string& spE8) override {
         if (refuse) return 1;
         sentReqAnswer.push_back(spE8);
@@ -60,7 +59,6 @@ class FakeCloneSequencer : public ICloneSequencer {
     std::size_t lastBatch = 0;
     std::optional<std::size_t> framesSent;
     int identityConfirmations = 0;
-    bool confirmed = true;
     int cloneReads = 0;
     int cloneWrites = 0;
     bool running = false;
