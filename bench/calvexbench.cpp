@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "base/IMessageBox.h"
 #include "link/FakeTickSource.h"
 #include "link/ForwardingSerialControl.h"
 #include "link/LoopbackSerialControl.h"
@@ -35,7 +36,6 @@
 #include "rig/RigVelkaTestAccess.h"
 #include "rig/VelkaItems.h"
 #include "shell/CalvexCore.h"
-#include "shell/IMessageBox.h"
 
 using namespace calvex;
 using Clock = std::chrono::steady_clock;

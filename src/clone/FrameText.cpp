@@ -1,7 +1,7 @@
 #include "clone/FrameText.h"
 
+#include "base/Common.h"
 #include "clone/CloneCodes.h"
-#include "shell/Common.h"
 
 namespace calvex {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 

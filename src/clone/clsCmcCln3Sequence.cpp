@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 
@@ -24,9 +24,9 @@ std::string Mid(const std::string& s, std::size_t pos, std::size_t len) {
 
 }  // namespace
 
-clsCmcCln3Sequence::clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
+clsCmcCln3Sequence::clsCmcCln3Sequence(CloneLine& line, clsCmcRadio& radio, ISequencerHost& host,
                                        ITickSource& ticks)
-    : com_(com),
+    : line_(line),
       radio_(radio),
       host_(host),
       holdTick_(ticks),
@@ -47,10 +47,10 @@ void clsCmcCln3Sequence::Reset() {
     cloneReadVerified_ = false;
     confirmingIdentity_ = false;
     confirmedEpoch_.reset();
-    com_.cln3D().Reset();
-    com_.Reset();
+    line_.cln3D().Reset();
+    line_.com().Reset();
     // Everything is idle now: a lost device may be used again by the next operation.
-    com_.clearLineLost();
+    line_.com().clearLineLost();
     Standby();
 }
 
@@ -114,7 +114,7 @@ int16_t clsCmcCln3Sequence::easyConfirmIdentity() {
 }
 
 bool clsCmcCln3Sequence::identityConfirmed() const {
-    return confirmedEpoch_ && *confirmedEpoch_ == com_.lineEpoch();
+    return confirmedEpoch_ && *confirmedEpoch_ == line_.com().lineEpoch();
 }
 
 void clsCmcCln3Sequence::bindIdentity(const std::string& answer) {
@@ -123,14 +123,14 @@ void clsCmcCln3Sequence::bindIdentity(const std::string& answer) {
     if (answer.empty()) {
         confirmedEpoch_.reset();
     } else {
-        confirmedEpoch_ = com_.lineEpoch();
+        confirmedEpoch_ = line_.com().lineEpoch();
     }
 }
 
 void clsCmcCln3Sequence::CompareWithBound() {
     if (boundAnswer_.empty()) return;
     if (ansInfo() == boundAnswer_) {
-        confirmedEpoch_ = com_.lineEpoch();
+        confirmedEpoch_ = line_.com().lineEpoch();
     } else {
         confirmedEpoch_.reset();
         myError_ = SequenceError::OtherUnit;
@@ -170,7 +170,7 @@ void clsCmcCln3Sequence::Begin() {
 }
 
 const std::string& clsCmcCln3Sequence::ansInfo() const {
-    return com_.cln3D().ansInfo();
+    return line_.cln3D().ansInfo();
 }
 
 std::string clsCmcCln3Sequence::ansNameM() const {
@@ -182,14 +182,15 @@ std::string clsCmcCln3Sequence::ansNameS() const {
 }
 
 void clsCmcCln3Sequence::PrepareStep() {
-    com_.cln3D().lastError(DriverError::None);
+    line_.cln3D().lastError(DriverError::None);
     myError_ = SequenceError::None;
-    com_.comPortNum(comPortNo_);
+    line_.com().comPortNum(comPortNo_);
 }
 
 int16_t clsCmcCln3Sequence::FeCount() const {
     // As many FE as fit in 10 ms at the current rate, plus one, rounded half up.
-    const double n = std::floor(static_cast<double>(com_.comBaud()) * 10.0 / 10000.0 + 1.0 + 0.5);
+    const double n =
+        std::floor(static_cast<double>(line_.com().comBaud()) * 10.0 / 10000.0 + 1.0 + 0.5);
     if (n > INT16_MAX || n < INT16_MIN) throw std::overflow_error("FE preamble count");
     return static_cast<int16_t>(n);
 }
@@ -200,25 +201,25 @@ bool clsCmcCln3Sequence::MustConfirmIdentity() const {
 }
 
 void clsCmcCln3Sequence::StartStep() {
-    clsCmcCln3Drv& drv = com_.cln3D();
+    clsCmcCln3Drv& drv = line_.cln3D();
     std::string text;
     switch (stepCode_) {
         case kStepIdentify:
             PrepareStep();
-            com_.comOpen(true);
+            line_.com().comOpen(true);
             drv.workMode(1);
             text = IntToHex2(clonecmd::kIdentify) + radio_.radioNameM() + "0000";
             break;
         case kStepCloneRead:
             PrepareStep();
-            com_.comOpen(true);
+            line_.com().comOpen(true);
             drv.workMode(2);
             drv.myEep(radio_.eepImage);
             text = IntToHex2(clonecmd::kRead) + radio_.radioNameM() + radio_.radionameS();
             break;
         case kStepCloneWrite:
             PrepareStep();
-            com_.comOpen(true);
+            line_.com().comOpen(true);
             drv.workMode(3);
             drv.myEep(radio_.eepImage);
             drv.sizDataOfPacket(16);
@@ -227,7 +228,7 @@ void clsCmcCln3Sequence::StartStep() {
             break;
         case kStepE8:
             PrepareStep();
-            com_.comOpen(true);
+            line_.com().comOpen(true);
             drv.workMode(5);
             drv.waitAnswer(e8AnsRequired_);
             drv.retryCount(2);
@@ -250,12 +251,12 @@ void clsCmcCln3Sequence::StartStep() {
 }
 
 bool clsCmcCln3Sequence::LineFaulted() const {
-    return com_.lineLost() || com_.errCannotOpen() || com_.errOverflow();
+    return line_.com().lineLost() || line_.com().errCannotOpen() || line_.com().errOverflow();
 }
 
 void clsCmcCln3Sequence::CountFrameOut() {
-    if (!frameUncounted_ || LineFaulted() || com_.cln3D().lastError() != DriverError::None ||
-        com_.comOutPending() > 0) {
+    if (!frameUncounted_ || LineFaulted() || line_.cln3D().lastError() != DriverError::None ||
+        line_.com().comOutPending() > 0) {
         return;
     }
     frameUncounted_ = false;
@@ -275,7 +276,7 @@ void clsCmcCln3Sequence::IdentityCheck() {
 
 void clsCmcCln3Sequence::task() {
     const bool active = operation_ != kOpNone;
-    clsCmcCln3Drv& drv = com_.cln3D();
+    clsCmcCln3Drv& drv = line_.cln3D();
     // A port fault found since the last step (the device lost, an overflow, a failed open)
     // ends the operation here, even while the driver still waits for an answer that cannot
     // come, and before any later step could reset the port flags and carry on as if the step
@@ -285,7 +286,7 @@ void clsCmcCln3Sequence::task() {
     // more for as long as an answer may take has failed.
     CountFrameOut();
     bool frameDraining = frameUncounted_ && !portFault && drv.lastError() == DriverError::None &&
-                         com_.comOutPending() > 0;
+                         line_.com().comOutPending() > 0;
     if (frameDraining && drainTick_.counter() < 1) {
         drv.lastError(DriverError::NoEcho);
         frameDraining = false;
@@ -332,7 +333,7 @@ void clsCmcCln3Sequence::task() {
                     } else {
                         flgHighSpeed_ = false;
                         drv.Reset();
-                        com_.HighSpeedBRatioSet();
+                        line_.com().HighSpeedBRatioSet();
                     }
                     c = myError_ != SequenceError::None ? kStepFailed : 0;
                 } else if (stepNo_ == 3) {
@@ -341,7 +342,7 @@ void clsCmcCln3Sequence::task() {
                         c = kStepFailed;
                     } else {
                         PrepareStep();
-                        com_.comOpen(true);
+                        line_.com().comOpen(true);
                         drv.SendFE(FeCount());
                         c = kStepCloneRead;
                     }
@@ -350,15 +351,15 @@ void clsCmcCln3Sequence::task() {
                         c = kStepFailed;
                     } else {
                         drv.Reset();
-                        com_.Reset();
+                        line_.com().Reset();
                     }
                 } else {
                     if (failed) {
                         c = kStepFailed;
                     } else {
                         PrepareStep();
-                        com_.comOpen(true);
-                        if (com_.errCannotOpen()) {
+                        line_.com().comOpen(true);
+                        if (line_.com().errCannotOpen()) {
                             // The read cannot be closed on the line: it has not succeeded.
                             c = kStepFailed;
                         } else {
@@ -411,7 +412,7 @@ void clsCmcCln3Sequence::task() {
         }
         if (portFault) c = kStepFailed;
         if (c == kStepFailed) {
-            com_.comOpen(false);
+            line_.com().comOpen(false);
             host_.MsgBoxCloneErr(*this);
         }
         if (flgKeepStep_) {
@@ -428,7 +429,7 @@ void clsCmcCln3Sequence::task() {
     if (active) {
         holdTick_.counter(comHoldReload_);
         quietTick_.counter(kQuietSpellMs);
-    } else if (comHoldReload_ > 0 && holdTick_.counter() < 1 && com_.comOpen()) {
+    } else if (comHoldReload_ > 0 && holdTick_.counter() < 1 && line_.com().comOpen()) {
         Reset();
     }
 }

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "clone/CloneLine.h"
 #include "clone/ICloneSequencer.h"
 #include "clone/ISequencerHost.h"
 #include "link/ITickSource.h"
 #include "link/clsCmcTick.h"
-#include "link/frmCom.h"
 #include "memory/clsCmcRadio.h"
 
 namespace calvex {
@@ -30,7 +30,7 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     static constexpr int16_t kOpCloneRead = 2;
     static constexpr int16_t kOpCloneWrite = 3;
     static constexpr int16_t kOpE8 = 4;
-    clsCmcCln3Sequence(frmCom& com, clsCmcRadio& radio, ISequencerHost& host,
+    clsCmcCln3Sequence(CloneLine& line, clsCmcRadio& radio, ISequencerHost& host,
                        ITickSource& ticks = systemTickSource());
 
     // A line quiet this long may have had its cable moved: the next frame that changes the
@@ -68,8 +68,8 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     // True when the last clone read ran to its end in this operation with every block of the
     // image and an accepted E5; cleared when a clone read starts and by Reset.
     bool cloneReadVerified() const override { return cloneReadVerified_; }
-    int32_t lastEeAdr() const override { return com_.cln3D().lastEeAdr(); }
-    std::string varLastE8Answer() const override { return com_.cln3D().varLastE8Answer(); }
+    int32_t lastEeAdr() const override { return line_.cln3D().lastEeAdr(); }
+    std::string varLastE8Answer() const override { return line_.cln3D().varLastE8Answer(); }
     void bindIdentity(const std::string& answer) override;
     const std::string& boundIdentity() const override { return boundAnswer_; }
     const std::string& identityAnswer() const override { return ansInfo(); }
@@ -100,7 +100,7 @@ class clsCmcCln3Sequence : public ICloneSequencer {
     // the bound radio is the one on the line.
     bool MustConfirmIdentity() const;
 
-    frmCom& com_;
+    CloneLine& line_;
     clsCmcRadio& radio_;
     ISequencerHost& host_;
     clsCmcTick holdTick_;

@@ -4,7 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 

@@ -21,9 +21,7 @@ void Guarded(Step step, Noted noted) {
 
 }  // namespace
 
-frmCom::frmCom(ISerialControl& port, ITickSource& ticks, IComHost& host)
-    : port_(port), host_(host), cln3D_(ticks) {
-    cln3D_.myObjCom(&port_);
+frmCom::frmCom(ISerialControl& port) : port_(port) {
     port_.OnComm([this] { MsCom_OnComm(); });
     Reset();
 }
@@ -97,7 +95,7 @@ void frmCom::comOpen(bool open) {
     if (open && lineLost_) {
         // The detail of the loss stays: it is what the technician needs to hear.
         errCannotOpen_ = true;
-        cln3D_.Reset();
+        LineReset();
         return;
     }
     errorNoted_ = false;
@@ -116,7 +114,7 @@ void frmCom::comOpen(bool open) {
         Guarded([&] { port_.PortOpen(false); }, [](const std::exception&) {});
         errCannotOpen_ = true;
     }
-    cln3D_.Reset();
+    LineReset();
 }
 
 int16_t frmCom::comOutPending() const {
@@ -127,8 +125,12 @@ int16_t frmCom::comOutPending() const {
     }
 }
 
-bool frmCom::totalError() const {
-    return cln3D_.nowError() != DriverError::None || errOverflow_ || errCannotOpen_ || lineLost_;
+void frmCom::LineReset() {
+    if (events_ != nullptr) events_->LineReset();
+}
+
+std::string frmCom::TakeInput() {
+    return port_.InBufferCount() > 0 ? port_.Input() : std::string{};
 }
 
 void frmCom::AllOver() {
@@ -136,18 +138,10 @@ void frmCom::AllOver() {
     if (saveProfile_) saveProfile_();
 }
 
-void frmCom::timSolid_Timer() {
-    if (port_.InBufferCount() > 0) cln3D_.read(port_.Input());
-    cln3D_.task();
-    host_.task();
-    if (totalError()) host_.MsgBoxCloneErr();
-    if (totalError() && comOpen()) comOpen(false);
-}
-
 void frmCom::MsCom_OnComm() {
     switch (port_.CommEvent()) {
         case comm_event::kReceive:
-            if (port_.InBufferCount() > 0) timSolid_Timer();
+            if (port_.InBufferCount() > 0 && events_ != nullptr) events_->BytesWaiting();
             break;
         case comm_event::kRxOver:
             errOverflow_ = true;
@@ -175,7 +169,7 @@ void frmCom::MsCom_OnComm() {
         case comm_event::kRxParity:
         case comm_event::kTxFull:
         case comm_event::kDcb:
-            cln3D_.ClearRxBuffer();
+            if (events_ != nullptr) events_->LineNoise();
             break;
         default:
             break;

@@ -4,16 +4,14 @@
 #include <functional>
 #include <string>
 
-#include "clone/clsCmcCln3Drv.h"
-#include "link/IComHost.h"
+#include "link/ILineEvents.h"
 #include "link/ISerialControl.h"
-#include "link/ITickSource.h"
 
 namespace calvex {
 
-// The hidden serial port form: owns the port and the clone frame driver, keeps the port number
-// and rate, opens and closes the port, collects port-level errors and runs the 50 ms tick
-// chain (timSolid_Timer, wired to a timer by the program).
+// The hidden serial port form: the port alone. Keeps the port number and rate, opens and closes
+// the port, collects port-level errors and tells the clone line (ILineEvents) of resets, line
+// noise and waiting bytes. The clone driver and the 50 ms heartbeat live above it (CloneLine).
 class frmCom {
   public:
     static constexpr int16_t imdMinComPortNum = 1;
@@ -21,13 +19,17 @@ class frmCom {
     static constexpr int32_t kNormalBaud = 9600;
     static constexpr int32_t kHighBaud = 38400;
 
-    frmCom(ISerialControl& port, ITickSource& ticks, IComHost& host);
+    explicit frmCom(ISerialControl& port);
     frmCom(const frmCom&) = delete;
     frmCom& operator=(const frmCom&) = delete;
     ~frmCom();
 
-    clsCmcCln3Drv& cln3D() { return cln3D_; }
-    const clsCmcCln3Drv& cln3D() const { return cln3D_; }
+    // Who hears of resets, noise and waiting bytes; none: nobody.
+    void lineEvents(ILineEvents* events) { events_ = events; }
+    // The serial control itself, through which the clone driver writes its frames.
+    ISerialControl& MsCom() { return port_; }
+    // All bytes waiting at the port (empty when none).
+    std::string TakeInput();
 
     // Closes the port and applies the normal configuration (port 1, 9600 baud).
     void Reset();
@@ -55,7 +57,8 @@ class frmCom {
     void errOverflow(bool on) { errOverflow_ = on; }
     bool errCannotOpen() const { return errCannotOpen_; }
     void errCannotOpen(bool on) { errCannotOpen_ = on; }
-    bool totalError() const;
+    // A fault of the port itself: it could not be opened, overflowed or was lost.
+    bool portFault() const { return errOverflow_ || errCannotOpen_ || lineLost_; }
 
     // The device went away while the port was open. Until the sequencer's full reset (which
     // follows the report of the fault) the port is not opened again, so nothing reaches a
@@ -78,8 +81,6 @@ class frmCom {
     // Form_Unload: closes the port; the caller stops the timer.
     void Form_Unload() { comOpen(false); }
 
-    // One tick: receive, driver time-outs, application task, fault report, close.
-    void timSolid_Timer();
     // The serial control's event, by its CommEvent code.
     void MsCom_OnComm();
 
@@ -87,9 +88,10 @@ class frmCom {
     void ApplyConfig(int32_t baud, int16_t rThreshold);
     void NoteError(const std::exception& e);
 
+    void LineReset();
+
     ISerialControl& port_;
-    IComHost& host_;
-    clsCmcCln3Drv cln3D_;
+    ILineEvents* events_ = nullptr;
     int16_t comPortNum_ = 1;
     int32_t comBaud_ = kNormalBaud;
     bool errCannotOpen_ = false;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <map>
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 

@@ -6,8 +6,8 @@
 #include <map>
 #include <tuple>
 
+#include "base/Common.h"
 #include "memory/FileBackupStore.h"
-#include "shell/Common.h"
 
 namespace calvex {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shell/AtomicFile.h"
-#include "shell/ProgramPlaces.h"
+#include "base/AtomicFile.h"
+#include "base/ProgramPlaces.h"
 
 namespace calvex {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/FileResult.h"
+#include "base/FileResult.h"
 
 namespace calvex {
 

@@ -1,6 +1,6 @@
 #include "memory/clsCmcRadio.h"
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 

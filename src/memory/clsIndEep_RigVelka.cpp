@@ -3,8 +3,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "shell/Common.h"
-#include "shell/FormatPattern.h"
+#include "base/Common.h"
+#include "base/FormatPattern.h"
 
 namespace calvex {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/Common.h"
+#include "base/FormatPattern.h"
 #include "memory/clsIndEep_RigVelka.h"
 #include "rig/NarrowRatio.h"
-#include "shell/Common.h"
-#include "shell/FormatPattern.h"
 
 namespace calvex {
 

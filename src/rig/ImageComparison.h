@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/TextTable.h"
 #include "memory/clsCmcEeprom.h"
-#include "shell/TextTable.h"
 
 namespace calvex {
 

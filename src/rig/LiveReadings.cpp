@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "shell/Common.h"
-#include "shell/FormatPattern.h"
+#include "base/Common.h"
+#include "base/FormatPattern.h"
 
 namespace calvex {
 

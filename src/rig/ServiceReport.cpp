@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "shell/TextTable.h"
+#include "base/TextTable.h"
 
 namespace calvex {
 

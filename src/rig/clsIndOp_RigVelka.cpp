@@ -12,11 +12,11 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "base/Common.h"
+#include "base/FormatPattern.h"
+#include "base/ProgramPlaces.h"
 #include "rig/TxfTable.h"
 #include "rig/VelkaItems.h"
-#include "shell/Common.h"
-#include "shell/FormatPattern.h"
-#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 

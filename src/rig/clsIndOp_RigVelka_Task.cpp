@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/Common.h"
 #include "rig/NarrowRatio.h"
 #include "rig/VelkaItems.h"
 #include "rig/clsIndOp_RigVelka.h"
-#include "shell/Common.h"
 
 namespace calvex {
 

@@ -2,10 +2,10 @@
 
 #include <limits>
 
+#include "base/Common.h"
 #include "memory/VelkaMemory.h"
 #include "rig/VelkaCommands.h"
 #include "shell/CloneErrorMessage.h"
-#include "shell/Common.h"
 #include "shell/ProgramInfo.h"
 #include "shell/RunGuarded.h"
 
@@ -41,8 +41,9 @@ CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& bo
                        IRigWindow& window)
     : trace(ticks),
       tracedPort_(port, trace),
-      com(tracedPort_, ticks, *this),
-      seq(com, radio, *this, ticks),
+      com(tracedPort_),
+      line(com, ticks, *this),
+      seq(line, radio, *this, ticks),
       rig(seq, radio, console, window, ticks),
       box_(box) {
     profMain.SetCurrentPath();
@@ -57,7 +58,7 @@ CalvexCore::CalvexCore(ISerialControl& port, ITickSource& ticks, IMessageBox& bo
     rig.RigOpFunc_Backups(this);
     com.comPortNum(1);
     com.comBaud(frmCom::kNormalBaud);
-    com.cln3D().Reset();
+    line.cln3D().Reset();
     com.Reset();
 
     // The main window's initialisation; the settings file may override both.
@@ -168,7 +169,7 @@ void CalvexCore::MsgBoxCloneErr(clsCmcCln3Sequence& s) {
         }
     }
     const BoxOpen open(boxesOpen_);
-    calvex::MsgBoxCloneErr(com, s, *this, box_, detail);
+    calvex::MsgBoxCloneErr(line, s, *this, box_, detail);
 }
 
 std::optional<std::string> CalvexCore::verifiedRead(const clsCmcEeprom& image,

@@ -5,14 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "base/IMessageBox.h"
+#include "clone/CloneLine.h"
+#include "clone/IComHost.h"
 #include "clone/ISequencerHost.h"
+#include "clone/TracingSerialControl.h"
+#include "clone/WireTrace.h"
 #include "clone/clsCmcCln3Sequence.h"
 #include "console/clsConsole.h"
-#include "link/IComHost.h"
 #include "link/ISerialControl.h"
 #include "link/ITickSource.h"
-#include "link/TracingSerialControl.h"
-#include "link/WireTrace.h"
 #include "link/frmCom.h"
 #include "memory/BackupKeeper.h"
 #include "memory/clsCmcRadio.h"
@@ -21,7 +23,6 @@
 #include "rig/ImageComparison.h"
 #include "rig/ServiceReport.h"
 #include "rig/clsIndOp_RigVelka.h"
-#include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
 #include "shell/clsCmcProfileIO.h"
 
@@ -111,7 +112,7 @@ class CalvexCore final : public IComHost,
     void RunTickEvent(const std::function<void()>& event);
     // The timer's tick, guarded so.
     void Tick() {
-        RunTickEvent([this] { com.timSolid_Timer(); });
+        RunTickEvent([this] { line.timSolid_Timer(); });
     }
     // Explains the current communication fault, after resetting the transceiver object.
     void MsgBoxCloneErr() override;
@@ -136,6 +137,7 @@ class CalvexCore final : public IComHost,
     // The single instances, in the order they are created.
     clsCmcRadio radio;
     frmCom com;
+    CloneLine line;
     clsCmcCln3Sequence seq;
     clsConsole console;
     clsIndOp_RigVelka rig;

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "shell/AtomicFile.h"
-#include "shell/FileResult.h"
+#include "base/AtomicFile.h"
+#include "base/FileResult.h"
 
 namespace calvex {
 

@@ -2,10 +2,10 @@
 
 #include <initializer_list>
 
+#include "base/Common.h"
+#include "clone/CloneLine.h"
 #include "clone/clsCmcCln3Sequence.h"
-#include "link/frmCom.h"
 #include "memory/BackupFile.h"
-#include "shell/Common.h"
 
 namespace calvex {
 
@@ -96,12 +96,13 @@ std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& 
            "Press Connect to read the transceiver on the cable.";
 }
 
-void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
+void MsgBoxCloneErr(const CloneLine& line, const clsCmcCln3Sequence& seq, IRigReset& rig,
                     IMessageBox& box, const std::string& detail) {
+    const frmCom& com = line.com();
     const bool portFault = com.errCannotOpen() || com.lineLost();
-    std::string text = CloneErrorMessage(portFault, com.errOverflow(), com.cln3D().lastError(),
+    std::string text = CloneErrorMessage(portFault, com.errOverflow(), line.cln3D().lastError(),
                                          seq.error(), com.comPortNum());
-    if (!portFault && !com.errOverflow() && com.cln3D().lastError() == DriverError::None &&
+    if (!portFault && !com.errOverflow() && line.cln3D().lastError() == DriverError::None &&
         seq.error() == SequenceError::OtherUnit) {
         text = OtherUnitMessage(seq.boundIdentity(), seq.ansInfo());
     }

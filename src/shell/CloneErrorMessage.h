@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "base/IMessageBox.h"
 #include "clone/CloneCodes.h"
-#include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
 
 namespace calvex {
 
-class frmCom;
+class CloneLine;
 class clsCmcCln3Sequence;
 
 // The one explanation of a failed communication, chosen from the port flags, the driver's last
@@ -25,7 +25,7 @@ std::string OtherUnitMessage(const std::string& boundAnswer, const std::string& 
 // running behind the modal box find an idle system) and shows the message, with what the reset
 // left undone on the radio as its last paragraph. detail goes with it (the device and the
 // system's reason of a port that failed).
-void MsgBoxCloneErr(const frmCom& com, const clsCmcCln3Sequence& seq, IRigReset& rig,
+void MsgBoxCloneErr(const CloneLine& line, const clsCmcCln3Sequence& seq, IRigReset& rig,
                     IMessageBox& box, const std::string& detail = {});
 
 }  // namespace calvex

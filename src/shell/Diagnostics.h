@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/IMessageBox.h"
+#include "base/IMessageBox.h"
 
 namespace calvex {
 

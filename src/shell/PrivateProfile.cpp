@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "shell/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace calvex {
 

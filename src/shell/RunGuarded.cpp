@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "shell/Common.h"
+#include "base/Common.h"
 
 namespace calvex {
 

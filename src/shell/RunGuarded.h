@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/IMessageBox.h"
+#include "base/IMessageBox.h"
 
 namespace calvex {
 

@@ -11,8 +11,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/ProgramPlaces.h"
 #include "shell/PrivateProfile.h"
-#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 

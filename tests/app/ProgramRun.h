@@ -25,8 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/TempDir.h"
 #include "shell/PrivateProfile.h"
-#include "shell/TempDir.h"
 
 extern char** environ;
 

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "base/IMessageBox.h"
+#include "clone/CloneLine.h"
+#include "clone/IComHost.h"
 #include "clone/ScriptedTransceiver.h"
 #include "clone/clsCmcCln3Sequence.h"
 #include "link/FakeTickSource.h"
-#include "link/IComHost.h"
 #include "link/LoopbackSerialControl.h"
-#include "link/frmCom.h"
 #include "memory/clsCmcRadio.h"
 #include "shell/CloneErrorMessage.h"
-#include "shell/IMessageBox.h"
 #include "shell/IRigReset.h"
 
 namespace calvex::testing {
@@ -25,9 +25,10 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     FakeTickSource clock{1000};
     ScriptedTransceiver peer;
     LoopbackSerialControl port{peer};
-    frmCom com{port, clock, *this};
+    frmCom com{port};
+    CloneLine line{com, clock, *this};
     clsCmcRadio radio;
-    clsCmcCln3Sequence seq{com, radio, *this, clock};
+    clsCmcCln3Sequence seq{line, radio, *this, clock};
     std::set<std::string> legalSubs{"0100", "0200"};
     std::vector<std::string> messages;
     // What each box saw when it was shown: the transceiver object is reset before it.
@@ -50,7 +51,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
         radio.cloneWriteAdrList_Add(0, 1663);
         com.comPortNum(1);
         com.comBaud(9600);
-        com.cln3D().Reset();
+        line.cln3D().Reset();
         com.Reset();
     }
 
@@ -58,9 +59,9 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
         seq.task();
         if (seq.OpRunning()) seq.task();
     }
-    void MsgBoxCloneErr() override { calvex::MsgBoxCloneErr(com, seq, *this, *this); }
+    void MsgBoxCloneErr() override { calvex::MsgBoxCloneErr(line, seq, *this, *this); }
     void MsgBoxCloneErr(clsCmcCln3Sequence& s) override {
-        calvex::MsgBoxCloneErr(com, s, *this, *this);
+        calvex::MsgBoxCloneErr(line, s, *this, *this);
     }
     bool RigOpFunc_CheckSubNameLegal(const std::string& subName) override {
         return legalSubs.count(subName) != 0;
@@ -71,7 +72,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
     }
     int16_t critical(const std::string& text, const std::string&, const std::string&) override {
         messages.push_back(text);
-        atMessage.push_back({com.comOpen(), resets, seq.OpRunning(), com.totalError()});
+        atMessage.push_back({com.comOpen(), resets, seq.OpRunning(), line.totalError()});
         return kButtonOk;
     }
 
@@ -96,7 +97,7 @@ class CloneBench : public IComHost, public ISequencerHost, public IRigReset, pub
         loseCutDevice();
         clock.advance(50);
         port.poll();
-        com.timSolid_Timer();
+        line.timSolid_Timer();
     }
     // Ticks until the operation has ended; false if it is still running after max ticks.
     bool runUntilIdle(int maxTicks = 400) {

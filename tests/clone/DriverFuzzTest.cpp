@@ -2,11 +2,11 @@
 
 #include <random>
 
+#include "base/Common.h"
 #include "clone/ScriptedTransceiver.h"
 #include "clone/clsCmcCln3Drv.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Common.h"
 #include "clone/ScriptedTransceiver.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {

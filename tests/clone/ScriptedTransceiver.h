@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Common.h"
 #include "clone/clsCmcCln3Drv.h"
 #include "link/ISerialPeer.h"
 #include "memory/clsCmcEeprom.h"
-#include "shell/Common.h"
 
 namespace calvex::testing {
 

@@ -62,7 +62,7 @@ TEST(Sequencer, WholeCloneReadByteForByte) {
     EXPECT_EQ(b.port.openedWith(),
               (std::vector<std::string>{"9600,N,8,1", "38400,N,8,1", "9600,N,8,1"}));
     EXPECT_EQ(b.radio.eepImage.ReadBlock(0, 1664), b.peer.memory.ReadBlock(0, 1664));
-    EXPECT_EQ(b.com.cln3D().lastEeAdr(), 1663);
+    EXPECT_EQ(b.line.cln3D().lastEeAdr(), 1663);
     EXPECT_TRUE(b.com.comOpen());
     EXPECT_EQ(b.com.comBaud(), 9600);
     EXPECT_EQ(b.radio.radionameS(), "0100");
@@ -102,8 +102,8 @@ TEST(Sequencer, WholeImageCloneWrite) {
     EXPECT_EQ(f.back(), Hex("EEEFE5") + clsCmcCln3Drv::signature());
     EXPECT_EQ(b.peer.badBlocks, std::vector<std::string>{});
     EXPECT_EQ(b.peer.memory.ReadBlock(0, 1664), b.radio.eepImage.ReadBlock(0, 1664));
-    EXPECT_FALSE(b.com.cln3D().Running());
-    EXPECT_EQ(b.com.cln3D().lastError(), DriverError::None);
+    EXPECT_FALSE(b.line.cln3D().Running());
+    EXPECT_EQ(b.line.cln3D().lastError(), DriverError::None);
 }
 
 TEST(Sequencer, E8WithoutAnswerEndsAtOnce) {
@@ -111,7 +111,7 @@ TEST(Sequencer, E8WithoutAnswerEndsAtOnce) {
     b.seq.easySendE8NoAnswer("0B3146");
     ASSERT_EQ(b.peer.writes.size(), 1u);
     EXPECT_EQ(b.peer.writes[0].bytes, Hex("FEFEEEEFE8260101000B3146FD"));
-    EXPECT_FALSE(b.com.cln3D().Running());
+    EXPECT_FALSE(b.line.cln3D().Running());
     ASSERT_TRUE(b.runUntilIdle());
     EXPECT_TRUE(b.messages.empty());
     EXPECT_EQ(b.peer.writes.size(), 1u);
@@ -120,10 +120,10 @@ TEST(Sequencer, E8WithoutAnswerEndsAtOnce) {
 TEST(Sequencer, E8WithAnswerKeepsTheResult) {
     CloneBench b;
     b.seq.easySendE8ReqAnswer("0B3146");
-    EXPECT_TRUE(b.com.cln3D().Running());
+    EXPECT_TRUE(b.line.cln3D().Running());
     ASSERT_TRUE(b.runUntilIdle());
     EXPECT_TRUE(b.messages.empty());
-    EXPECT_EQ(b.com.cln3D().varLastE8Answer(), Hex("260101000B3041"));
+    EXPECT_EQ(b.line.cln3D().varLastE8Answer(), Hex("260101000B3041"));
 }
 
 TEST(Sequencer, E8WithAnswerResendsThenGivesUp) {
@@ -294,7 +294,7 @@ TEST(Sequencer, AStartWhileAnOperationRunsIsRefusedAndChangesNothing) {
 TEST(Sequencer, StartWhileDriverBusyOnlyArms) {
     CloneBench b;
     b.com.comOpen(true);
-    clsCmcCln3Drv& drv = b.com.cln3D();
+    clsCmcCln3Drv& drv = b.line.cln3D();
     drv.workMode(5);
     drv.waitAnswer(true);
     drv.Send(Hex("E82601010003"));
@@ -490,7 +490,7 @@ TEST_P(SequencerFailure, ShowsItsMessage) {
     EXPECT_EQ(static_cast<int16_t>(b.seq.error()), c.seqError);
     EXPECT_EQ(b.resets, 1);
     EXPECT_FALSE(b.com.comOpen());
-    EXPECT_FALSE(b.com.totalError());
+    EXPECT_FALSE(b.line.totalError());
 }
 
 std::string CheckList3(const char* statement) {
@@ -638,7 +638,7 @@ TEST_P(LostDevice, EndsTheOperationWithItsMessageAndNothingMoreIsSent) {
     EXPECT_LE(b.peer.writesAfterCut, 1u);
     EXPECT_FALSE(b.com.comOpen());
     EXPECT_FALSE(b.seq.cloneReadVerified());
-    EXPECT_FALSE(b.com.totalError());
+    EXPECT_FALSE(b.line.totalError());
 
     // With the device back, a plain read works.
     b.restoreLine();

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Common.h"
 #include "clone/clsCmcCln3Drv.h"
 #include "fuzz/FuzzInput.h"
 #include "link/ISerialPeer.h"
 #include "link/ITickSource.h"
 #include "link/LoopbackSerialControl.h"
-#include "shell/Common.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/Common.h"
+#include "base/FormatPattern.h"
 #include "fuzz/FuzzInput.h"
-#include "shell/Common.h"
-#include "shell/FormatPattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace calvex;

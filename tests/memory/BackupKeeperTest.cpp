@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/TempDir.h"
 #include "memory/BackupKeeper.h"
 #include "memory/IdentityAnswer.h"
 #include "memory/MemoryBackupStore.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/TempDir.h"
 #include "memory/BackupKeeper.h"
 #include "memory/FileBackupStore.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {

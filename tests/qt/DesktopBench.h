@@ -12,13 +12,13 @@
 #include <optional>
 #include <string>
 
+#include "base/TempDir.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
 #include "model/Transceiver.h"
 #include "model/TransceiverPeer.h"
 #include "rig/RigVelkaTestAccess.h"
 #include "shell/CalvexCore.h"
-#include "shell/TempDir.h"
 #include "shell/qt/QtMessageBox.h"
 #include "shell/qt/frmMain.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/TempDir.h"
 #include "link/frmCom.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "DesktopBench.h"
-#include "shell/FileSizeLimit.h"
+#include "base/FileSizeLimit.h"
 #include "shell/qt/BackupsDialog.h"
 #include "shell/qt/ReportWindow.h"
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/IMessageBox.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
 #include "memory/MemoryBackupStore.h"
@@ -16,7 +17,6 @@
 #include "rig/FakeRigWindow.h"
 #include "rig/RigVelkaTestAccess.h"
 #include "shell/CalvexCore.h"
-#include "shell/IMessageBox.h"
 
 namespace calvex::testing {
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Common.h"
 #include "rig/RigVelkaFixture.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {

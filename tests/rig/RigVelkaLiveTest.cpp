@@ -5,9 +5,9 @@
 #include <climits>
 #include <string>
 
+#include "base/Common.h"
 #include "rig/RigVelkaFixture.h"
 #include "rig/WideTickClock.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {

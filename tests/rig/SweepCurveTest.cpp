@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Common.h"
 #include "rig/RigVelkaFixture.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/MemoryTraceStore.h"
+#include "clone/MemoryTraceStore.h"
 #include "rig/FlowBench.h"
 #include "rig/VelkaCommands.h"
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Common.h"
+#include "base/TempDir.h"
 #include "clone/ScriptedTransceiver.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
 #include "rig/FakeRigWindow.h"
 #include "rig/RigVelkaTestAccess.h"
-#include "shell/Common.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "shell/TempDir.h"
+#include "base/TempDir.h"
 
 namespace calvex {
 namespace {

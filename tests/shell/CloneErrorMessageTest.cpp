@@ -90,7 +90,7 @@ TEST(CloneMessage, ResetsBeforeTheBoxAndClearsTheFlags) {
         {"no answer on an open port",
          [](CloneBench& b) {
              b.com.comOpen(true);
-             b.com.cln3D().nowError(DriverError::NoAnswer);
+             b.line.cln3D().nowError(DriverError::NoAnswer);
          },
          Lines({"No answer from transceiver.", "", kChk, kCom, kCbl, kPwr})},
     };
@@ -98,7 +98,7 @@ TEST(CloneMessage, ResetsBeforeTheBoxAndClearsTheFlags) {
         SCOPED_TRACE(c.name);
         CloneBench b;
         c.fault(b);
-        ASSERT_TRUE(b.com.totalError());
+        ASSERT_TRUE(b.line.totalError());
         b.MsgBoxCloneErr();
         ASSERT_EQ(b.messages.size(), 1u);
         EXPECT_EQ(b.messages[0], c.text);
@@ -106,7 +106,7 @@ TEST(CloneMessage, ResetsBeforeTheBoxAndClearsTheFlags) {
         EXPECT_EQ(b.atMessage[0].resets, 1);
         EXPECT_FALSE(b.atMessage[0].portOpen);
         EXPECT_FALSE(b.atMessage[0].totalError);
-        EXPECT_FALSE(b.com.totalError());
+        EXPECT_FALSE(b.line.totalError());
     }
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ProgramPlaces.h"
 #include "shell/ProgramInfo.h"
-#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "shell/TempDir.h"
+#include "base/TempDir.h"
 
 namespace calvex {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "shell/TempDir.h"
+#include "base/TempDir.h"
 
 namespace calvex {
 namespace {

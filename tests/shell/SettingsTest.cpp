@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
+#include "base/TempDir.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
 #include "rig/FakeRigWindow.h"
 #include "shell/CalvexCore.h"
 #include "shell/PrivateProfile.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {
@@ -74,7 +74,7 @@ class SettingsBench : public IMessageBox {
         for (int i = 0; i < 20 && port.openedWith().empty(); ++i) {
             clock.advance(50);
             port.poll();
-            core.com.timSolid_Timer();
+            core.line.timSolid_Timer();
         }
         return port.openedWith().empty() ? int16_t{0} : port.CommPort();
     }

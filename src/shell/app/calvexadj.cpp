@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Common.h"
 #include "link/ITickSource.h"
 #include "link/qt/QtSerialControl.h"
 #include "shell/CalvexCore.h"
 #include "shell/CommandLine.h"
-#include "shell/Common.h"
 #include "shell/Diagnostics.h"
 #include "shell/RunGuarded.h"
 #include "shell/qt/QtMessageBox.h"

@@ -14,10 +14,10 @@
 #include <algorithm>
 #include <numeric>
 
+#include "base/Common.h"
 #include "memory/clsCmcEeprom.h"
 #include "shell/CalvexCore.h"
 #include "shell/ChosenFile.h"
-#include "shell/Common.h"
 #include "shell/qt/PlainText.h"
 
 namespace calvex {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "base/TextTable.h"
 #include "memory/BackupKeeper.h"
 #include "rig/ImageComparison.h"
 #include "rig/ServiceReport.h"
-#include "shell/TextTable.h"
 
 namespace calvex {
 

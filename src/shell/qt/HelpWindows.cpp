@@ -12,8 +12,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "base/ProgramPlaces.h"
 #include "shell/ProgramInfo.h"
-#include "shell/ProgramPlaces.h"
 #include "shell/qt/PlainText.h"
 
 namespace calvex {

@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "shell/IMessageBox.h"
+#include "base/IMessageBox.h"
 
 namespace calvex {
 

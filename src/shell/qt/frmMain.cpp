@@ -26,13 +26,13 @@
 #include <filesystem>
 #include <optional>
 
-#include "shell/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/Common.h"
+#include "base/ProgramPlaces.h"
 #include "shell/CalvexCore.h"
 #include "shell/ChosenFile.h"
-#include "shell/Common.h"
 #include "shell/Diagnostics.h"
 #include "shell/ProgramInfo.h"
-#include "shell/ProgramPlaces.h"
 #include "shell/RunGuarded.h"
 #include "shell/qt/Charts.h"
 #include "shell/qt/HelpWindows.h"

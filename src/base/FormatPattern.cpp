@@ -1,4 +1,4 @@
-#include "shell/FormatPattern.h"
+#include "base/FormatPattern.h"
 
 #include <cmath>
 #include <cstdio>

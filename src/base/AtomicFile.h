@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/FileResult.h"
+#include "base/FileResult.h"
 
 namespace calvex {
 

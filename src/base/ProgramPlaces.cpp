@@ -1,4 +1,4 @@
-#include "shell/ProgramPlaces.h"
+#include "base/ProgramPlaces.h"
 
 #include <sys/stat.h>
 

@@ -2,8 +2,8 @@
 
 namespace calvex {
 
-// What the serial form's tick reaches beyond the link: the application's task and the report
-// of a communication fault. The main window implements it; it knows the sequencer.
+// What the heartbeat (CloneLine::timSolid_Timer) reaches beyond the line: the application's task
+// and the report of a communication fault. The core implements it; it knows the sequencer.
 class IComHost {
   public:
     virtual ~IComHost() = default;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/WireTrace.h"
+#include "clone/WireTrace.h"
 
 namespace calvex::testing {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "clone/WireTrace.h"
 #include "link/ForwardingSerialControl.h"
-#include "link/WireTrace.h"
 
 namespace calvex {
 

@@ -1,5 +1,5 @@
 // A table of text in the two forms it is copied and saved in.
-#include "shell/TextTable.h"
+#include "base/TextTable.h"
 
 #include <gtest/gtest.h>
 

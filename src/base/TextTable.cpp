@@ -1,4 +1,4 @@
-#include "shell/TextTable.h"
+#include "base/TextTable.h"
 
 namespace calvex {
 

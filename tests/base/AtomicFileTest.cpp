@@ -1,6 +1,6 @@
 // The one writer of every file the program writes: whole or not at all, and private where the
 // file holds a customer's data.
-#include "shell/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "shell/FileSizeLimit.h"
-#include "shell/TempDir.h"
+#include "base/FileSizeLimit.h"
+#include "base/TempDir.h"
 
 namespace calvex {
 namespace {

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileResult.h"
+#include "base/ProgramPlaces.h"
 #include "clone/FrameText.h"
 #include "link/ITickSource.h"
-#include "shell/FileResult.h"
-#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 

@@ -1,4 +1,4 @@
-#include "shell/Common.h"
+#include "base/Common.h"
 
 #include <algorithm>
 #include <stdexcept>

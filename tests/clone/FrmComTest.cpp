@@ -4,10 +4,10 @@
 
 #include <optional>
 
+#include "base/Common.h"
 #include "clone/CloneBench.h"
 #include "link/FakeTickSource.h"
 #include "link/LoopbackSerialControl.h"
-#include "shell/Common.h"
 
 namespace calvex {
 namespace {
@@ -49,7 +49,8 @@ class SerialForm : public ::testing::Test {
     QueuePeer peer;
     LoopbackSerialControl port{peer};
     RecordingHost host;
-    frmCom com{port, clock, host};
+    frmCom com{port};
+    CloneLine line{com, clock, host};
 };
 
 TEST_F(SerialForm, PortNumberRange) {
@@ -78,12 +79,12 @@ TEST_F(SerialForm, OpenAppliesPortAndRate) {
     com.comBaud(9600);
     port.autoDrain(false);
     port.Output("abc");
-    com.cln3D().SendFE(1);
+    line.cln3D().SendFE(1);
     com.comOpen(true);
     EXPECT_EQ(port.Settings(), "38400,N,8,1");
     EXPECT_EQ(port.OutBufferCount(), 0);
-    com.cln3D().workMode(5);
-    EXPECT_EQ(com.cln3D().Send(HexStrToByteStr("E8260101000B3146")), 0);
+    line.cln3D().workMode(5);
+    EXPECT_EQ(line.cln3D().Send(HexStrToByteStr("E8260101000B3146")), 0);
 }
 
 TEST_F(SerialForm, ResetAndHighSpeed) {
@@ -100,7 +101,7 @@ TEST_F(SerialForm, ResetAndHighSpeed) {
     EXPECT_EQ(com.comBaud(), 9600);
     EXPECT_EQ(port.RThreshold(), 1);
     com.comOpen(false);  // closing a closed port raises nothing
-    EXPECT_FALSE(com.totalError());
+    EXPECT_FALSE(line.totalError());
 }
 
 TEST_F(SerialForm, OpenFailureIsNotedWithItsReason) {
@@ -108,16 +109,16 @@ TEST_F(SerialForm, OpenFailureIsNotedWithItsReason) {
     com.comOpen(true);
     EXPECT_FALSE(com.comOpen());
     EXPECT_TRUE(com.errCannotOpen());
-    EXPECT_TRUE(com.totalError());
+    EXPECT_TRUE(line.totalError());
     EXPECT_EQ(com.openErrorDevice(), "COM1");
     EXPECT_EQ(com.openErrorReason(), "Permission denied");
 }
 
 TEST_F(SerialForm, TickRunsTheChainInOrder) {
     com.comOpen(true);
-    host.onTask = [&] { com.cln3D().nowError(DriverError::IllegalData); };
+    host.onTask = [&] { line.cln3D().nowError(DriverError::IllegalData); };
     host.onReport = [&] { host.log.push_back(com.comOpen() ? "open" : "closed"); };
-    com.timSolid_Timer();
+    line.timSolid_Timer();
     EXPECT_EQ(host.log, (std::vector<std::string>{"task", "report", "open"}));
     // The report did not clear the fault, so the tick closes the port itself.
     EXPECT_FALSE(com.comOpen());
@@ -138,7 +139,7 @@ class TickOrder : public SerialForm, public ::testing::WithParamInterface<TickOr
 TEST_P(TickOrder, ReceiveThenDriverThenTask) {
     const TickOrderCase& c = GetParam();
     com.comOpen(true);
-    clsCmcCln3Drv& drv = com.cln3D();
+    clsCmcCln3Drv& drv = line.cln3D();
     drv.workMode(5);
     drv.waitAnswer(true);
     ASSERT_EQ(drv.Send(HexStrToByteStr("E8260101000B3146")), 0);
@@ -156,7 +157,7 @@ TEST_P(TickOrder, ReceiveThenDriverThenTask) {
         running = drv.Running();
         error = drv.nowError();
     };
-    com.timSolid_Timer();
+    line.timSolid_Timer();
     EXPECT_EQ(running, c.runningAtTask);
     EXPECT_EQ(error, c.errorAtTask);
 }
@@ -176,7 +177,7 @@ TEST_F(SerialForm, ResetsClearThePortFlags) {
         reset(com);
         EXPECT_FALSE(com.errOverflow());
         EXPECT_FALSE(com.errCannotOpen());
-        EXPECT_FALSE(com.totalError());
+        EXPECT_FALSE(line.totalError());
     }
 }
 
@@ -202,7 +203,7 @@ class LineEvent : public SerialForm, public ::testing::WithParamInterface<LineEv
 TEST_P(LineEvent, PartialFrame) {
     const LineEventCase& c = GetParam();
     com.comOpen(true);
-    clsCmcCln3Drv& drv = com.cln3D();
+    clsCmcCln3Drv& drv = line.cln3D();
     drv.workMode(1);
     ASSERT_EQ(drv.Send(HexStrToByteStr("E026010000")), 0);
     std::string answer = HexStrToByteStr("FEFEEFEEE126010100");
@@ -216,7 +217,7 @@ TEST_P(LineEvent, PartialFrame) {
     EXPECT_TRUE(com.comOpen());
     EXPECT_EQ(drv.Running(), c.dropsFrame);
     EXPECT_EQ(drv.ansInfo().empty(), c.dropsFrame);
-    EXPECT_FALSE(com.totalError());
+    EXPECT_FALSE(line.totalError());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -246,7 +247,7 @@ TEST_F(SerialForm, Events) {
 
     port.raise(comm_event::kFrame);  // drops only the partial frame
     EXPECT_TRUE(com.comOpen());
-    EXPECT_FALSE(com.totalError());
+    EXPECT_FALSE(line.totalError());
 
     peer.pending = std::string(40000, 'x');
     port.poll();
@@ -271,7 +272,7 @@ TEST_F(SerialForm, ALostDeviceStaysLostUntilTheFaultIsCleared) {
     for (const auto& step :
          {+[](frmCom& c) { c.Reset(); }, +[](frmCom& c) { c.HighSpeedBRatioSet(); }}) {
         step(com);
-        EXPECT_TRUE(com.totalError());
+        EXPECT_TRUE(line.totalError());
         com.comOpen(true);
         EXPECT_FALSE(com.comOpen());
         EXPECT_TRUE(com.errCannotOpen());
@@ -279,7 +280,7 @@ TEST_F(SerialForm, ALostDeviceStaysLostUntilTheFaultIsCleared) {
     }
     com.clearLineLost();
     com.Reset();
-    EXPECT_FALSE(com.totalError());
+    EXPECT_FALSE(line.totalError());
     com.comOpen(true);
     EXPECT_TRUE(com.comOpen());
 }

@@ -1,4 +1,4 @@
-#include "link/WireTrace.h"
+#include "clone/WireTrace.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/TempDir.h"
+#include "clone/MemoryTraceStore.h"
 #include "link/FakeTickSource.h"
-#include "link/MemoryTraceStore.h"
-#include "shell/TempDir.h"
 
 namespace calvex {
 namespace {

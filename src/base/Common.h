@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/IMessageBox.h"
+#include "base/IMessageBox.h"
 
 namespace calvex {
 

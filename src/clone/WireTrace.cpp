@@ -1,4 +1,4 @@
-#include "link/WireTrace.h"
+#include "clone/WireTrace.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <tuple>
 
+#include "base/Common.h"
+#include "base/ProgramPlaces.h"
 #include "clone/CloneCodes.h"
-#include "shell/Common.h"
-#include "shell/ProgramPlaces.h"
 
 namespace calvex {
 
