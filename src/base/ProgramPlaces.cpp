@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -23,6 +24,10 @@ std::string UserFolder(const char* xdg, const char* home, const char* underHome)
 }
 
 }  // namespace
+
+const char* EnvironmentValue(const char* name) {
+    return std::getenv(name);
+}
 
 std::string UserConfigFolder(const char* xdgConfigHome, const char* home) {
     return UserFolder(xdgConfigHome, home, ".config");

@@ -11,6 +11,10 @@ namespace calvex {
 // The program's folder in the user's XDG folders, spelt once.
 inline constexpr const char* kProgramFolder = "calvexadj";
 
+// A variable of the process's environment; null when unset. The one reader of the environment:
+// every place and setting the program takes from it is asked for here.
+const char* EnvironmentValue(const char* name);
+
 // The program's folders in the user's home, from the environment's values (null when unset):
 // $XDG_CONFIG_HOME/calvexadj, else $HOME/.config/calvexadj, and $XDG_DATA_HOME/calvexadj, else
 // $HOME/.local/share/calvexadj. A relative XDG value counts as unset, as the XDG rules say; empty

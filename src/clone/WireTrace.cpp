@@ -83,7 +83,7 @@ std::string hexBytes(std::string_view bytes) {
 
 WireTrace::WireTrace(ITickSource& ticks)
     : ownStore_(std::make_unique<FileTraceStore>(
-          DefaultTraceFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")))),
+          DefaultTraceFolder(EnvironmentValue("XDG_STATE_HOME"), EnvironmentValue("HOME")))),
       store_(ownStore_.get()),
       ticks_(ticks) {}
 

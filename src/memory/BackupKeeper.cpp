@@ -1,4 +1,5 @@
 #include "memory/BackupKeeper.h"
+#include "base/ProgramPlaces.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,7 +28,7 @@ bool newer(const BackupFileNameParts& a, const BackupFileNameParts& b) {
 
 BackupKeeper::BackupKeeper()
     : ownStore_(std::make_unique<FileBackupStore>(
-          DefaultBackupFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")))),
+          DefaultBackupFolder(EnvironmentValue("XDG_DATA_HOME"), EnvironmentValue("HOME")))),
       ownClock_(std::make_unique<SystemUtcClock>()),
       store_(ownStore_.get()),
       clock_(ownClock_.get()) {}

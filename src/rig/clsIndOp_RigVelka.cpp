@@ -225,10 +225,12 @@ std::vector<std::string> ConstFileCandidates(const std::string& cwd, const char*
 bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
     std::error_code ec;
     const auto cwd = std::filesystem::current_path(ec);
-    const auto candidates = ConstFileCandidates(
-        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    const auto candidates =
+        ConstFileCandidates(ec ? std::string() : cwd.string(), EnvironmentValue("XDG_CONFIG_HOME"),
+                            EnvironmentValue("HOME"));
     for (const auto& path : candidates) {
         if (!std::filesystem::exists(path, ec)) continue;
+        constFileInUse = path;
         std::ifstream in(path);
         if (!in) {
             constFileProblem = path + " cannot be opened.";
@@ -236,6 +238,9 @@ bool clsIndOp_RigVelka::RigVelkaProp_ReadParametersFromExtFile() {
         }
         return ReadParameters(in, path);
     }
+    constFileInUse = "not found; looked for at";
+    for (const auto& c : candidates)
+        constFileInUse += " " + c;
     constFileProblem = "Not found at ";
     for (std::size_t k = 0; k < candidates.size(); ++k) {
         constFileProblem += (k == 0 ? "" : " or at ") + candidates[k];

@@ -45,6 +45,9 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     // Why the constants file was refused (its path, and the line and its value when a line was
     // the reason), or every place it was looked for when there was none.
     const std::string& ConstFileProblem() const { return constFileProblem; }
+    // The Const.ini the constants were read from, as found by the last read; when there was
+    // none, where it was looked for ("not found; looked for at <path> <path>").
+    const std::string& RigVelkaProp_ConstFileInUse() const { return constFileInUse; }
     bool RigVelkaProp_Shielding() const {
         return !RigVelkaProp_EditEnabled() && !RigVelkaProp_DispPara();
     }
@@ -317,6 +320,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     std::array<int16_t, 22> txfBorder{};
     std::array<float, 22> txfCoef{};
     std::string constFileProblem;
+    std::string constFileInUse = "not read";
     std::array<float, 45> txfTable{};
 
     std::array<int16_t, 9> chList{};

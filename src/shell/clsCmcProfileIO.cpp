@@ -141,7 +141,8 @@ void clsCmcProfileIO::FullPath(const std::string& value) {
 }
 
 void clsCmcProfileIO::SetCurrentPath() {
-    SetCurrentPath(ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    SetCurrentPath(ExecutableDirectory(), EnvironmentValue("XDG_CONFIG_HOME"),
+                   EnvironmentValue("HOME"));
 }
 
 void clsCmcProfileIO::SetCurrentPath(const std::string& exeDir, const char* xdgConfigHome,
@@ -235,7 +236,8 @@ std::string clsCmcProfileIO::ComPortVariable(int16_t n) {
 }
 
 std::optional<std::string> clsCmcProfileIO::ComPortFromEnvironment(int16_t n) {
-    if (const char* env = std::getenv(ComPortVariable(n).c_str()); env != nullptr && *env != '\0')
+    if (const char* env = EnvironmentValue(ComPortVariable(n).c_str());
+        env != nullptr && *env != '\0')
         return std::string(env);
     return std::nullopt;
 }

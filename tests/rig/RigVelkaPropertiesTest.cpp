@@ -95,6 +95,9 @@ TEST_F(ConstFile, MissingFileIsRefusedNamingEveryPlaceLookedAt) {
     const auto cwd = fs::current_path();  // as the system names it
     EXPECT_EQ(rig.ConstFileProblem(), "Not found at " + (cwd / "Const.ini").string() + " or at " +
                                           (cwd / "cfg" / "calvexadj" / "Const.ini").string() + ".");
+    EXPECT_EQ(rig.RigVelkaProp_ConstFileInUse(),
+              "not found; looked for at " + (cwd / "Const.ini").string() + " " +
+                  (cwd / "cfg" / "calvexadj" / "Const.ini").string());
 }
 
 TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
@@ -132,6 +135,8 @@ TEST_F(ConstFile, TheCurrentDirectoryComesFirstAndAFileFoundEndsTheSearch) {
             EXPECT_FLOAT_EQ(Access::txfCoef(rig, 0), c.first);
         }
         EXPECT_EQ(rig.ConstFileProblem(), c.problem);
+        // What the diagnostics and the report name is the very file read.
+        EXPECT_EQ(rig.RigVelkaProp_ConstFileInUse(), c.here ? Here() : userFile().string());
     }
 }
 

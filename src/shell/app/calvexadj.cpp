@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/Common.h"
+#include "base/ProgramPlaces.h"
 #include "link/ITickSource.h"
 #include "link/qt/QtSerialControl.h"
 #include "shell/CalvexCore.h"
@@ -119,8 +120,8 @@ int main(int argc, char** argv) {
             break;
     }
     // Qt would abort with a page about platform plugins; one line says what is missing.
-    if (!DisplayNamed(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
-                      std::getenv("WAYLAND_DISPLAY"))) {
+    if (!DisplayNamed(EnvironmentValue("QT_QPA_PLATFORM"), EnvironmentValue("DISPLAY"),
+                      EnvironmentValue("WAYLAND_DISPLAY"))) {
         std::cerr << NoDisplayLine() << std::endl;
         return 1;
     }

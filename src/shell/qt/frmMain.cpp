@@ -64,21 +64,6 @@ QFont monospace(double points, bool bold = false) {
     return f;
 }
 
-// The Const.ini the constants were read from: the first of the places that exists.
-std::string ConstFileInUse() {
-    std::error_code ec;
-    const auto cwd = std::filesystem::current_path(ec);
-    const auto candidates = ConstFileCandidates(
-        ec ? std::string() : cwd.string(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-    for (const auto& c : candidates) {
-        if (std::filesystem::exists(c, ec)) return c;
-    }
-    std::string looked = "not found; looked for at";
-    for (const auto& c : candidates)
-        looked += " " + c;
-    return looked;
-}
-
 // The SHA-256 of a file, for telling one constants file from another.
 std::string ChecksumOf(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -357,7 +342,7 @@ ServiceVisit frmMain::VisitFacts() const {
     };
     facts.time = stamp(now);
     facts.technician = core_->Technician();
-    facts.constPath = ConstFileInUse();
+    facts.constPath = core_->rig.RigVelkaProp_ConstFileInUse();
     facts.constChecksum = ChecksumOf(facts.constPath);
     for (std::size_t i = 0; i < lbo01_.size(); ++i) {
         for (int row = 1; row < lbo01_[i]->count(); ++row)
@@ -428,9 +413,9 @@ void frmMain::ShowKeys() {
 }
 
 std::vector<NamedFolder> frmMain::ProgramFolders() const {
-    const char* home = std::getenv("HOME");
+    const char* home = EnvironmentValue("HOME");
     const auto q = [](const std::string& s) { return QString::fromStdString(s); };
-    const std::string constFile = ConstFileInUse();
+    const std::string constFile = core_->rig.RigVelkaProp_ConstFileInUse();
     return {
         {QStringLiteral("Settings"),
          QDir::cleanPath(QFileInfo(q(core_->profMain.GetMyProfile())).absolutePath())},
@@ -438,7 +423,7 @@ std::vector<NamedFolder> frmMain::ProgramFolders() const {
         {QStringLiteral("Const.ini"),
          std::filesystem::exists(constFile)
              ? QFileInfo(q(constFile)).absolutePath()
-             : q(UserConfigFolder(std::getenv("XDG_CONFIG_HOME"), home))},
+             : q(UserConfigFolder(EnvironmentValue("XDG_CONFIG_HOME"), home))},
         {QStringLiteral("Backups"), q(core_->backups.store().folder())},
         {QStringLiteral("Traces"), q(core_->trace.store().folder())},
     };
@@ -491,7 +476,7 @@ std::string frmMain::DiagnosticsText() const {
         f.portFacts.push_back("held by " + holder);
     if (messageLog_ != nullptr)
         f.messages.assign(messageLog_->shown().begin(), messageLog_->shown().end());
-    f.constPath = ConstFileInUse();
+    f.constPath = core_->rig.RigVelkaProp_ConstFileInUse();
     f.constChecksum = ChecksumOf(f.constPath);
     core_->trace.flush();
     // This run's trace, else the newest of an earlier run, if any.
