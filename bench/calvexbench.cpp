@@ -280,7 +280,8 @@ int main(int argc, char** argv) {
 
     QProcess sim;
     sim.setProgram(velkasim);
-    sim.setArguments({"--link", QString::fromStdString(link)});
+    // A paced line: the program's own bytes take their wire time, as on a cable.
+    sim.setArguments({"--link", QString::fromStdString(link), "--paced"});
     sim.start();
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
         std::fprintf(stderr, "calvexbench: cannot start %s\n", velkasim.toUtf8().constData());

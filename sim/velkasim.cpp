@@ -73,6 +73,8 @@ void usage(std::ostream& os) {
           "                    faults or cuts; --no-echo, --temp and --drift apply to it too\n"
           "  --other-save FILE write the other unit's EEPROM image to FILE on exit\n"
           "  --no-echo         the cable does not echo the computer's bytes\n"
+          "  --paced           the computer's bytes take their wire time (10 bits a byte at\n"
+          "                    the rate in force) before the radio hears them and they echo\n"
           "  --fault NAME      misbehave; repeatable. NAME is one of:\n"
           "                   ";
     for (velka::Fault f : velka::allFaults()) {
@@ -115,6 +117,7 @@ struct Options {
     std::optional<OtherUnit> other;
     std::string otherSaveFile;
     bool echo = true;
+    bool paced = false;
     std::vector<velka::Fault> faults;
     std::vector<CutOption> cuts;  // in the order given: a cut's number indexes this
     double celsius = 25.0;
@@ -200,6 +203,8 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
             return 0;
         } else if (a == "--no-echo") {
             o.echo = false;
+        } else if (a == "--paced") {
+            o.paced = true;
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--link" || a == "--image" || a == "--save" || a == "--fault" ||
@@ -545,6 +550,7 @@ int main(int argc, char** argv) {
     }
     for (velka::Transceiver& unit : units) {
         unit.echo(opt.echo);
+        unit.pacedInput(opt.paced);
         unit.temperature(opt.celsius, opt.drift);
         if (opt.trace) {
             unit.trace([](int64_t ms, velka::Transceiver::TraceKind kind, const std::string& b) {

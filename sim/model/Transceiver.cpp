@@ -162,27 +162,11 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, const 
         rate_ = kNormalBaud;
         revertAtUs_.reset();
     }
-    for (unsigned char b : data) {
-        if (lineDownAt(atUs)) {
-            break;  // a cut line carries nothing until the cut is taken
-        }
-        if (echo_ && !fault(Fault::NoEcho)) {
-            echoOut_.push_back({b, atUs});
-        }
-        if (lineBaud != rateAtUs(atUs) || format != LineFormat{}) {
-            // A UART at another rate or format makes garbage of every byte; whatever frame was
-            // being received is lost with it. (A real one would take a second stop bit for idle
-            // line; this one is strict so that a wrong port setting shows.)
-            inFrame_ = false;
-            ++ignoredBytes_;
-            ++ignoredRun_;
-            continue;
-        }
-        if (ignoredRun_ > 0 && trace_) {
-            trace_(nowMs, TraceKind::Ignored, std::to_string(ignoredRun_) + " bytes");
-        }
-        ignoredRun_ = 0;
-        hear(b, atUs);
+    for (unsigned char c : data) {
+        // The time the byte has crossed the wire: at once, or one byte's time after the last.
+        const int64_t byteAtUs =
+            pacedInput_ ? (inputFreeUs_ = std::max(inputFreeUs_, atUs) + byteUs(lineBaud)) : atUs;
+        hearFromComputer(c, byteAtUs, lineBaud, format);
     }
     if (ignoredRun_ > 0 && trace_) {
         trace_(nowMs, TraceKind::Ignored,
@@ -190,6 +174,30 @@ void Transceiver::fromComputer(const std::string& data, int32_t lineBaud, const 
                    format.name());
         ignoredRun_ = 0;
     }
+}
+
+void Transceiver::hearFromComputer(uint8_t b, int64_t atUs, int32_t lineBaud,
+                                   const LineFormat& format) {
+    if (lineDownAt(atUs)) {
+        return;  // a cut line carries nothing until the cut is taken
+    }
+    if (echo_ && !fault(Fault::NoEcho)) {
+        echoOut_.push_back({b, atUs});
+    }
+    if (lineBaud != rateAtUs(atUs) || format != LineFormat{}) {
+        // A UART at another rate or format makes garbage of every byte; whatever frame was
+        // being received is lost with it. (A real one would take a second stop bit for idle
+        // line; this one is strict so that a wrong port setting shows.)
+        inFrame_ = false;
+        ++ignoredBytes_;
+        ++ignoredRun_;
+        return;
+    }
+    if (ignoredRun_ > 0 && trace_) {
+        trace_(atUs / 1000, TraceKind::Ignored, std::to_string(ignoredRun_) + " bytes");
+    }
+    ignoredRun_ = 0;
+    hear(b, atUs);
 }
 
 void Transceiver::hear(uint8_t b, int64_t atUs) {
@@ -312,6 +320,7 @@ void Transceiver::lineCut(int64_t nowMs) {
     radioOut_.clear();
     echoOut_.clear();
     txFreeUs_ = atUs;
+    inputFreeUs_ = atUs;  // what the computer's UART still held went nowhere
     inFrame_ = false;
     rxBody_.clear();
     // A clone exchange in progress ends; so does the rate switched for it.

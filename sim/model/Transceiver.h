@@ -17,8 +17,8 @@ namespace velka {
 
 // The simulated Velka transceiver behind its clone cable. Bytes in, bytes out, on a millisecond
 // clock the caller supplies (it must not go backwards). The radio hears the computer's bytes as
-// they are handed in, provided the computer's line rate matches its own; its answers and the
-// cable's echo reach the computer paced at 10 bits a byte.
+// they are handed in (or at their wire pace, see pacedInput), provided the computer's line rate
+// matches its own; its answers reach the computer paced at 10 bits a byte.
 class Transceiver {
   public:
     static constexpr int32_t kNormalBaud = 9600;
@@ -118,6 +118,12 @@ class Transceiver {
 
     void fault(Fault f, bool on);
     bool fault(Fault f) const { return faults_.count(f) != 0; }
+    // The computer's bytes take their wire time (off by default): handed in at once, each
+    // reaches the radio, and comes back as echo, 10 bits after the one before it at the
+    // computer's rate, as through a real UART and cable. Off, they arrive as they are handed in
+    // (a pty or a loopback, faster than any cable).
+    void pacedInput(bool on) { pacedInput_ = on; }
+    bool pacedInput() const { return pacedInput_; }
     // The cable's echo (on by default).
     void echo(bool on) { echo_ = on; }
     bool echo() const { return echo_; }
@@ -137,6 +143,8 @@ class Transceiver {
         int64_t dueUs;
     };
 
+    // One byte of the computer's, crossing the wire at atUs.
+    void hearFromComputer(uint8_t b, int64_t atUs, int32_t lineBaud, const LineFormat& format);
     void hear(uint8_t b, int64_t atUs);
     void handleFrame(const std::string& body, int64_t atUs);
     bool identityMatches(const std::string& payload) const;
@@ -211,6 +219,9 @@ class Transceiver {
     std::deque<Timed> echoOut_;
     std::deque<Timed> radioOut_;
     int64_t txFreeUs_ = 0;
+    // Paced input: when the computer's UART has sent its last byte handed in.
+    bool pacedInput_ = false;
+    int64_t inputFreeUs_ = 0;
     uint64_t txCount_ = 0;
 
     TraceSink trace_;

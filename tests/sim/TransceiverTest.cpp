@@ -108,6 +108,29 @@ TEST_F(RadioTest, AnswersArePacedAtTenBitsAByte) {
     EXPECT_FALSE(radio.nextOutputMs().has_value());
 }
 
+TEST_F(RadioTest, PacedInputTakesTheWireTimeOfTheComputersBytes) {
+    // The identification request is 10 bytes: 10.4 ms at 9600 baud, 10 bits a byte.
+    ASSERT_EQ(identify().size(), 10u);
+    for (const bool paced : {false, true}) {
+        SCOPED_TRACE(paced ? "paced" : "at once");
+        Transceiver r;
+        r.pacedInput(paced);
+        r.fromComputer(identify(), 9600, now);
+        // At once every byte is echoed as handed in; paced, the echo follows each byte's end.
+        EXPECT_EQ(r.toComputer(now).size(), paced ? 0u : 10u);
+        if (paced) {
+            EXPECT_EQ(r.toComputer(now + 5).size(), 4u);  // bytes ending at 1.04..4.17 ms
+            EXPECT_EQ(r.toComputer(now + 10).size(), 5u);
+            EXPECT_EQ(r.toComputer(now + 11).size(), 1u);  // the FD, at 10.4 ms
+        }
+        // The answer starts 2 ms after the request's FD has crossed the wire: its first byte
+        // ends 3.04 ms after the FD (at 0 ms, or at 10.4 ms paced).
+        const int64_t firstByteBy = now + (paced ? 14 : 4);
+        EXPECT_EQ(r.toComputer(firstByteBy - 1).size(), 0u);
+        EXPECT_EQ(r.toComputer(firstByteBy).size(), 1u);
+    }
+}
+
 TEST_F(RadioTest, CloneReadSendsTheWholeBuiltInImage) {
     const CloneRead r = cloneRead();
     ASSERT_EQ(r.blocks.size(), static_cast<size_t>(kBlocks));
