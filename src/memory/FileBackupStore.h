@@ -23,6 +23,7 @@ class FileBackupStore final : public IBackupStore {
     std::string folder_;
 };
 
+// The system clock in UTC seconds: what names and dates the backups outside the tests.
 class SystemUtcClock final : public IUtcClock {
   public:
     int64_t utcSeconds() const override;
