@@ -10,6 +10,7 @@
 
 #include "base/IMessageBox.h"
 #include "link/FakeTickSource.h"
+#include "link/ISerialPeer.h"
 #include "link/LoopbackSerialControl.h"
 #include "memory/MemoryBackupStore.h"
 #include "model/Transceiver.h"
@@ -46,6 +47,26 @@ inline ::testing::AssertionResult SameImage(const std::string& a, const std::str
     return ::testing::AssertionFailure() << "they differ first at " << at;
 }
 
+// Passes the line through to the radio and shows onWire every byte on it: '>' what the program
+// wrote, '<' what reached the program's side (the cable's echo included).
+class WireTap : public ISerialPeer {
+  public:
+    explicit WireTap(ISerialPeer& inner) : inner_(inner) {}
+    void fromComputer(const std::string& bytes, int32_t baud) override {
+        if (onWire) onWire('>', bytes);
+        inner_.fromComputer(bytes, baud);
+    }
+    std::string toComputer() override {
+        std::string bytes = inner_.toComputer();
+        if (onWire && !bytes.empty()) onWire('<', bytes);
+        return bytes;
+    }
+    std::function<void(char direction, const std::string& bytes)> onWire;
+
+  private:
+    ISerialPeer& inner_;
+};
+
 // The whole program without its window, over the in-process line to the simulated transceiver,
 // on a clock that advances 50 ms per tick.
 class FlowBench : public IMessageBox {
@@ -61,7 +82,8 @@ class FlowBench : public IMessageBox {
     FakeTickSource clock{5000};
     velka::Transceiver radio;
     velka::TransceiverPeer peer{radio, clock};
-    LoopbackSerialControl port{peer};
+    WireTap tap{peer};
+    LoopbackSerialControl port{tap};
     FakeRigWindow window;
     MemoryBackupStore backups;
     FakeUtcClock utc;
@@ -136,6 +158,27 @@ class FlowBench : public IMessageBox {
     }
     // Enter on an item, as the console's key handler does.
     void enter(int16_t item) { console.EnterPushed(item); }
+    // Drives the oscillator procedure through both settings to its end and returns the
+    // temperature reading it computed with.
+    int16_t runTxf(int16_t first, int16_t second) {
+        const int beepsBefore = window.beeps;
+        enter(kTxf);
+        EXPECT_TRUE(tickUntil([&] { return procStep() == 3 || procStep() == 5; }));
+        console.Value(kTxf, first);
+        for (int i = 0; i < 20; ++i)
+            tick();
+        enter(kTxf);  // keep the first setting
+        EXPECT_TRUE(tickUntil(
+            [&] { return Access::txfSecondPhase(rig) && (procStep() == 3 || procStep() == 5); }));
+        EXPECT_EQ(console.Value(kTxf), first + 22);
+        console.Value(kTxf, second);
+        for (int i = 0; i < 20; ++i)
+            tick();
+        enter(kTxf);  // compute and write the table
+        EXPECT_TRUE(tickUntil([&] { return window.beeps == beepsBefore + 1; }));
+        EXPECT_EQ(procStep(), 0);
+        return Access::lastMon(rig)[1];
+    }
     int adjustmentsOf(int command) const {
         int n = 0;
         for (const auto& a : adjustments)

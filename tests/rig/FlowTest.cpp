@@ -153,28 +153,6 @@ TEST_F(Flow, SilentTransceiverEndsTheConnectionAndConnectWorksAgain) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
-// Drives the oscillator procedure through both settings and returns the temperature reading
-// it computed with.
-int16_t RunTxf(FlowBench& b, int16_t first, int16_t second) {
-    b.enter(FlowBench::kTxf);
-    EXPECT_TRUE(b.tickUntil([&] { return b.procStep() == 3 || b.procStep() == 5; }));
-    b.console.Value(FlowBench::kTxf, first);
-    for (int i = 0; i < 20; ++i)
-        b.tick();
-    b.enter(FlowBench::kTxf);  // keep the first setting
-    EXPECT_TRUE(b.tickUntil([&] {
-        return FlowBench::Access::txfSecondPhase(b.rig) && (b.procStep() == 3 || b.procStep() == 5);
-    }));
-    EXPECT_EQ(b.console.Value(FlowBench::kTxf), first + 22);
-    b.console.Value(FlowBench::kTxf, second);
-    for (int i = 0; i < 20; ++i)
-        b.tick();
-    b.enter(FlowBench::kTxf);  // compute and write the table
-    EXPECT_TRUE(b.tickUntil([&] { return b.window.beeps == 1; }));
-    EXPECT_EQ(b.procStep(), 0);
-    return FlowBench::Access::lastMon(b.rig)[1];
-}
-
 TEST_F(Flow, TxfWritesTheComputedTable) {
     ASSERT_TRUE(connect());
     auto& coef = Access::txfCoefs(rig);
@@ -182,7 +160,7 @@ TEST_F(Flow, TxfWritesTheComputedTable) {
         coef[i] = static_cast<float>((i * 7) % 11) - 5.0f;
     radio.temperature(25.0);
     adjustments.clear();
-    const int16_t raw = RunTxf(*this, 120, 150);
+    const int16_t raw = runTxf(120, 150);
     ASSERT_TRUE(messages.empty());
 
     const TxfComputed expected = ComputeTxfTable(120, 150, coef, raw);
@@ -216,7 +194,7 @@ TEST_F(Flow, TxfWritesTheTableWorkedOutByHand) {
                              122, 122, 122, 120, 118, 116, 114, 112, 110, 106};
     const int slant[20] = {-8, -8, -8, -8, -8, -8, -4, -4, 0,   0,
                            0,  0,  -4, -4, -4, -8, -8, -8, -16, -9};
-    ASSERT_EQ(RunTxf(*this, 120, 140), 173);
+    ASSERT_EQ(runTxf(120, 140), 173);
     ASSERT_TRUE(messages.empty());
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(::testing::Message() << "area " << i);
@@ -229,7 +207,7 @@ TEST_F(Flow, TxfWritesTheTableWorkedOutByHand) {
 
 TEST_F(Flow, TxfWithoutCoefficientsWritesAFlatTableAndClamps) {
     ASSERT_TRUE(connect());
-    RunTxf(*this, 130, 140);
+    runTxf(130, 140);
     for (int k = 0; k < 40; ++k) {
         EXPECT_EQ(radio.imageByte(216 + k), k % 2 ? 130 : 0) << k;
     }
@@ -241,7 +219,7 @@ TEST_F(Flow, TxfWithoutCoefficientsWritesAFlatTableAndClamps) {
     coef[2] = -172;
     window.beeps = 0;
     radio.temperature(25.0);  // raw 173: area 12, where the table is flat
-    RunTxf(*this, 128, 138);
+    runTxf(128, 138);
     EXPECT_EQ(radio.imageByte(216), 0x80);  // -128
     EXPECT_EQ(radio.imageByte(217), 128);
     EXPECT_EQ(radio.imageByte(218), 127);
