@@ -201,7 +201,8 @@ std::optional<int> parseArgs(int argc, char** argv, Options& o) {
         if (a == "--help" || a == "-h") {
             usage(std::cout);
             return 0;
-        } else if (a == "--no-echo") {
+        }
+        if (a == "--no-echo") {
             o.echo = false;
         } else if (a == "--paced") {
             o.paced = true;

@@ -47,12 +47,12 @@ class Transceiver {
 
     Transceiver();
     // Starts from the given image; anything but 1664 bytes throws std::invalid_argument.
-    explicit Transceiver(std::string image);
+    explicit Transceiver(std::string img);
 
     // The computer's bytes, sent at lineBaud (and 8N1 unless format says otherwise) at time
     // nowMs.
-    void fromComputer(const std::string& bytes, int32_t lineBaud, int64_t nowMs);
-    void fromComputer(const std::string& bytes, int32_t lineBaud, const LineFormat& format,
+    void fromComputer(const std::string& data, int32_t lineBaud, int64_t nowMs);
+    void fromComputer(const std::string& data, int32_t lineBaud, const LineFormat& format,
                       int64_t nowMs);
     // Bytes that have reached the computer by nowMs: echo and answers, in line order.
     std::string toComputer(int64_t nowMs);
@@ -148,13 +148,13 @@ class Transceiver {
     void hear(uint8_t b, int64_t atUs);
     void handleFrame(const std::string& body, int64_t atUs);
     bool identityMatches(const std::string& payload) const;
-    void answerIdentity(int64_t atUs);
+    void answerIdentity(int64_t readyUs);
     // cutHalfway: an armed read cut was set off by this clone read.
-    void sendCloneImage(int64_t atUs, bool cutHalfway);
+    void sendCloneImage(int64_t readyUs, bool cutHalfway);
     void takeCloneBlock(const std::string& payload);
-    void finishCloneWrite(const std::string& payload, int64_t atUs);
-    void adjust(int cmd, int value, int64_t atUs);
-    void answerReading(int channel, int64_t atUs);
+    void finishCloneWrite(const std::string& payload, int64_t readyUs);
+    void adjust(int cmd, int value, int64_t readyUs);
+    void answerReading(int channel, int64_t readyUs);
     // Queues one frame (FE FE, body, FD) after whatever is already on the line; returns the
     // time its last byte arrives.
     int64_t transmit(const std::string& body, int64_t readyUs);

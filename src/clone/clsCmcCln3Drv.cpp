@@ -190,7 +190,7 @@ std::string clsCmcCln3Drv::BuildCloneWriteFrame() {
     for (char c : block)
         sum += static_cast<unsigned char>(c);
     block.push_back(static_cast<char>((256 - sum % 256) % 256));
-    const std::string data =
+    std::string data =
         std::string(1, static_cast<char>(clonecmd::kData)) + StrToByteStr(ByteStrToHexStr(block));
     lastEeAdr_ = nextAdr_ + n - 1;
     if (nextAdr_ + n - 1 < end) {

@@ -181,7 +181,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void RunTask();
     bool RunState(int16_t& next);
     // A reading state (4..15) of a cycle whose readings are live ones.
-    bool LiveReadingState(int16_t reading, int16_t& next);
+    bool LiveReadingState(int16_t n, int16_t& next);
     // A live round may read now: on, and nothing the technician started is waiting.
     bool LiveRoundAllowed() const;
     // A live round is due: one was interrupted, or the last began a period ago.

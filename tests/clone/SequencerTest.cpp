@@ -699,7 +699,7 @@ TEST(Sequencer, ReadIsVerifiedOnlyWithEveryBlockOfThisRead) {
          [](CloneBench& b) {
              b.peer.editBlock = [&b](int i, std::string block) {
                  return i == 5 ? ScriptedTransceiver::dataBlock(64, b.peer.memory.ReadBlock(64, 16))
-                               : block;
+                               : std::move(block);
              };
          },
          false},

@@ -394,7 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 // Replaces the first "from" in the header by "to".
-std::function<std::string(std::string)> Header(std::string from, std::string to) {
+std::function<std::string(std::string)> Header(const std::string& from, const std::string& to) {
     return [from, to](std::string text) {
         const auto at = text.find(from);
         return at == std::string::npos ? text : text.replace(at, from.size(), to);
@@ -422,21 +422,21 @@ TEST_P(UnfitBackup, IsRefusedWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Memory, UnfitBackup,
     ::testing::Values(
-        UnfitCase{"Empty", [](std::string) { return std::string(); }, BackupProblem::Foreign,
+        UnfitCase{"Empty", [](const std::string&) { return std::string(); }, BackupProblem::Foreign,
                   "not a backup file of this program"},
-        UnfitCase{"RawImage", [](std::string) { return Image(); }, BackupProblem::Foreign,
+        UnfitCase{"RawImage", [](const std::string&) { return Image(); }, BackupProblem::Foreign,
                   "not a backup file of this program"},
         UnfitCase{"AnotherFormat", Header("backup 1", "backup 2"), BackupProblem::Foreign,
                   "not a backup file of this program"},
-        UnfitCase{"CutInTheHeader", [](std::string text) { return text.substr(0, 60); },
+        UnfitCase{"CutInTheHeader", [](const std::string& text) { return text.substr(0, 60); },
                   BackupProblem::Truncated, "the header has no end"},
         UnfitCase{"LastByteMissing",
-                  [](std::string text) { return text.substr(0, text.size() - 1); },
+                  [](const std::string& text) { return text.substr(0, text.size() - 1); },
                   BackupProblem::Truncated, "truncated: 1663 of 1664 image bytes"},
         UnfitCase{"HalfTheImage",
-                  [](std::string text) { return text.substr(0, text.size() - 832); },
+                  [](const std::string& text) { return text.substr(0, text.size() - 832); },
                   BackupProblem::Truncated, "truncated: 832 of 1664 image bytes"},
-        UnfitCase{"OneByteMore", [](std::string text) { return text + '\0'; },
+        UnfitCase{"OneByteMore", [](const std::string& text) { return text + '\0'; },
                   BackupProblem::Oversized,
                   "oversized: 1665 bytes after the header, 1664 expected"},
         UnfitCase{"ImageOfAnotherSize", Header("length: 1664", "length: 2048"),
@@ -459,9 +459,9 @@ INSTANTIATE_TEST_SUITE_P(
         UnfitCase{"AnswerNotHex", Header("identification: EF", "identification: XY"),
                   BackupProblem::Corrupt, "the identification answer is not hex"},
         UnfitCase{"AnotherModel",
-                  [](std::string text) {
+                  [](const std::string& text) {
                       return Header("identification: EFEEE12601", "identification: EFEEE12701")(
-                          Header("model: 2601", "model: 2701")(text));
+                          Header("model: 2601", "model: 2701")(std::string(text)));
                   },
                   BackupProblem::OtherModel, "a backup of another transceiver model (2701)"},
         UnfitCase{"NoTime", Header("time: 2024-05-01T12:00:00Z", "time: yesterday"),

@@ -289,10 +289,10 @@ class PunctuatedSerials : public Keeper, public ::testing::WithParamInterface<Pu
     std::string PutNamed(const std::string& serial, int64_t when, char fill) {
         const BackupRecord r{BackupIdentity::FromAnswer(IdentityAnswer(serial)), when,
                              "Calvex ADJ Rev.1.0", Image(fill)};
-        const std::string name = GetParam().olderNames
-                                     ? r.identity.model + r.identity.sub + "-" + r.identity.serial +
-                                           "-" + UtcStamp(when) + kBackupExtension
-                                     : BackupFileName(r.identity, when);
+        std::string name = GetParam().olderNames
+                               ? r.identity.model + r.identity.sub + "-" + r.identity.serial + "-" +
+                                     UtcStamp(when) + kBackupExtension
+                               : BackupFileName(r.identity, when);
         store.files[name] = FormatBackupFile(r);
         return name;
     }

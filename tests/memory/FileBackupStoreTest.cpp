@@ -24,7 +24,7 @@ TEST(FileBackupStore, WritesInOneStepIntoAFolderItCreates) {
     ASSERT_TRUE(store.list()) << "no folder yet is an empty one";
     EXPECT_TRUE(store.list()->empty());
 
-    const std::string contents("binary\0\xFF\n", 10);
+    const std::string contents("binary\0\xFF\n", 9);
     for (const auto& [name, text] : {std::pair<std::string, std::string>{"a.vbk", contents},
                                      {"b.vbk", "second"},
                                      {"a.vbk", "replaced"}}) {

@@ -190,7 +190,7 @@ class BackupsDesktop : public ::testing::Test {
     BackupRecord keptRecord() const { return *d.core.backups.Load(kept).record; }
     // Writes record into the folder as the keeper names it; the name.
     std::string put(const BackupRecord& record) {
-        const std::string name = BackupFileName(record.identity, record.utcSeconds);
+        std::string name = BackupFileName(record.identity, record.utcSeconds);
         store.files[name] = FormatBackupFile(record);
         return name;
     }
@@ -859,7 +859,7 @@ TEST_F(FileElsewhere, IsRefusedAsAFileOfTheFolderIs) {
         {"another model",
          [&](std::string text) {
              return header("identification: EFEEE12601", "identification: EFEEE12701")(
-                 header("model: 2601", "model: 2701")(text));
+                 header("model: 2601", "model: 2701")(std::move(text)));
          },
          "a backup of another transceiver model (2701)"},
         {"damaged",
@@ -868,12 +868,14 @@ TEST_F(FileElsewhere, IsRefusedAsAFileOfTheFolderIs) {
              return text;
          },
          "the checksum does not match the image"},
-        {"cut short", [](std::string text) { return text.substr(0, text.size() - 832); },
+        {"cut short", [](const std::string& text) { return text.substr(0, text.size() - 832); },
          "truncated: 832 of 1664 image bytes"},
-        {"one byte more", [](std::string text) { return text + '\0'; },
+        {"one byte more", [](const std::string& text) { return text + '\0'; },
          "oversized: 1665 bytes after the header, 1664 expected"},
         {"far too large",
-         [](std::string text) { return text + std::string(BackupKeeper::kMaxFileBytes, 'x'); },
+         [](const std::string& text) {
+             return text + std::string(BackupKeeper::kMaxFileBytes, 'x');
+         },
          "oversized: more than 65536 bytes"},
     };
     const auto folderBefore = store.files;

@@ -91,7 +91,7 @@ class RecordingBox : public IMessageBox {
 // The program over the real serial control, COM1 being the given path.
 class Program {
   public:
-    explicit Program(std::string device)
+    explicit Program(const std::string& device)
         : port_([device](int16_t) { return device; }),
           core_(port_, systemTickSource(), box, window_) {
         window_.onCloneError = [this] { core_.MsgBoxCloneErr(); };

@@ -108,7 +108,7 @@ struct RealDesktop {
     CalvexCore core{port, systemTickSource(), box, window};
     QTimer timSolid;
 
-    explicit RealDesktop(std::vector<SerialDevice> present = {}) {
+    explicit RealDesktop(const std::vector<SerialDevice>& present = {}) {
         corePtr = &core;
         core.profMain.Path(folder.dir.path() + "/");
         core.profMain.DefaultsPath("");

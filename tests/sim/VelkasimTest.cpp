@@ -183,7 +183,7 @@ class VelkasimTest : public ::testing::Test {
     }
 
     std::string writeFile(const std::string& name, const std::string& content) {
-        const std::string path = dir_ + "/" + name;
+        std::string path = dir_ + "/" + name;
         std::ofstream(path, std::ios::binary) << content;
         files_.push_back(path);
         return path;

@@ -28,7 +28,7 @@ QString FindUserGuide(QStringList* looked) {
 #endif
     };
     for (const QString& c : candidates) {
-        const QString path = QDir::cleanPath(c);
+        QString path = QDir::cleanPath(c);
         if (looked != nullptr) looked->append(path);
         if (QFileInfo(path).isFile()) return path;
     }
@@ -73,7 +73,7 @@ QString KeysText() {
         "  Alt+F, Alt+O, Alt+V, Alt+H   open the File, Option, View and Help menus\n");
 }
 
-AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener opener,
+AboutDialog::AboutDialog(const std::vector<NamedFolder>& folders, const FolderOpener& opener,
                          QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Calvex ADJ"));

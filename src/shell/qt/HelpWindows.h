@@ -43,7 +43,7 @@ class AboutDialog final : public QDialog {
     // opener opens a folder (the desktop's file manager unless a test says) and tells whether
     // it could.
     using FolderOpener = std::function<bool(const QString& path)>;
-    AboutDialog(const std::vector<NamedFolder>& folders, FolderOpener opener,
+    AboutDialog(const std::vector<NamedFolder>& folders, const FolderOpener& opener,
                 QWidget* parent = nullptr);
     // What the last failed open said, for tests.
     QString lastProblem() const { return lastProblem_; }

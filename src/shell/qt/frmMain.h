@@ -83,7 +83,7 @@ class frmMain final : public QMainWindow, public IRigWindow {
     void Beep() override;
     double screenWidth() const override;
     double screenHeight() const override;
-    void windowPlacement(const TwipRect& place) override;
+    void windowPlacement(const TwipRect& r) override;
     LayoutInput layoutInput() const override;
     void applyLayout(const RigVelkaLayout& layout) override;
     void monitorAge(int16_t list, const std::string& text, bool stale) override;
