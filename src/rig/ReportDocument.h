@@ -10,7 +10,8 @@ namespace calvex {
 
 // A report laid out once, as a title and blocks in order. Every output (the preview and the PDF,
 // the plain text, the CSV) is a rendering of it: which sections there are, in what order, and
-// every text they show are decided where the document is built, never by a renderer.
+// every text they show are decided where the document is built; a renderer only lays them out
+// (the CSV alone writes the changed mark its own way, "yes" or "no").
 
 struct ReportHeading {
     std::string text;
