@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "base/TextTable.h"
-
 namespace calvex {
 
 namespace {
@@ -42,9 +40,7 @@ ServiceReport BuildServiceReport(const ServiceVisit& v) {
         r.header = {"Found: " + v.foundFrom, "Left: " + v.leftFrom,
                     "Report made: " + v.time +
                         (v.technician.empty() ? std::string() : ", by " + v.technician)};
-        r.noSweeps = "not kept in backups";
-        r.noReadings = "not kept in backups";
-        r.backupsHeading = "Backups the report is made from";
+        r.fromBackups = true;
     }
 
     std::vector<ReportItem> unchanged;
@@ -86,47 +82,63 @@ ServiceReport BuildServiceReport(const ServiceVisit& v) {
     return r;
 }
 
-std::string ServiceReportText(const ServiceReport& r) {
-    std::string t = r.title + "\n";
-    for (const auto& h : r.header)
-        t += h + "\n";
-    t += "\nAdjustment items (" + std::to_string(r.changedItems()) + " changed)\n";
-    t += "Item          Found   Left\n";
-    for (const auto& i : r.items) {
-        char line[96];
-        std::snprintf(line, sizeof line, "%-12s %6s %6s%s\n", i.name.c_str(), i.found.c_str(),
-                      i.left.c_str(), i.changed ? "   changed" : "");
-        t += line;
-    }
-    t += "\nTXF table\n";
-    if (r.txf.empty()) t += "unchanged\n";
-    for (const auto& line : r.txf)
-        t += line + "\n";
-    t += "\nBand-pass filter sweeps\n";
-    if (r.sweeps.empty()) t += r.noSweeps + "\n";
+ReportDocument BuildReportDocument(const ServiceReport& r) {
+    ReportDocument d{r.title, {}};
+    const auto heading = [&d](std::string text) {
+        d.blocks.emplace_back(ReportHeading{std::move(text)});
+    };
+    const auto paragraph = [&d](std::vector<std::string> entries) {
+        d.blocks.emplace_back(ReportLines{ReportLineStyle::Paragraph, std::move(entries)});
+    };
+    // A section's lines, or what it says when it has none.
+    const auto lines = [&](ReportLineStyle style, const std::vector<std::string>& entries,
+                           const std::string& none) {
+        if (entries.empty())
+            paragraph({none});
+        else
+            d.blocks.emplace_back(ReportLines{style, entries});
+    };
+    const std::string notKept = "not kept in backups";
+
+    if (!r.header.empty()) paragraph(r.header);
+
+    heading("Adjustment items (" + std::to_string(r.changedItems()) + " changed)");
+    // The item's name and the value it was left at stand out in a changed row.
+    ReportTable items{{{"Item", false, true}, {"Found", true, false}, {"Left", true, true}},
+                      {},
+                      "Changed",
+                      "changed"};
+    for (const auto& i : r.items)
+        items.rows.push_back({{i.name, i.found, i.left}, i.changed});
+    d.blocks.emplace_back(std::move(items));
+
+    heading("TXF table");
+    lines(ReportLineStyle::Bullets, r.txf, "unchanged");
+
+    heading("Band-pass filter sweeps");
+    if (r.sweeps.empty()) paragraph({r.fromBackups ? notKept : "none in this visit"});
     for (const auto& s : r.sweeps)
-        t += s.filter + ": " + s.summary + "\n";
+        d.blocks.emplace_back(ReportCurve{s.filter, s.filter + ": " + s.summary, s.curve});
+
     if (!r.otherChanges.empty()) {
-        t += "\nOther changes in the memory\n";
-        for (const auto& line : r.otherChanges)
-            t += line + "\n";
+        heading("Other changes in the memory");
+        d.blocks.emplace_back(ReportLines{ReportLineStyle::Bullets, r.otherChanges});
     }
-    t += "\nReadings at the end\n";
-    if (r.readings.empty()) t += r.noReadings + "\n";
-    for (const auto& line : r.readings)
-        t += line + "\n";
-    t += "\n" + r.backupsHeading + "\n";
-    if (r.backups.empty()) t += "none\n";
-    for (const auto& b : r.backups)
-        t += b + "\n";
-    return t;
+
+    heading("Readings at the end");
+    lines(ReportLineStyle::Fixed, r.readings, r.fromBackups ? notKept : "not read");
+
+    heading(r.fromBackups ? "Backups the report is made from" : "Backups made in this visit");
+    lines(ReportLineStyle::Bullets, r.backups, "none");
+    return d;
 }
 
-std::string ServiceReportCsv(const ServiceReport& r) {
-    TextTable table = {{"item", "found", "left", "changed"}};
-    for (const auto& i : r.items)
-        table.push_back({i.name, i.found, i.left, i.changed ? "yes" : "no"});
-    return CsvText(table);
+std::string ServiceReportText(const ServiceReport& report) {
+    return ReportDocumentText(BuildReportDocument(report));
+}
+
+std::string ServiceReportCsv(const ServiceReport& report) {
+    return ReportDocumentCsv(BuildReportDocument(report));
 }
 
 }  // namespace calvex

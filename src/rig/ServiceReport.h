@@ -6,6 +6,7 @@
 
 #include "memory/clsCmcEeprom.h"
 #include "rig/ImageComparison.h"
+#include "rig/ReportDocument.h"
 #include "rig/SweepCurve.h"
 
 namespace calvex {
@@ -53,19 +54,21 @@ struct ServiceReport {
     std::vector<std::string> otherChanges;  // differing parts no item shows
     std::vector<std::string> readings;
     std::vector<std::string> backups;
-    // What the sections say when they are empty, and the backups' heading: an earlier visit's
-    // procedures and readings are not kept in its backups.
-    std::string noSweeps = "none in this visit";
-    std::string noReadings = "not read";
-    std::string backupsHeading = "Backups made in this visit";
+    // Of an earlier visit, made from two of its backups, which keep no procedures or readings.
+    bool fromBackups = false;
     int changedItems() const;
 };
 
 ServiceReport BuildServiceReport(const ServiceVisit& visit);
 
-// The report as plain text (what the preview and the PDF carry, in this order).
+// The report laid out: its sections in order, their headings, the item table with the changed
+// rows marked, each sweep's curve and what an empty section says. The preview, the PDF, the
+// text and the CSV all render this.
+ReportDocument BuildReportDocument(const ServiceReport& report);
+
+// The report's document as plain text.
 std::string ServiceReportText(const ServiceReport& report);
-// One row per item: name, found, left, changed ("yes"/"no"); a header row first.
+// The item table: one row per item, name, found, left, changed ("yes"/"no"); a header row first.
 std::string ServiceReportCsv(const ServiceReport& report);
 
 }  // namespace calvex

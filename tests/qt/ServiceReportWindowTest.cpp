@@ -8,14 +8,65 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextImageFormat>
+#include <algorithm>
+#include <utility>
+#include <variant>
 
 #include "DesktopBench.h"
+#include "rig/ReportSamples.h"
 #include "shell/qt/BackupsDialog.h"
 #include "shell/qt/ReportWindow.h"
 
 namespace calvex {
 namespace {
+
+// How many images the document shows whose picture it holds (a sweep's curve, drawn in).
+int ImagesShown(QTextDocument& document) {
+    int images = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat()) continue;
+            const QVariant image = document.resource(QTextDocument::ImageResource,
+                                                     QUrl(format.toImageFormat().name()));
+            images += !image.value<QImage>().isNull() ? 1 : 0;
+        }
+    }
+    return images;
+}
+
+// The preview, and so the print and the PDF made of the same HTML, carries every block of the
+// report's document in order, each text as written whatever markup it holds; each sweep's curve
+// is drawn in, and a changed row's item stands out.
+TEST(ServiceReportWindow, ThePreviewCarriesEveryBlockOfTheDocument) {
+    for (const auto& sample : testing::ReportSamples()) {
+        SCOPED_TRACE(sample.name);
+        const ReportDocument document = BuildReportDocument(sample.report);
+        ReportWindow window(sample.report, {});
+        QTextDocument& preview = *window.preview()->document();
+        EXPECT_EQ(testing::MissingText(preview.toPlainText().toStdString(),
+                                       testing::ReportTexts(document)),
+                  "");
+        const auto curves = std::count_if(
+            document.blocks.begin(), document.blocks.end(),
+            [](const ReportBlock& block) { return std::holds_alternative<ReportCurve>(block); });
+        EXPECT_EQ(ImagesShown(preview), curves);
+    }
+    ReportWindow window(testing::FullReport(), {});
+    QTextDocument& preview = *window.preview()->document();
+    for (const auto& [item, changed] : {std::pair{"Power(Hi)", true}, std::pair{"213", true},
+                                        std::pair{"210", false}, std::pair{"Mod <W>", false}}) {
+        QTextCursor at = preview.find(QString::fromUtf8(item));
+        ASSERT_FALSE(at.isNull()) << item;
+        EXPECT_EQ(at.charFormat().fontWeight() == QFont::Bold, changed) << item;
+    }
+}
 
 TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     testing::Desktop d;
@@ -54,6 +105,8 @@ TEST(ServiceReportWindow, ThePreviewThePdfAndTheCsvNameWhatChanged) {
     EXPECT_TRUE(preview.contains(QStringLiteral("Adjustment items (1 changed)")))
         << preview.toStdString();
     EXPECT_TRUE(preview.contains(QStringLiteral("Technician: A. Tech")));
+    EXPECT_EQ(testing::MissingText(preview.toStdString(), testing::ReportTexts(report->document())),
+              "");
 
     const QString pdfPath = out.filePath(QStringLiteral("report.pdf"));
     next = pdfPath;

@@ -15,10 +15,12 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringList>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <variant>
 
 #include "shell/ChosenFile.h"
 #include "shell/qt/Charts.h"
@@ -32,13 +34,74 @@ QString q(const std::string& s) {
     return QString::fromStdString(s).toHtmlEscaped();
 }
 
-QString list(const std::vector<std::string>& lines, const char* none) {
-    if (lines.empty()) return QStringLiteral("<p>%1</p>").arg(QString::fromLatin1(none));
-    QString html = QStringLiteral("<ul>");
-    for (const auto& line : lines)
-        html += QStringLiteral("<li>%1</li>").arg(q(line));
-    return html + QStringLiteral("</ul>");
+// The image a curve's block shows, block its place in the document.
+QString CurveSource(std::size_t block) {
+    return QStringLiteral("sweep:%1").arg(block);
 }
+
+// Renders each kind of block as HTML onto the end of html; block is the block's place in the
+// document, which names a curve's image.
+struct HtmlRenderer {
+    QString& html;
+    std::size_t block;
+
+    void operator()(const ReportHeading& heading) const {
+        html += QStringLiteral("<h3>%1</h3>").arg(q(heading.text));
+    }
+
+    void operator()(const ReportLines& lines) const {
+        switch (lines.style) {
+            case ReportLineStyle::Paragraph: {
+                QStringList escaped;
+                for (const auto& line : lines.lines)
+                    escaped << q(line);
+                html += QStringLiteral("<p>%1</p>").arg(escaped.join(QStringLiteral("<br>")));
+                break;
+            }
+            case ReportLineStyle::Bullets:
+                html += QStringLiteral("<ul>");
+                for (const auto& line : lines.lines)
+                    html += QStringLiteral("<li>%1</li>").arg(q(line));
+                html += QStringLiteral("</ul>");
+                break;
+            case ReportLineStyle::Fixed:
+                html += QStringLiteral("<pre>");
+                for (const auto& line : lines.lines)
+                    html += q(line) + QStringLiteral("\n");
+                html += QStringLiteral("</pre>");
+                break;
+        }
+    }
+
+    void operator()(const ReportTable& table) const {
+        html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>");
+        for (const auto& column : table.columns) {
+            html += (column.numeric ? QStringLiteral("<th>%1</th>")
+                                    : QStringLiteral("<th align=\"left\">%1</th>"))
+                        .arg(q(column.heading));
+        }
+        html += QStringLiteral("<th>%1</th></tr>").arg(q(table.changedHeading));
+        for (const auto& row : table.rows) {
+            html += QStringLiteral("<tr>");
+            for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                QString cell = c < row.cells.size() ? q(row.cells[c]) : QString();
+                if (row.changed && table.columns[c].strong)
+                    cell = QStringLiteral("<b>%1</b>").arg(cell);
+                html += (table.columns[c].numeric ? QStringLiteral("<td align=\"right\">%1</td>")
+                                                  : QStringLiteral("<td>%1</td>"))
+                            .arg(cell);
+            }
+            html += QStringLiteral("<td align=\"center\">%1</td></tr>")
+                        .arg(row.changed ? q(table.changedText) : QString());
+        }
+        html += QStringLiteral("</table>");
+    }
+
+    void operator()(const ReportCurve& curve) const {
+        html += QStringLiteral("<p>%1<br><img src=\"%2\"></p>")
+                    .arg(q(curve.caption), CurveSource(block));
+    }
+};
 
 QPageSize LocalePageSize() {
     // Letter where paper is measured in inches (the United States and its neighbours).
@@ -48,51 +111,18 @@ QPageSize LocalePageSize() {
 
 }  // namespace
 
-QString ReportWindow::Html(const ServiceReport& r) {
-    QString html = QStringLiteral("<h2>%1</h2>").arg(q(r.title));
-    for (const auto& line : r.header)
-        html += q(line) + QStringLiteral("<br>");
-    html += QStringLiteral("<h3>Adjustment items (%1 changed)</h3>").arg(r.changedItems());
-    html += QStringLiteral(
-        "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
-        "<tr><th align=\"left\">Item</th><th>Found</th><th>Left</th><th>Changed</th></tr>");
-    for (const auto& i : r.items) {
-        const QString b = i.changed ? QStringLiteral("<b>") : QString();
-        const QString e = i.changed ? QStringLiteral("</b>") : QString();
-        html += QStringLiteral(
-                    "<tr><td>%1%2%3</td><td align=\"right\">%4</td><td align=\"right\">%1%5%3</td>"
-                    "<td align=\"center\">%6</td></tr>")
-                    .arg(b, q(i.name), e, q(i.found), q(i.left),
-                         i.changed ? QStringLiteral("changed") : QString());
-    }
-    html += QStringLiteral("</table>");
-    html += QStringLiteral("<h3>TXF table</h3>") + list(r.txf, "unchanged");
-    html += QStringLiteral("<h3>Band-pass filter sweeps</h3>");
-    if (r.sweeps.empty()) html += QStringLiteral("<p>%1</p>").arg(q(r.noSweeps));
-    for (std::size_t k = 0; k < r.sweeps.size(); ++k) {
-        html += QStringLiteral("<p>%1: %2<br><img src=\"sweep:%3\"></p>")
-                    .arg(q(r.sweeps[k].filter), q(r.sweeps[k].summary))
-                    .arg(k);
-    }
-    if (!r.otherChanges.empty()) {
-        html +=
-            QStringLiteral("<h3>Other changes in the memory</h3>") + list(r.otherChanges, "none");
-    }
-    html += QStringLiteral("<h3>Readings at the end</h3>");
-    if (r.readings.empty()) {
-        html += QStringLiteral("<p>%1</p>").arg(q(r.noReadings));
-    } else {
-        html += QStringLiteral("<pre>");
-        for (const auto& line : r.readings)
-            html += q(line) + QStringLiteral("\n");
-        html += QStringLiteral("</pre>");
-    }
-    html += QStringLiteral("<h3>%1</h3>").arg(q(r.backupsHeading)) + list(r.backups, "none");
+QString ReportWindow::Html(const ReportDocument& document) {
+    QString html = QStringLiteral("<h2>%1</h2>").arg(q(document.title));
+    for (std::size_t b = 0; b < document.blocks.size(); ++b)
+        std::visit(HtmlRenderer{html, b}, document.blocks[b]);
     return html;
 }
 
 ReportWindow::ReportWindow(ServiceReport report, FileChooser choose, QWidget* parent)
-    : QDialog(parent), report_(std::move(report)), choose_(std::move(choose)) {
+    : QDialog(parent),
+      report_(std::move(report)),
+      document_(BuildReportDocument(report_)),
+      choose_(std::move(choose)) {
     setWindowTitle(QStringLiteral("Service report"));
     auto* layout = new QVBoxLayout(this);
     preview_ = new QTextBrowser(this);
@@ -134,14 +164,16 @@ ReportWindow::ReportWindow(ServiceReport report, FileChooser choose, QWidget* pa
 }
 
 void ReportWindow::Fill(QTextDocument& document) const {
-    for (std::size_t k = 0; k < report_.sweeps.size(); ++k) {
-        SweepChart chart(QString::fromStdString(report_.sweeps[k].filter));
-        chart.curve(report_.sweeps[k].curve);
+    for (std::size_t b = 0; b < document_.blocks.size(); ++b) {
+        const auto* curve = std::get_if<ReportCurve>(&document_.blocks[b]);
+        if (curve == nullptr) continue;
+        SweepChart chart(QString::fromStdString(curve->name));
+        chart.curve(curve->curve);
         chart.resize(460, 240);
-        document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("sweep:%1").arg(k)),
+        document.addResource(QTextDocument::ImageResource, QUrl(CurveSource(b)),
                              chart.grab().toImage());
     }
-    document.setHtml(Html(report_));
+    document.setHtml(Html(document_));
 }
 
 QByteArray ReportWindow::Pdf() const {
@@ -154,7 +186,7 @@ QByteArray ReportWindow::Pdf() const {
         writer.setResolution(1200);
         writer.setPageSize(LocalePageSize());
         writer.setCreator(QStringLiteral("Calvex ADJ"));
-        writer.setTitle(QString::fromStdString(report_.title));
+        writer.setTitle(QString::fromStdString(document_.title));
         QTextDocument document;
         Fill(document);
         document.print(&writer);
@@ -174,7 +206,7 @@ bool ReportWindow::SavePdf(const QString& path, QString* why) const {
 }
 
 bool ReportWindow::SaveCsv(const QString& path, QString* why) const {
-    return Write(path, ServiceReportCsv(report_), QStringLiteral(".csv"), why);
+    return Write(path, ReportDocumentCsv(document_), QStringLiteral(".csv"), why);
 }
 
 bool ReportWindow::Write(const QString& path, const std::string& contents, const QString& suffix,

@@ -23,9 +23,11 @@ class ReportWindow final : public QDialog {
     using FileChooser = std::function<QString(const QString& suggested, const QString& filter)>;
     ReportWindow(ServiceReport report, FileChooser choose, QWidget* parent = nullptr);
 
-    // The report as the preview, the print and the PDF lay it out.
-    static QString Html(const ServiceReport& report);
+    // The report's document as the preview, the print and the PDF lay it out; every text is
+    // escaped, so that markup in a file name shows as written.
+    static QString Html(const ReportDocument& document);
     const ServiceReport& report() const { return report_; }
+    const ReportDocument& document() const { return document_; }
     // The report as a PDF file's bytes.
     QByteArray Pdf() const;
     // Writes the PDF or the CSV in one step, never over a backup file; false (and why) when it
@@ -45,6 +47,7 @@ class ReportWindow final : public QDialog {
                       QString* why);
 
     ServiceReport report_;
+    ReportDocument document_;
     FileChooser choose_;
     QTextBrowser* preview_ = nullptr;
     QPushButton* pdf_ = nullptr;
