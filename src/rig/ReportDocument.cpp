@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ranges>
 
 #include "base/TextTable.h"
 
@@ -72,8 +71,10 @@ std::string ReportDocumentCsv(const ReportDocument& document) {
         const auto* table = std::get_if<ReportTable>(&block);
         if (table == nullptr) continue;
         TextTable csv = Grid(*table, "yes", "no");
-        for (char& ch : csv[0] | std::views::join)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (std::string& heading : csv[0]) {
+            for (char& ch : heading)
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
         return CsvText(csv);
     }
     return {};
