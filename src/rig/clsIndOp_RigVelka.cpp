@@ -86,22 +86,8 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     liveIdentified = liveReadAfterIdentify = false;
     // A reset ends a restore under way (a clone error, Connect, another port): it failed. Once
     // its write has begun the radio may hold part of the backup, and the technician must know.
-    restoreRequest = false;
-    if (restoreActive && restoreWriteStarted) {
-        std::string text =
-            "The restore did not complete: the transceiver may hold part of the backup.";
-        text += restoreBackup.empty()
-                    ? std::string(" No backup of its memory from before the restore was kept.")
-                    : " Its memory from before the restore is kept in the backup " + restoreBackup +
-                          ".";
-        text += " Connect, then restore again.";
-        AddNote(text);
-        FinishRestore(RestoreResult::Outcome::Failed, {}, text);
-    } else {
-        FinishRestore(RestoreResult::Outcome::Failed, {},
-                      "The restore was stopped before anything was written. The "
-                      "transceiver's memory is unchanged.");
-    }
+    if (restore) restore->Abandon(*this);
+    restore.reset();
     // A procedure cut off by a fault (or values of a stopped one not yet put back): what the
     // radio may hold instead of its own values.
     const std::vector<int32_t> trial = UnconfirmedTrialAddresses();

@@ -20,6 +20,7 @@
 #include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
 #include "rig/ReadingsHistory.h"
+#include "rig/RestoreOperation.h"
 #include "rig/SweepCurve.h"
 #include "rig/VelkaItems.h"
 #include "rig/WideTickClock.h"
@@ -29,7 +30,7 @@ namespace calvex {
 // The Velka-specific half of the adjustment work: the item table of the console, the constants
 // of the reference oscillator, the state the main window follows, the dispatch of the three
 // main buttons and the console's event handlers.
-class clsIndOp_RigVelka final : public IConsoleEvents {
+class clsIndOp_RigVelka final : public IConsoleEvents, private RestoreOperation::Host {
   public:
     clsIndOp_RigVelka(ICloneSequencer& seq, clsCmcRadio& radio, clsConsole& console,
                       IRigWindow& window, ITickSource& ticks);
@@ -85,7 +86,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     bool RigOpFunc_StartRestore(const std::string& image, const std::string& model,
                                 const std::string& sub);
     // From the start of a restore until it has reported its end.
-    bool RigVelkaProp_Restoring() const { return restoreActive; }
+    bool RigVelkaProp_Restoring() const { return restore && restore->active(); }
     // The whole identification answer of the radio whose memory the console shows (the last
     // verified read after Connect); empty while not connected.
     const std::string& RigVelkaProp_ConnectedIdentity() const { return myCln3Seq.boundIdentity(); }
@@ -137,10 +138,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     static constexpr int16_t kStateProcedureStep = 18;
     static constexpr int16_t kStateCycleEnd = 19;
     static constexpr int16_t kStateDispPara = 20;
-    // The states of a restore, outside the adjustment cycle.
-    static constexpr int16_t kStateRestoreRead = 21;
-    static constexpr int16_t kStateRestoreWrite = 22;
-    static constexpr int16_t kStateRestoreVerify = 23;
+    // A restore runs (RestoreOperation), outside the adjustment cycle.
+    static constexpr int16_t kStateRestore = 21;
 
     // The steps (procStep) of each procedure: 0 is none running.
     struct StepRange {
@@ -175,7 +174,6 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void PutBackStep();
     // Bytes that may still hold a stopped procedure's trial values (for a reset's note).
     std::vector<int32_t> UnconfirmedTrialAddresses() const;
-    void AddNote(const std::string& text);
 
     // The task's pieces.
     void RunTask();
@@ -191,14 +189,20 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     void ReportReadingsAges();
     void ShowReadProgress();
     void PrepareAfterRead();
-    // Hands a completed read to the backups; the name of the backup that holds it, if one does.
-    std::optional<std::string> KeepReadImage(BackupOrigin origin);
-    // A state that reads the whole image: starts the read on its first tick, then true only when
+    // What a restore does through this class (RestoreOperation::Host). ReadWholeImage: a state
+    // that reads the whole image starts the read on its first tick, then is true only when
     // that read was vouched for in full (otherwise it has been reported and the task reset).
-    bool ReadWholeImage();
+    bool ReadWholeImage(bool first) override;
+    const std::string& ConnectedIdentity() const override { return myCln3Seq.boundIdentity(); }
+    const std::string& AnsweredIdentity() const override { return myCln3Seq.identityAnswer(); }
+    std::string RadioModel() const override { return myRadio.radioNameM(); }
+    std::string RadioSub() const override { return myRadio.radionameS(); }
+    // Hands a completed read to the backups; the name of the backup that holds it, if one does.
+    std::optional<std::string> KeepReadImage(BackupOrigin origin) override;
+    void StartCloneWrite(const std::string& image) override;
+    int16_t ImageByte(int32_t adr) const override { return myRadio.eepImage.ReadByte(adr); }
+    void AddNote(const std::string& text) override;
     bool RunRestoreState(int16_t& next);
-    void FinishRestore(RestoreResult::Outcome outcome, std::vector<int32_t> differing,
-                       std::string text);
     bool SendChangedItems();
     void StartEnterAction();
     void UpdateMainControls();
@@ -371,15 +375,8 @@ class clsIndOp_RigVelka final : public IConsoleEvents {
     std::string connectBackup;
 
     IRigBackups* myBackups = nullptr;
-    // A restore: asked for (it starts at the cycle's end), under way until it reports.
-    bool restoreRequest = false;
-    bool restoreActive = false;
-    bool restoreWriteStarted = false;
-    std::string restoreImage;
-    std::string restoreModel;
-    std::string restoreSub;
-    // The backup of the radio's memory taken just before the restore wrote.
-    std::string restoreBackup;
+    // The restore asked for or under way; none once it has ended.
+    std::optional<RestoreOperation> restore;
     // The narrow levels after a read are sent as read until the wide level or the ratio
     // changes: the ratio cannot carry every pair of levels a radio may hold.
     struct LevelsAsRead {

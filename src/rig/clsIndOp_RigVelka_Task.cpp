@@ -13,7 +13,7 @@ namespace calvex {
 
 namespace {
 
-// The states that follow one another by themselves; the restore's are entered by name.
+// The states that follow one another by themselves; the restore's is entered by name.
 constexpr int16_t kStateCount = clsIndOp_RigVelka::kStateDispPara + 1;
 static_assert(clsIndOp_RigVelka::kStateLastReading - clsIndOp_RigVelka::kStateFirstReading + 1 ==
                   kReadingCount,
@@ -30,8 +30,10 @@ void clsIndOp_RigVelka::task() {
 
 void clsIndOp_RigVelka::RunTask() {
     if (myCln3Seq.OpRunning()) {
-        if (opState == kStateReadImage || opState == kStateRestoreRead ||
-            opState == kStateRestoreVerify) {
+        if (opState == kStateReadImage ||
+            (opState == kStateRestore && restore &&
+             (restore->state() == RestoreOperation::State::ReadBefore ||
+              restore->state() == RestoreOperation::State::Verify))) {
             ShowReadProgress();
         }
         return;
@@ -73,8 +75,8 @@ void clsIndOp_RigVelka::RunTask() {
     UpdateMainControls();
 }
 
-bool clsIndOp_RigVelka::ReadWholeImage() {
-    if (opFirst) {
+bool clsIndOp_RigVelka::ReadWholeImage(bool first) {
+    if (first) {
         Started(myCln3Seq.easyCloneRead());
         return false;
     }
@@ -96,7 +98,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case kStateReadImage:
             // Only an image read in full by this very read may be shown and sent back as
             // adjustments.
-            if (!ReadWholeImage()) return false;
+            if (!ReadWholeImage(opFirst)) return false;
             // Kept before the first adjustment goes out, so that the backup is the radio's
             // memory as it was found.
             connectBackup = KeepReadImage(BackupOrigin::Connect).value_or("");
@@ -137,10 +139,10 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
         case kStateProcedureStep:
             return RunProcedureStep();
         case kStateCycleEnd:
-            if (restoreRequest) {
-                restoreRequest = false;
+            if (restore && restore->state() == RestoreOperation::State::Asked) {
+                restore->Begin();
                 StopProcedures();
-                next = kStateRestoreRead;
+                next = kStateRestore;
             } else if (dispParaRequest) {
                 StopProcedures();
                 next = kStateDispPara;
@@ -156,9 +158,7 @@ bool clsIndOp_RigVelka::RunState(int16_t& next) {
             next = kStateCycleEnd;
             myWindow.cmd00SetFocus(2);
             return true;
-        case kStateRestoreRead:
-        case kStateRestoreWrite:
-        case kStateRestoreVerify:
+        case kStateRestore:
             return RunRestoreState(next);
         default:
             return false;
@@ -327,8 +327,8 @@ bool clsIndOp_RigVelka::LiveReadingState(int16_t n, int16_t& next) {
 
 bool clsIndOp_RigVelka::LiveRoundAllowed() const {
     return liveReadings && RigVelkaProp_EditEnabled() && !dispParaRequest && procStep == 0 &&
-           !restoreRequest && !restoreActive && !RigVelkaProp_PuttingBack() &&
-           !connectAfterPutBack && !portAfterPutBack && !AdjustmentPending();
+           !RigVelkaProp_Restoring() && !RigVelkaProp_PuttingBack() && !connectAfterPutBack &&
+           !portAfterPutBack && !AdjustmentPending();
 }
 
 bool clsIndOp_RigVelka::LiveRoundDue() const {

@@ -362,7 +362,9 @@ TEST_F(BackupFlow, ConnectDuringTheVerifyingReadSaysTheRestoreDidNotComplete) {
     otherMemory(17);
     const std::string presentBackup = newest();
     ASSERT_TRUE(core.StartRestore(backup));
-    ASSERT_TRUE(tickUntil([&] { return state() == clsIndOp_RigVelka::kStateRestoreVerify; }, 4000));
+    ASSERT_TRUE(tickUntil(
+        [&] { return RigVelkaTestAccess::restoreState(rig) == RestoreOperation::State::Verify; },
+        4000));
     rig.RigOpFunc_ClickCmd00(0);
     ASSERT_TRUE(tickUntil([&] { return !messages.empty(); }));
     EXPECT_EQ(messages[0],

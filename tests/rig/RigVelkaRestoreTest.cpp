@@ -50,6 +50,7 @@ class RigRestore : public testing::RigVelkaFixture {
         seq.readVerified = true;
     }
     int16_t state() { return Access::opState(rig); }
+    std::optional<RestoreOperation::State> restoreState() { return Access::restoreState(rig); }
     bool imageIsTheBackup() const { return radio.eepImage.ReadBlock(0, 1664) == image; }
 
     FakeBackups backups;
@@ -64,7 +65,8 @@ TEST_F(RigRestore, ReadsWritesAndReadsBackBeforeTheConsoleShowsTheBackup) {
     EXPECT_FALSE(rig.RigOpFunc_StartRestore(image, "2601", "0100")) << "one at a time";
 
     rig.task();  // the cycle ends: the present memory is read
-    EXPECT_EQ(state(), clsIndOp_RigVelka::kStateRestoreRead);
+    EXPECT_EQ(state(), clsIndOp_RigVelka::kStateRestore);
+    EXPECT_EQ(restoreState(), RestoreOperation::State::ReadBefore);
     EXPECT_EQ(seq.cloneReads, 1);
     EXPECT_EQ(seq.cloneWrites, 0);
     EXPECT_FALSE(imageIsTheBackup());
@@ -72,13 +74,13 @@ TEST_F(RigRestore, ReadsWritesAndReadsBackBeforeTheConsoleShowsTheBackup) {
 
     rig.task();  // kept; the backup goes into the image and out with a clone write
     EXPECT_EQ(backups.reads, 1);
-    EXPECT_EQ(state(), clsIndOp_RigVelka::kStateRestoreWrite);
+    EXPECT_EQ(restoreState(), RestoreOperation::State::Write);
     EXPECT_EQ(seq.cloneWrites, 1);
     EXPECT_TRUE(imageIsTheBackup());
     EXPECT_TRUE(seq.sentNoAnswer.empty());
 
     rig.task();  // written; read back
-    EXPECT_EQ(state(), clsIndOp_RigVelka::kStateRestoreVerify);
+    EXPECT_EQ(restoreState(), RestoreOperation::State::Verify);
     EXPECT_EQ(seq.cloneReads, 2);
     EXPECT_TRUE(backups.results.empty());
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "rig/clsIndOp_RigVelka.h"
 
 namespace calvex {
@@ -7,6 +9,11 @@ namespace calvex {
 // Reaches the transceiver class's task state, which the task itself will drive.
 struct RigVelkaTestAccess {
     static int16_t& opState(clsIndOp_RigVelka& r) { return r.opState; }
+    // The state of the restore asked for or under way; none without one.
+    static std::optional<RestoreOperation::State> restoreState(const clsIndOp_RigVelka& r) {
+        if (!r.restore) return std::nullopt;
+        return r.restore->state();
+    }
     static int16_t& procStep(clsIndOp_RigVelka& r) { return r.procStep; }
     static bool& reloadRequest(clsIndOp_RigVelka& r) { return r.reloadRequest; }
     static bool& dispParaRequest(clsIndOp_RigVelka& r) { return r.dispParaRequest; }
