@@ -92,7 +92,7 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     // radio may hold instead of its own values.
     const std::vector<int32_t> trial = UnconfirmedTrialAddresses();
     if (!trial.empty()) {
-        const std::string name = !putBack.empty() ? putBackName : trialName;
+        const std::string name = putBack ? putBack->procedure() : trialName;
         std::string text = "The " + name +
                            " procedure was stopped before its end and the values it tried could "
                            "not all be put back: the transceiver may hold trial values at "
@@ -104,8 +104,7 @@ void clsIndOp_RigVelka::RigOpFunc_ResetAll() {
     }
     trialBytes.clear();
     trialItems.clear();
-    putBack.clear();
-    putBackSent = putBackConfirmed = 0;
+    putBack.reset();
     connectAfterPutBack = false;
     portAfterPutBack.reset();
     procStep = 0;

@@ -19,6 +19,7 @@
 #include "rig/IRigWindow.h"
 #include "rig/ImageComparison.h"
 #include "rig/LiveReadings.h"
+#include "rig/PutBackOperation.h"
 #include "rig/ReadingsHistory.h"
 #include "rig/RestoreOperation.h"
 #include "rig/SweepCurve.h"
@@ -94,7 +95,7 @@ class clsIndOp_RigVelka final : public IConsoleEvents, private RestoreOperation:
     // back (the program waits a little for RigVelkaProp_PuttingBack to turn false).
     bool RigOpFunc_StopForExit();
     // Values a stopped procedure tried are being put back into the radio.
-    bool RigVelkaProp_PuttingBack() const { return !putBack.empty(); }
+    bool RigVelkaProp_PuttingBack() const { return putBack.has_value(); }
     // A word for the technician on what a stop or a reset did to the radio (a procedure's trial
     // values put back, or what could not be); given out once.
     std::string RigOpFunc_TakeNote();
@@ -351,19 +352,11 @@ class clsIndOp_RigVelka final : public IConsoleEvents, private RestoreOperation:
 
     // A procedure's trial writes: every byte it may change with its value at the start, and
     // the console values it showed then.
-    struct TrialByte {
-        int32_t adr;
-        int16_t command;
-        int16_t original;
-    };
     std::vector<TrialByte> trialBytes;
     std::vector<std::pair<int16_t, int16_t>> trialItems;
     std::string trialName;
-    // Bytes to put back after a stop, the ones sent and the ones the radio has taken.
-    std::vector<TrialByte> putBack;
-    std::size_t putBackSent = 0;
-    std::size_t putBackConfirmed = 0;
-    std::string putBackName;
+    // The put-back of a stopped procedure's trial values; none when nothing is to go back.
+    std::optional<PutBackOperation> putBack;
     // The program is ending: the put-back goes on without a word.
     bool exiting = false;
     // What waits for the put-back: Connect, another port.

@@ -276,36 +276,35 @@ void clsIndOp_RigVelka::BeginTrial() {
 
 void clsIndOp_RigVelka::PutBackTrial() {
     const clsCmcEeprom& ee = myRadio.eepImage;
-    bool changed = false;
+    std::vector<TrialByte> changed;
     for (const TrialByte& b : trialBytes) {
         // A trial value still on the line may reach the radio: it goes back too.
         if (ee.ReadByte(b.adr) == b.original && !AdjustmentUnderWay(b.adr)) continue;
         // The image follows as each value goes back out.
-        putBack.push_back(b);
-        changed = true;
+        changed.push_back(b);
     }
-    if (changed) putBackName = trialName;
+    if (putBack) {
+        putBack->Add(trialName, changed);
+    } else if (!changed.empty()) {
+        putBack.emplace(trialName, std::move(changed));
+    }
     for (const auto& [item, value] : trialItems)
         myConsole.Value(item, value);
 }
 
 void clsIndOp_RigVelka::PutBackStep() {
-    // Called only while the sequencer is idle: the byte sent last has been taken (a failure
-    // would have reset everything instead).
-    putBackConfirmed = putBackSent;
-    if (putBackSent < putBack.size()) {
-        const TrialByte& b = putBack[putBackSent++];
-        SendE8(b.command, b.original, b.adr);
-        return;
-    }
-    if (!putBack.empty()) {
+    // Called only while the sequencer is idle.
+    if (putBack) {
+        if (const auto b = putBack->Step()) {
+            SendE8(b->command, b->original, b->adr);
+            return;
+        }
         if (!exiting) {
-            AddNote("The " + putBackName +
+            AddNote("The " + putBack->procedure() +
                     " procedure was stopped before its end. The values it tried have been put "
                     "back: the transceiver holds what it held before the procedure.");
         }
-        putBack.clear();
-        putBackSent = putBackConfirmed = 0;
+        putBack.reset();
     }
     if (connectAfterPutBack) {
         connectAfterPutBack = false;
@@ -316,9 +315,7 @@ void clsIndOp_RigVelka::PutBackStep() {
 }
 
 std::vector<int32_t> clsIndOp_RigVelka::UnconfirmedTrialAddresses() const {
-    std::vector<int32_t> addresses;
-    for (std::size_t k = putBackConfirmed; k < putBack.size(); ++k)
-        addresses.push_back(putBack[k].adr);
+    std::vector<int32_t> addresses = putBack ? putBack->Unconfirmed() : std::vector<int32_t>{};
     if (procStep != 0) {
         for (const TrialByte& b : trialBytes) {
             if (myRadio.eepImage.ReadByte(b.adr) != b.original) addresses.push_back(b.adr);
