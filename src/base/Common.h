@@ -13,6 +13,9 @@ namespace calvex {
 // Title of every message box and of the main window.
 inline constexpr const char* kProgramTitle = "Calvex ADJ Rev.1.0";
 
+// The line break of the program's messages and files (CR LF).
+inline constexpr const char* kCrLf = "\r\n";
+
 // Shows text as a critical message with the program title, detail (if any) set apart below it;
 // returns the button pressed.
 int16_t MsgBoxCritical(IMessageBox& box, const std::string& text, const std::string& detail = {});

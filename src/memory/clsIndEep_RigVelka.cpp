@@ -10,8 +10,6 @@ namespace calvex {
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
-
 // "REF Area 3: " and the like, blanks on the left up to 25 characters.
 std::string refLabel(const char* name, int n) {
     return AlignRight(std::string(name) + " " + std::to_string(n) + ": ", 25);

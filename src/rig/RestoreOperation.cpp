@@ -2,16 +2,11 @@
 
 #include <utility>
 
+#include "base/Common.h"
 #include "memory/VelkaMemory.h"
 #include "rig/ImageComparison.h"
 
 namespace calvex {
-
-namespace {
-
-constexpr const char* kCrLf = "\r\n";
-
-}  // namespace
 
 RestoreOperation::RestoreOperation(std::string image, std::string model, std::string sub,
                                    IRigBackups* backups)

@@ -3,12 +3,6 @@
 
 namespace calvex {
 
-namespace {
-
-constexpr int16_t kCycleStart = 3;
-
-}  // namespace
-
 std::optional<std::string> clsIndOp_RigVelka::KeepReadImage(BackupOrigin origin) {
     if (myBackups == nullptr) return std::nullopt;
     return myBackups->verifiedRead(myRadio.eepImage, origin);
@@ -48,7 +42,7 @@ bool clsIndOp_RigVelka::RunRestoreState(int16_t& next) {
             if (const auto& verified = restore->verifiedBackup()) connectBackup = *verified;
             restore.reset();
             PrepareAfterRead();
-            next = kCycleStart;
+            next = kStateCycleStart;
             return true;
         case Step::Reset:
             RigOpFunc_ResetAll();

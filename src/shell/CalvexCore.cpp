@@ -13,8 +13,6 @@ namespace calvex {
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
-
 // Counts a message box as open for as long as it lives.
 class BoxOpen {
   public:

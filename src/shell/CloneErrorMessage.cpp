@@ -11,7 +11,6 @@ namespace calvex {
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
 constexpr const char* kChk = "Check the following:";
 constexpr const char* kCom = "- The COM port settings.";
 constexpr const char* kCbl = "- Cloning cable connections.";
